@@ -1,0 +1,577 @@
+// One open connection to an encrypted book file, and the record-level operations the book needs.
+#include "database.h"
+
+#include "databaseerror.h"
+#include "schema.h"
+#include "sqlitestatement.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QRegularExpression>
+
+namespace velkora::database {
+
+namespace {
+
+QString quoted(const QString &name)
+{
+    QString n = name;
+    n.replace(u'"', QStringLiteral("\"\""));
+    return u'"' + n + u'"';
+}
+
+QString cannotOpenMessage(const QString &path)
+{
+    return QStringLiteral("The Microsoft Jet database engine cannot open the file '%1'.  It is already opened "
+                          "exclusively by another user, or you need permission to view its data.")
+        .arg(path);
+}
+
+QString unrecognizedMessage(const QString &path)
+{
+    return QStringLiteral("Unrecognized database format '%1'.").arg(path);
+}
+
+// Folded patterns are cached per statement, keyed on the pattern argument; the text is folded
+// into a reused buffer so a scan over many titles allocates nothing per row.
+void likeFunction(sqlite3_context *context, int, sqlite3_value **argv)
+{
+    if (sqlite3_value_type(argv[0]) == SQLITE_NULL || sqlite3_value_type(argv[1]) == SQLITE_NULL) {
+        sqlite3_result_null(context);
+        return;
+    }
+    auto *pattern = static_cast<std::u32string *>(sqlite3_get_auxdata(context, 0));
+    if (!pattern) {
+        const auto *p = reinterpret_cast<const char *>(sqlite3_value_text(argv[0]));
+        const int n = sqlite3_value_bytes(argv[0]);
+        sqlite3_set_auxdata(context, 0, new std::u32string(foldUtf8(std::string_view(p, static_cast<size_t>(n)))),
+                            [](void *d) { delete static_cast<std::u32string *>(d); });
+        pattern = static_cast<std::u32string *>(sqlite3_get_auxdata(context, 0));
+        if (!pattern) {
+            sqlite3_result_error_nomem(context);
+            return;
+        }
+    }
+    const auto *t = reinterpret_cast<const char *>(sqlite3_value_text(argv[1]));
+    const int n = sqlite3_value_bytes(argv[1]);
+    thread_local std::u32string text;
+    text.clear();
+    const std::string_view utf8(t, static_cast<size_t>(n));
+    bool ascii = true;
+    for (const char c : utf8)
+        ascii = ascii && static_cast<unsigned char>(c) < 0x80;
+    if (ascii) {
+        for (const char c : utf8)
+            text.push_back(foldCharacter(static_cast<unsigned char>(c)));
+    } else {
+        text = foldUtf8(utf8);
+    }
+    sqlite3_result_int(context, likeMatches(*pattern, text) ? 1 : 0);
+}
+
+int collate(void *collator, int na, const void *a, int nb, const void *b)
+{
+    return static_cast<const TurkishCollator *>(collator)->compareUtf8(
+        std::string_view(static_cast<const char *>(a), static_cast<size_t>(na)),
+        std::string_view(static_cast<const char *>(b), static_cast<size_t>(nb)));
+}
+
+// BEGIN IMMEDIATE takes the write lock up front, so the busy timeout applies to it; the
+// destructor rolls back unless commit() ran.
+class WriteTransaction
+{
+public:
+    explicit WriteTransaction(sqlite3 *db) : m_db(db)
+    {
+        const int rc = sqlite3_exec(db, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr);
+        if (rc != SQLITE_OK)
+            throw DatabaseError(sqliteMessage(db, rc));
+    }
+    ~WriteTransaction()
+    {
+        if (!m_done)
+            sqlite3_exec(m_db, "ROLLBACK", nullptr, nullptr, nullptr);
+    }
+    void commit()
+    {
+        const int rc = sqlite3_exec(m_db, "COMMIT", nullptr, nullptr, nullptr);
+        if (rc != SQLITE_OK)
+            throw DatabaseError(sqliteMessage(m_db, rc));
+        m_done = true;
+    }
+
+private:
+    sqlite3 *m_db;
+    bool m_done = false;
+};
+
+ColumnInfo columnFromDeclaration(const QString &name, const QString &declared, bool primaryKey)
+{
+    ColumnInfo c;
+    c.name = name;
+    const QString type = declared.trimmed().toUpper();
+    static const QRegularExpression sized(QStringLiteral("^(VAR)?CHAR\\s*\\(\\s*(\\d+)\\s*\\)$"));
+    const QRegularExpressionMatch m = sized.match(type);
+    if (type.contains(QLatin1String("INT"))) {
+        c.type = ColumnType::Integer;
+    } else if (m.hasMatch()) {
+        c.type = ColumnType::Text;
+        c.size = m.captured(2).toInt();
+    } else {
+        c.type = ColumnType::LongText;
+    }
+    c.readOnly = primaryKey && c.type == ColumnType::Integer;
+    return c;
+}
+
+} // namespace
+
+int TableInfo::columnIndex(QStringView name) const
+{
+    for (int i = 0; i < columns.size(); ++i) {
+        if (columns[i].name.compare(name, Qt::CaseInsensitive) == 0)
+            return i;
+    }
+    return -1;
+}
+
+Database::Database(sqlite3 *db, QString path) : m_db(db), m_path(std::move(path)) {}
+
+Database::~Database()
+{
+    sqlite3_close_v2(m_db);
+}
+
+std::unique_ptr<Database> Database::open(const QString &path, const QString &password)
+{
+    return open(path, password, Options());
+}
+
+std::unique_ptr<Database> Database::open(const QString &path, const QString &password, const Options &options)
+{
+    const QFileInfo info(path);
+    if (!info.exists() || info.isDir())
+        throw DatabaseError(QStringLiteral("Could not find file '%1'.").arg(path));
+    {
+        QFile file(path);
+        if (!file.open(QIODevice::ReadOnly))
+            throw DatabaseError(cannotOpenMessage(path));
+        const QByteArray head = file.read(100);
+        const QByteArray signature = head.mid(4, 15);
+        if (signature == "Standard Jet DB" || signature == "Standard ACE DB")
+            throw DatabaseError(QStringLiteral("'%1' is a Microsoft Access (Jet) book, not a Velkora book file. "
+                                               "It can be converted with velkora-book import.")
+                                    .arg(path));
+        if (head.startsWith(QByteArrayLiteral("SQLite format 3\0")) || info.size() < 512)
+            throw DatabaseError(unrecognizedMessage(path));
+    }
+    if (!info.isWritable())
+        throw DatabaseError(cannotOpenMessage(path));
+
+    sqlite3 *db = nullptr;
+    const QByteArray native = QFile::encodeName(path);
+    int rc = sqlite3_open_v2(native.constData(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr);
+    std::unique_ptr<Database> database(new Database(db, path));
+    if (rc != SQLITE_OK)
+        throw DatabaseError(cannotOpenMessage(path));
+    const QByteArray key = password.toUtf8();
+    rc = sqlite3_key(db, key.constData(), static_cast<int>(key.size()));
+    if (rc != SQLITE_OK)
+        throw DatabaseError(sqliteMessage(db, rc));
+    sqlite3_busy_timeout(db, options.busyTimeoutMs);
+    rc = sqlite3_exec(db, "SELECT count(*) FROM sqlite_master", nullptr, nullptr, nullptr);
+    if ((rc & 0xff) == SQLITE_NOTADB)
+        throw DatabaseError(QStringLiteral("Not a valid password."));
+    if ((rc & 0xff) == SQLITE_BUSY || (rc & 0xff) == SQLITE_LOCKED || (rc & 0xff) == SQLITE_CANTOPEN)
+        throw DatabaseError(cannotOpenMessage(path));
+    if (rc != SQLITE_OK)
+        throw DatabaseError(unrecognizedMessage(path));
+    database->configure(options);
+    database->loadLayout();
+    return database;
+}
+
+void Database::create(const QString &path, const QString &password)
+{
+    if (QFileInfo::exists(path))
+        throw DatabaseError(QStringLiteral("The file '%1' already exists; a new book is never written over it.").arg(path));
+    if (password.isEmpty())
+        throw DatabaseError(QStringLiteral("A book needs a password."));
+    sqlite3 *db = nullptr;
+    const QByteArray native = QFile::encodeName(path);
+    int rc = sqlite3_open_v2(native.constData(), &db,
+                             SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX, nullptr);
+    Database database(db, path);
+    if (rc != SQLITE_OK)
+        throw DatabaseError(QStringLiteral("Cannot create file \"%1\". %2").arg(path, sqliteMessage(db, rc)));
+    const QByteArray key = password.toUtf8();
+    sqlite3_key(db, key.constData(), static_cast<int>(key.size()));
+    database.configure(Options());
+    WriteTransaction transaction(db);
+    for (const char *statement : schema::CreateStatements)
+        database.exec(statement);
+    database.exec(QByteArray("PRAGMA user_version = " + QByteArray::number(schema::Version)).constData());
+    transaction.commit();
+}
+
+void Database::configure(const Options &options)
+{
+    sqlite3_busy_timeout(m_db, options.busyTimeoutMs);
+    exec("PRAGMA foreign_keys = ON");
+    // Several processes may use one book: WAL lets readers go on while one writes, and a process
+    // killed in the middle of a write leaves the last committed state behind.
+    exec("PRAGMA journal_mode = WAL");
+    exec("PRAGMA synchronous = FULL");
+    exec("PRAGMA cache_size = -16384");
+    sqlite3_create_collation_v2(m_db, "VELKORA_TR", SQLITE_UTF8, &m_collator, collate, nullptr);
+    sqlite3_create_function_v2(m_db, "velkora_like", 2, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr,
+                               likeFunction, nullptr, nullptr, nullptr);
+}
+
+void Database::exec(const char *sql) const
+{
+    char *error = nullptr;
+    const int rc = sqlite3_exec(m_db, sql, nullptr, nullptr, &error);
+    sqlite3_free(error);
+    if (rc != SQLITE_OK)
+        throw DatabaseError(sqliteMessage(m_db, rc));
+}
+
+int Database::schemaVersion() const
+{
+    SqliteStatement st(m_db, QStringLiteral("PRAGMA user_version"));
+    return st.step() ? static_cast<int>(st.integer(0)) : 0;
+}
+
+QString Database::cipherVersion() const
+{
+    SqliteStatement st(m_db, QStringLiteral("PRAGMA cipher_version"));
+    return st.step() ? st.text(0) : QString();
+}
+
+void Database::loadLayout()
+{
+    const int version = schemaVersion();
+    if (version > schema::Version)
+        throw DatabaseError(QStringLiteral("The book '%1' was written by a newer version of Velkora (layout %2) "
+                                           "and cannot be opened by this one.")
+                                .arg(m_path)
+                                .arg(version));
+    QStringList names;
+    {
+        SqliteStatement st(m_db, QStringLiteral(
+            "SELECT name FROM sqlite_master WHERE type = 'table' AND name NOT LIKE 'sqlite%' ORDER BY name"));
+        while (st.step())
+            names.append(st.text(0));
+    }
+    for (const QString &name : std::as_const(names)) {
+        TableInfo table;
+        table.name = name;
+        SqliteStatement st(m_db, QStringLiteral("PRAGMA table_info(%1)").arg(quoted(name)));
+        while (st.step()) {
+            const QString column = st.text(1);
+            const bool pk = st.integer(5) != 0;
+            if (column.compare(QLatin1String(schema::RowVersionColumn), Qt::CaseInsensitive) == 0) {
+                table.hasRowVersion = true;
+                continue;
+            }
+            if (pk)
+                table.keyColumn = column;
+            table.columns.append(columnFromDeclaration(column, st.text(2), pk));
+        }
+        table.keyField = table.keyColumn.isEmpty() ? -1 : table.columnIndex(table.keyColumn);
+        if (table.keyColumn.isEmpty())
+            table.keyColumn = QStringLiteral("rowid");
+        m_tables.append(table);
+    }
+    const auto need = [this](const char *tableName, std::initializer_list<const char *> columns) {
+        const TableInfo *found = nullptr;
+        for (const TableInfo &t : m_tables)
+            found = t.name.compare(QLatin1String(tableName), Qt::CaseInsensitive) == 0 ? &t : found;
+        if (!found || !found->hasRowVersion)
+            throw DatabaseError(unrecognizedMessage(m_path));
+        for (const char *c : columns) {
+            if (found->columnIndex(QLatin1String(c)) < 0)
+                throw DatabaseError(unrecognizedMessage(m_path));
+        }
+    };
+    need(schema::MasterTable, {"Sira", "Baslik"});
+    need(schema::DetailTable, {"Sira", "Altkonu", "Aciklama"});
+}
+
+const TableInfo &Database::table(QStringView name) const
+{
+    for (const TableInfo &t : m_tables) {
+        if (t.name.compare(name, Qt::CaseInsensitive) == 0)
+            return t;
+    }
+    throw DatabaseError(QStringLiteral("The Microsoft Jet database engine cannot find the input table or query '%1'.  "
+                                       "Make sure it exists and that its name is spelled correctly.")
+                            .arg(name.toString()));
+}
+
+ResultSet Database::select(const SelectStatement &statement, const QHash<QString, QVariant> &params) const
+{
+    ResultSet result;
+    result.table = table(statement.table);
+    const TableInfo &t = result.table;
+
+    QStringList list{quoted(t.keyColumn), t.hasRowVersion ? quoted(QLatin1String(schema::RowVersionColumn)) : QStringLiteral("0")};
+    result.deferred.resize(t.columns.size());
+    for (int i = 0; i < t.columns.size(); ++i) {
+        result.deferred[i] = t.columns[i].type == ColumnType::LongText;
+        if (!result.deferred[i])
+            list.append(quoted(t.columns[i].name));
+    }
+    QString sql = QStringLiteral("SELECT %1 FROM %2").arg(list.join(u','), quoted(t.name));
+
+    const auto columnOf = [&t](const QString &field) {
+        const int index = t.columnIndex(field);
+        if (index < 0)
+            throw DatabaseError(QStringLiteral("No value given for one or more required parameters."));
+        return index;
+    };
+    QVariant bound;
+    if (statement.condition != SelectStatement::Condition::None) {
+        const ColumnInfo &c = t.columns[columnOf(statement.conditionField)];
+        if (statement.condition == SelectStatement::Condition::EqualsParameter) {
+            QVariant value;
+            bool found = false;
+            for (auto it = params.cbegin(); it != params.cend(); ++it) {
+                if (it.key().compare(statement.parameterName, Qt::CaseInsensitive) == 0) {
+                    value = it.value();
+                    found = true;
+                }
+            }
+            if (!found)
+                throw DatabaseError(QStringLiteral("No value given for one or more required parameters."));
+            bound = c.type == ColumnType::Integer ? value : QVariant(value.isNull() ? QVariant() : QVariant(value.toString()));
+            sql += QStringLiteral(" WHERE %1 = ?1").arg(quoted(c.name));
+            if (c.type != ColumnType::Integer)
+                sql += QStringLiteral(" COLLATE VELKORA_TR");
+        } else {
+            bound = statement.likePattern;
+            sql += QStringLiteral(" WHERE velkora_like(?1, %1)").arg(quoted(c.name));
+        }
+    }
+    if (!statement.orderByField.isEmpty()) {
+        result.orderColumn = columnOf(statement.orderByField);
+        result.descending = statement.descending;
+        const ColumnInfo &c = t.columns[result.orderColumn];
+        // The key breaks ties, so titles that compare equal keep a stable order.
+        sql += QStringLiteral(" ORDER BY %1%2%3, %4")
+                   .arg(quoted(c.name), c.type == ColumnType::Integer ? QString() : QStringLiteral(" COLLATE VELKORA_TR"),
+                        statement.descending ? QStringLiteral(" DESC") : QString(), quoted(t.keyColumn));
+    }
+
+    SqliteStatement st(m_db, sql);
+    if (statement.condition != SelectStatement::Condition::None)
+        st.bind(1, bound);
+    while (st.step()) {
+        Row row;
+        row.key = st.integer(0);
+        row.version = st.integer(1);
+        row.values.resize(t.columns.size());
+        int column = 2;
+        for (int i = 0; i < t.columns.size(); ++i) {
+            if (!result.deferred[i])
+                row.values[i] = st.value(column++);
+        }
+        result.rows.append(std::move(row));
+    }
+    return result;
+}
+
+std::optional<Row> Database::fetchRow(const TableInfo &t, qint64 key) const
+{
+    QStringList list{t.hasRowVersion ? quoted(QLatin1String(schema::RowVersionColumn)) : QStringLiteral("0")};
+    for (const ColumnInfo &c : t.columns) {
+        if (c.type != ColumnType::LongText)
+            list.append(quoted(c.name));
+    }
+    SqliteStatement st(m_db, QStringLiteral("SELECT %1 FROM %2 WHERE %3 = ?1")
+                                 .arg(list.join(u','), quoted(t.name), quoted(t.keyColumn)));
+    st.bind(1, key);
+    if (!st.step())
+        return std::nullopt;
+    Row row;
+    row.key = key;
+    row.version = st.integer(0);
+    row.values.resize(t.columns.size());
+    int column = 1;
+    for (int i = 0; i < t.columns.size(); ++i) {
+        if (t.columns[i].type != ColumnType::LongText)
+            row.values[i] = st.value(column++);
+    }
+    return row;
+}
+
+std::optional<Database::LongValue> Database::fetchLong(const TableInfo &t, qint64 key, int column) const
+{
+    SqliteStatement st(m_db, QStringLiteral("SELECT %1, %2 FROM %3 WHERE %4 = ?1")
+                                 .arg(quoted(t.columns.at(column).name),
+                                      t.hasRowVersion ? quoted(QLatin1String(schema::RowVersionColumn)) : QStringLiteral("0"),
+                                      quoted(t.name), quoted(t.keyColumn)));
+    st.bind(1, key);
+    if (!st.step())
+        return std::nullopt;
+    return LongValue{st.value(0), st.integer(1)};
+}
+
+QVariant Database::converted(const ColumnInfo &column, const QVariant &value) const
+{
+    if (!value.isValid() || value.isNull())
+        return QVariant();
+    switch (column.type) {
+    case ColumnType::Integer: {
+        if (value.typeId() == QMetaType::LongLong || value.typeId() == QMetaType::Int)
+            return QVariant(value.toLongLong());
+        const QString text = value.toString().trimmed();
+        if (text.isEmpty())
+            return QVariant();
+        bool ok = false;
+        const qlonglong n = text.toLongLong(&ok);
+        if (!ok)
+            throw DatabaseError(QStringLiteral("Data type mismatch in criteria expression."));
+        return QVariant(n);
+    }
+    case ColumnType::Text: {
+        const QString text = value.toString();
+        if (column.size > 0 && text.size() > column.size)
+            throw DatabaseError(QStringLiteral("The field is too small to accept the amount of data you attempted to add. "
+                                               "Try inserting or pasting less data."));
+        return QVariant(text);
+    }
+    case ColumnType::LongText:
+        return QVariant(value.toString());
+    }
+    return value;
+}
+
+Row Database::insert(const TableInfo &t, const Changes &values)
+{
+    QStringList columns, marks;
+    QVector<QVariant> bound;
+    for (const auto &[index, value] : values) {
+        const ColumnInfo &c = t.columns.at(index);
+        if (c.readOnly)
+            throw DatabaseError(QStringLiteral("Field '%1' cannot be modified.").arg(c.name));
+        columns.append(quoted(c.name));
+        bound.append(converted(c, value));
+        marks.append(QStringLiteral("?%1").arg(bound.size()));
+    }
+    const QString sql = columns.isEmpty()
+                            ? QStringLiteral("INSERT INTO %1 DEFAULT VALUES").arg(quoted(t.name))
+                            : QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)").arg(quoted(t.name), columns.join(u','), marks.join(u','));
+    WriteTransaction transaction(m_db);
+    SqliteStatement st(m_db, sql);
+    for (int i = 0; i < bound.size(); ++i)
+        st.bind(i + 1, bound[i]);
+    st.step();
+    const qint64 key = sqlite3_last_insert_rowid(m_db);
+    std::optional<Row> row = fetchRow(t, key);
+    transaction.commit();
+    if (!row)
+        throw DatabaseError(QStringLiteral("The new record could not be read back."));
+    return *row;
+}
+
+qint64 Database::update(const TableInfo &t, qint64 key, qint64 version, const Changes &changes)
+{
+    QStringList sets;
+    QVector<QVariant> bound;
+    for (const auto &[index, value] : changes) {
+        const ColumnInfo &c = t.columns.at(index);
+        if (c.readOnly)
+            throw DatabaseError(QStringLiteral("Field '%1' cannot be modified.").arg(c.name));
+        bound.append(converted(c, value));
+        sets.append(QStringLiteral("%1 = ?%2").arg(quoted(c.name)).arg(bound.size()));
+    }
+    if (t.hasRowVersion)
+        sets.append(QStringLiteral("%1 = %1 + 1").arg(quoted(QLatin1String(schema::RowVersionColumn))));
+    if (sets.isEmpty())
+        return version;
+    QString sql = QStringLiteral("UPDATE %1 SET %2 WHERE %3 = ?%4")
+                      .arg(quoted(t.name), sets.join(u','), quoted(t.keyColumn))
+                      .arg(bound.size() + 1);
+    if (t.hasRowVersion)
+        sql += QStringLiteral(" AND %1 = ?%2").arg(quoted(QLatin1String(schema::RowVersionColumn))).arg(bound.size() + 2);
+    WriteTransaction transaction(m_db);
+    SqliteStatement st(m_db, sql);
+    for (int i = 0; i < bound.size(); ++i)
+        st.bind(i + 1, bound[i]);
+    st.bind(bound.size() + 1, key);
+    if (t.hasRowVersion)
+        st.bind(bound.size() + 2, version);
+    st.step();
+    if (sqlite3_changes(m_db) != 1)
+        throw DatabaseError(QStringLiteral("Row cannot be located for updating. Some values may have been changed since it was last read."));
+    transaction.commit();
+    return t.hasRowVersion ? version + 1 : version;
+}
+
+void Database::remove(const TableInfo &t, qint64 key, qint64 version)
+{
+    QString sql = QStringLiteral("DELETE FROM %1 WHERE %2 = ?1").arg(quoted(t.name), quoted(t.keyColumn));
+    if (t.hasRowVersion)
+        sql += QStringLiteral(" AND %1 = ?2").arg(quoted(QLatin1String(schema::RowVersionColumn)));
+    WriteTransaction transaction(m_db);
+    SqliteStatement st(m_db, sql);
+    st.bind(1, key);
+    if (t.hasRowVersion)
+        st.bind(2, version);
+    st.step();
+    if (sqlite3_changes(m_db) != 1)
+        throw DatabaseError(QStringLiteral("Row cannot be located for deleting. It was changed or deleted by another user since it was last read."));
+    transaction.commit();
+}
+
+QStringList Database::check() const
+{
+    QStringList problems;
+    {
+        SqliteStatement st(m_db, QStringLiteral("PRAGMA integrity_check"));
+        while (st.step()) {
+            const QString line = st.text(0);
+            if (line != u"ok")
+                problems.append(line);
+        }
+    }
+    {
+        SqliteStatement st(m_db, QStringLiteral("PRAGMA foreign_key_check"));
+        while (st.step())
+            problems.append(QStringLiteral("subtopic row %1 of table %2 names a topic that does not exist")
+                                .arg(st.integer(1))
+                                .arg(st.text(0)));
+    }
+    if (schemaVersion() != schema::Version)
+        problems.append(QStringLiteral("layout version is %1, expected %2").arg(schemaVersion()).arg(schema::Version));
+    bool cascade = false;
+    {
+        SqliteStatement st(m_db, QStringLiteral("PRAGMA foreign_key_list(detail)"));
+        while (st.step()) {
+            cascade = cascade || (st.text(2).compare(QLatin1String("master"), Qt::CaseInsensitive) == 0
+                                  && st.text(3).compare(QLatin1String("Sira"), Qt::CaseInsensitive) == 0
+                                  && st.text(6).compare(QLatin1String("CASCADE"), Qt::CaseInsensitive) == 0);
+        }
+    }
+    if (!cascade)
+        problems.append(QStringLiteral("detail.Sira does not cascade deletions from master.Sira"));
+    const TableInfo &master = table(QLatin1String(schema::MasterTable));
+    const TableInfo &detail = table(QLatin1String(schema::DetailTable));
+    const auto expect = [&problems](const TableInfo &t, const char *name, ColumnType type) {
+        const int i = t.columnIndex(QLatin1String(name));
+        if (i < 0 || t.columns[i].type != type)
+            problems.append(QStringLiteral("column %1.%2 is missing or of the wrong type").arg(t.name, QLatin1String(name)));
+    };
+    expect(master, "Sira", ColumnType::Integer);
+    expect(master, "Baslik", ColumnType::Text);
+    expect(detail, "Sira", ColumnType::Integer);
+    expect(detail, "Altkonu", ColumnType::Text);
+    expect(detail, "Aciklama", ColumnType::LongText);
+    if (master.keyColumn.compare(QLatin1String("Sira"), Qt::CaseInsensitive) != 0)
+        problems.append(QStringLiteral("master.Sira is not the key assigned by the database"));
+    return problems;
+}
+
+} // namespace velkora::database

@@ -1,0 +1,126 @@
+// One open connection to an encrypted book file, and the record-level operations the book needs.
+#pragma once
+
+#include "selectstatement.h"
+#include "turkishtext.h"
+
+#include <QHash>
+#include <QString>
+#include <QVariant>
+#include <QVector>
+
+#include <memory>
+#include <optional>
+#include <utility>
+
+struct sqlite3;
+
+namespace velkora::database {
+
+enum class ColumnType { Integer, Text, LongText };
+
+struct ColumnInfo
+{
+    QString name;
+    ColumnType type = ColumnType::Text;
+    int size = 0;          // characters for Text; 0 for the others
+    bool readOnly = false; // assigned by the database (the key)
+};
+
+struct TableInfo
+{
+    QString name;
+    QString keyColumn;         // the rowid column
+    int keyField = -1;         // index of the key among the columns, -1 when not shown
+    QVector<ColumnInfo> columns; // the visible columns, in table order
+    bool hasRowVersion = false;
+
+    int columnIndex(QStringView name) const; // -1 when unknown; letter case ignored
+    int columnIndex(QLatin1String name) const { return columnIndex(QStringView(QString(name))); }
+};
+
+// One row as a record set holds it. Long-text values are not read with the row: they are null
+// here and come on demand through Database::fetchLong.
+struct Row
+{
+    qint64 key = 0;
+    qint64 version = 0;
+    QVector<QVariant> values;
+};
+
+struct ResultSet
+{
+    TableInfo table;
+    QVector<Row> rows;
+    QVector<bool> deferred; // per column: value fetched on demand
+    int orderColumn = -1;   // the sort column, -1 when the database's own order
+    bool descending = false;
+};
+
+class Database
+{
+public:
+    struct Options
+    {
+        int busyTimeoutMs = 5000;
+    };
+
+    // Opens an existing book. Throws DatabaseError with a provider-style message when the file is
+    // missing, not a database, keyed with another password, locked, a Jet file, or of another layout.
+    static std::unique_ptr<Database> open(const QString &path, const QString &password);
+    static std::unique_ptr<Database> open(const QString &path, const QString &password, const Options &options);
+
+    // Creates an empty book with the current layout. Refuses to touch an existing file.
+    static void create(const QString &path, const QString &password);
+
+    ~Database();
+    Database(const Database &) = delete;
+    Database &operator=(const Database &) = delete;
+
+    const QString &path() const { return m_path; }
+    const TableInfo &table(QStringView name) const; // throws for an unknown table
+    const TableInfo &table(QLatin1String name) const { return table(QStringView(QString(name))); }
+
+    // Runs a parsed statement; params are matched to :names without regard to letter case.
+    ResultSet select(const SelectStatement &statement, const QHash<QString, QVariant> &params) const;
+
+    std::optional<Row> fetchRow(const TableInfo &table, qint64 key) const;
+
+    struct LongValue
+    {
+        QVariant value;
+        qint64 version = 0;
+    };
+    std::optional<LongValue> fetchLong(const TableInfo &table, qint64 key, int column) const;
+
+    // The writes, each its own transaction. Values are (column index, value) pairs.
+    // insert returns the stored row (its key assigned by the database); update returns the new row
+    // version. update and remove fail, changing nothing, when the row's version is no longer
+    // `version` (another connection changed or deleted it).
+    using Changes = QVector<std::pair<int, QVariant>>;
+    Row insert(const TableInfo &table, const Changes &values);
+    qint64 update(const TableInfo &table, qint64 key, qint64 version, const Changes &changes);
+    void remove(const TableInfo &table, qint64 key, qint64 version);
+
+    // Problems found by SQLite's integrity check and by the layout check; empty when all is well.
+    QStringList check() const;
+
+    QString cipherVersion() const;
+    int schemaVersion() const;
+    sqlite3 *handle() const { return m_db; }
+    const TurkishCollator &collator() const { return m_collator; }
+
+private:
+    Database(sqlite3 *db, QString path);
+    void configure(const Options &options);
+    void loadLayout();
+    void exec(const char *sql) const;
+    QVariant converted(const ColumnInfo &column, const QVariant &value) const;
+
+    sqlite3 *m_db = nullptr;
+    QString m_path;
+    QVector<TableInfo> m_tables;
+    TurkishCollator m_collator;
+};
+
+} // namespace velkora::database

@@ -1,0 +1,42 @@
+// A prepared SQLite statement that finalizes itself, with typed binding and reading.
+#pragma once
+
+#include "databaseerror.h"
+
+#include <QString>
+#include <QVariant>
+
+#include <sqlcipher/sqlite3.h>
+
+namespace velkora::database {
+
+class SqliteStatement
+{
+public:
+    SqliteStatement(sqlite3 *db, const QString &sql);
+    ~SqliteStatement();
+    SqliteStatement(const SqliteStatement &) = delete;
+    SqliteStatement &operator=(const SqliteStatement &) = delete;
+
+    // Binds by 1-based index: null, 64-bit integers, doubles and text (everything else as text).
+    void bind(int index, const QVariant &value);
+
+    // Steps once: true while a row is available. Throws DatabaseError with the translated
+    // message on failure.
+    bool step();
+    void reset();
+
+    int columnCount() const { return sqlite3_column_count(m_stmt); }
+    QVariant value(int column) const;
+    qint64 integer(int column) const { return sqlite3_column_int64(m_stmt, column); }
+    QString text(int column) const;
+
+private:
+    sqlite3 *m_db;
+    sqlite3_stmt *m_stmt = nullptr;
+};
+
+// Turns an SQLite result code (with the connection's message) into the text a user is shown.
+QString sqliteMessage(sqlite3 *db, int code);
+
+} // namespace velkora::database

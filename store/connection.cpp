@@ -1,0 +1,46 @@
+// The book connection: a connection string, opened into an engine that the queries share.
+#include "connection.h"
+
+#include "platform/database/connectionstring.h"
+
+#include <QDir>
+
+namespace velkora::store {
+
+Connection::Connection(QObject *parent) : QObject(parent) {}
+
+Connection::~Connection() = default;
+
+QString Connection::workingFolder() const
+{
+    return m_workingFolder.isEmpty() ? QDir::currentPath() : m_workingFolder;
+}
+
+void Connection::open()
+{
+    if (m_engine)
+        return;
+    const database::ConnectionString parsed = database::ConnectionString::parse(m_connectionString);
+    database::Database::Options options;
+    options.busyTimeoutMs = m_busyTimeoutMs;
+    m_engine = std::make_unique<BookEngine>(
+        database::Database::open(parsed.resolvedPath(workingFolder()), parsed.password, options));
+}
+
+void Connection::close()
+{
+    m_engine.reset();
+}
+
+Engine &Connection::engine()
+{
+    open();
+    return *m_engine;
+}
+
+void Connection::setEngine(std::unique_ptr<Engine> engine)
+{
+    m_engine = std::move(engine);
+}
+
+} // namespace velkora::store

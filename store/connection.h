@@ -1,0 +1,52 @@
+// The book connection: a connection string, opened into an engine that the queries share.
+#pragma once
+
+#include "engine.h"
+
+#include <QObject>
+
+#include <functional>
+
+namespace velkora::store {
+
+// Keeps one engine open for the queries. With keepConnection the engine stays open while no query
+// is open. A failed open leaves the connection closed and throws the provider's message.
+class Connection : public QObject
+{
+    Q_OBJECT
+public:
+    explicit Connection(QObject *parent = nullptr);
+    ~Connection() override;
+
+    QString connectionString() const { return m_connectionString; }
+    void setConnectionString(const QString &text) { m_connectionString = text; }
+
+    // The folder a bare Data Source is resolved against; the process's working folder by default.
+    QString workingFolder() const;
+    void setWorkingFolder(const QString &folder) { m_workingFolder = folder; }
+
+    bool keepConnection() const { return m_keepConnection; }
+    void setKeepConnection(bool keep) { m_keepConnection = keep; }
+
+    // Short busy timeout for tests of locked files; the default waits five seconds for another writer.
+    void setBusyTimeout(int milliseconds) { m_busyTimeoutMs = milliseconds; }
+
+    void open();
+    void close();
+    bool connected() const { return m_engine != nullptr; }
+
+    // Opens the connection on first use. Throws when it cannot be opened.
+    Engine &engine();
+
+    // Lets a test or a tool supply its own engine (for instance one that injects failures).
+    void setEngine(std::unique_ptr<Engine> engine);
+
+private:
+    QString m_connectionString;
+    QString m_workingFolder;
+    bool m_keepConnection = true;
+    int m_busyTimeoutMs = 5000;
+    std::unique_ptr<Engine> m_engine;
+};
+
+} // namespace velkora::store

@@ -1,0 +1,155 @@
+// The book file commands of velkora-book: create, sample, dump and check.
+#include "booktool.h"
+
+#include "rtfbuilder.h"
+
+#include "platform/database/database.h"
+#include "platform/database/databaseerror.h"
+#include "store/bookstore.h"
+
+#include <QFile>
+#include <QFileInfo>
+
+namespace velkora::tools {
+
+namespace {
+
+QByteArray jsonString(const QString &text)
+{
+    QByteArray out = "\"";
+    for (const QChar c : text) {
+        const char16_t u = c.unicode();
+        switch (u) {
+        case u'"': out += "\\\""; break;
+        case u'\\': out += "\\\\"; break;
+        case u'\n': out += "\\n"; break;
+        case u'\r': out += "\\r"; break;
+        case u'\t': out += "\\t"; break;
+        default:
+            if (u < 0x20)
+                out += "\\u" + QByteArray::number(u, 16).rightJustified(4, '0');
+            else
+                out += QString(c).toUtf8();
+        }
+    }
+    return out + '"';
+}
+
+QByteArray jsonValue(const QVariant &value)
+{
+    if (value.isNull())
+        return "null";
+    if (value.typeId() == QMetaType::LongLong)
+        return QByteArray::number(value.toLongLong());
+    return jsonString(value.toString());
+}
+
+QString connectionStringFor(const QString &path, const QString &password)
+{
+    QString quotedPath = path;
+    quotedPath.replace(u'"', QStringLiteral("\"\""));
+    QString quotedPassword = password;
+    quotedPassword.replace(u'"', QStringLiteral("\"\""));
+    return QStringLiteral("Provider=Microsoft.Jet.OLEDB.4.0;Data Source=\"%1\";Persist Security Info=False;"
+                          "Jet OLEDB:Database Password=\"%2\"")
+        .arg(QFileInfo(path).absoluteFilePath(), quotedPassword);
+}
+
+} // namespace
+
+QString defaultBookPassword()
+{
+    return QStringLiteral("*.417305");
+}
+
+void createBook(const QString &path, const QString &password)
+{
+    database::Database::create(path, password);
+}
+
+void createSampleBook(const QString &path, const QString &password)
+{
+    QFile resource(QStringLiteral(":/velkora/sample/book.txt"));
+    if (!resource.open(QIODevice::ReadOnly))
+        throw database::DatabaseError(QStringLiteral("The sample book's text is missing from this build."));
+    const QStringList lines = QString::fromUtf8(resource.readAll()).split(u'\n');
+
+    database::Database::create(path, password);
+    try {
+        auto db = database::Database::open(path, password);
+        const database::TableInfo &master = db->table(u"master");
+        const database::TableInfo &detail = db->table(u"detail");
+        qint64 topic = -1;
+        QString subtopic;
+        QStringList body;
+        const auto flush = [&] {
+            if (subtopic.isEmpty())
+                return;
+            while (!body.isEmpty() && body.last().trimmed().isEmpty())
+                body.removeLast();
+            db->insert(detail, {{detail.columnIndex(u"Sira"), topic},
+                                {detail.columnIndex(u"Altkonu"), subtopic},
+                                {detail.columnIndex(u"Aciklama"), QString::fromLatin1(markupToRtf(body))}});
+            subtopic.clear();
+            body.clear();
+        };
+        for (const QString &line : lines) {
+            if (line.startsWith(u';'))
+                continue;
+            if (line.startsWith(QLatin1String("## "))) {
+                flush();
+                subtopic = line.mid(3).trimmed();
+            } else if (line.startsWith(QLatin1String("# "))) {
+                flush();
+                const QString title = line.mid(2).trimmed();
+                topic = db->insert(master, {{master.columnIndex(u"Baslik"), title}}).key;
+            } else if (!subtopic.isEmpty()) {
+                body.append(line);
+            }
+        }
+        flush();
+    } catch (...) {
+        QFile::remove(path);
+        QFile::remove(path + QStringLiteral("-wal"));
+        QFile::remove(path + QStringLiteral("-shm"));
+        throw;
+    }
+}
+
+QByteArray dumpBook(const QString &path, const QString &password, bool brief)
+{
+    store::BookStore book;
+    book.ADOConnection1->setConnectionString(connectionStringFor(path, password));
+    book.connect();
+    book.openQueries();
+    store::Query &topics = *book.ADOQuery1;
+    store::Query &subtopics = *book.ADOQuery2;
+    QByteArray out = "{\"topics\": [";
+    bool firstTopic = true;
+    for (topics.first(); !topics.eof(); topics.next()) {
+        out += firstTopic ? "\n  " : ",\n  ";
+        firstTopic = false;
+        out += "{\"Sira\": " + jsonValue(topics.fieldByName(QStringLiteral("Sira"))->value()) +
+               ", \"Baslik\": " + jsonValue(topics.fieldByName(QStringLiteral("Baslik"))->value()) + ", \"subtopics\": [";
+        bool firstSub = true;
+        for (subtopics.first(); !subtopics.eof(); subtopics.next()) {
+            QVariant body = subtopics.fieldByName(QStringLiteral("Aciklama"))->value();
+            if (brief && !body.isNull() && body.toString().size() > 80)
+                body = body.toString().left(80);
+            out += firstSub ? "\n    " : ",\n    ";
+            firstSub = false;
+            out += "{\"Altkonu\": " + jsonValue(subtopics.fieldByName(QStringLiteral("Altkonu"))->value()) +
+                   ", \"Aciklama\": " + jsonValue(body) + "}";
+        }
+        out += firstSub ? "]}" : "\n  ]}";
+    }
+    out += firstTopic ? "]}\n" : "\n]}\n";
+    return out;
+}
+
+QStringList checkBook(const QString &path, const QString &password)
+{
+    return database::Database::open(path, password)->check();
+}
+
+} // namespace velkora::tools

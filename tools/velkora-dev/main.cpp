@@ -1,0 +1,78 @@
+// velkora-dev: diagnostics for developers: how the book engine reads a statement, compares and
+// matches titles.
+#include "platform/database/databaseerror.h"
+#include "platform/database/selectstatement.h"
+#include "platform/database/turkishtext.h"
+
+#include <QCoreApplication>
+#include <QStringList>
+
+#include <cstdio>
+
+namespace {
+
+int usage()
+{
+    std::fputs("usage: velkora-dev statement TEXT      how the engine parses a statement\n"
+               "       velkora-dev like PATTERN TEXT    whether TEXT matches the LIKE pattern\n"
+               "       velkora-dev collate A B          how the book orders two titles\n",
+               stderr);
+    return 2;
+}
+
+void print(const QString &text)
+{
+    std::printf("%s\n", text.toLocal8Bit().constData());
+}
+
+QString conditionName(velkora::database::SelectStatement::Condition c)
+{
+    switch (c) {
+    case velkora::database::SelectStatement::Condition::None: return QStringLiteral("none");
+    case velkora::database::SelectStatement::Condition::EqualsParameter: return QStringLiteral("equals-parameter");
+    case velkora::database::SelectStatement::Condition::Like: return QStringLiteral("like");
+    }
+    return QString();
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    QCoreApplication app(argc, argv);
+    const QStringList args = QCoreApplication::arguments().mid(1);
+    if (args.isEmpty())
+        return usage();
+    using namespace velkora::database;
+    try {
+        if (args[0] == u"statement" && args.size() == 2) {
+            const SelectStatement st = SelectStatement::parse(args[1]);
+            print(QStringLiteral("table: %1").arg(st.table));
+            print(QStringLiteral("condition: %1").arg(conditionName(st.condition)));
+            if (st.condition != SelectStatement::Condition::None)
+                print(QStringLiteral("field: %1").arg(st.conditionField));
+            if (st.condition == SelectStatement::Condition::EqualsParameter)
+                print(QStringLiteral("parameter: %1").arg(st.parameterName));
+            if (st.condition == SelectStatement::Condition::Like)
+                print(QStringLiteral("pattern: %1").arg(st.likePattern));
+            if (!st.orderByField.isEmpty())
+                print(QStringLiteral("order: %1%2").arg(st.orderByField, st.descending ? QStringLiteral(" desc") : QString()));
+            return 0;
+        }
+        if (args[0] == u"like" && args.size() == 3) {
+            const bool m = likeMatches(foldText(args[1]), foldText(args[2]));
+            print(m ? QStringLiteral("match") : QStringLiteral("no match"));
+            return m ? 0 : 1;
+        }
+        if (args[0] == u"collate" && args.size() == 3) {
+            const TurkishCollator collator;
+            const int c = collator.compare(args[1], args[2]);
+            print(c < 0 ? QStringLiteral("<") : (c > 0 ? QStringLiteral(">") : QStringLiteral("=")));
+            return 0;
+        }
+    } catch (const DatabaseError &e) {
+        std::fprintf(stderr, "velkora-dev: %s\n", e.message().toLocal8Bit().constData());
+        return 2;
+    }
+    return usage();
+}
