@@ -495,7 +495,14 @@ void DataSet::post()
                 changes.append({i, m_buffer[i]});
         }
         if (!changes.isEmpty()) {
-            row.version = engine().update(m_result.table, row.key, row.version, changes);
+            try {
+                row.version = engine().update(m_result.table, row.key, row.version, changes);
+            } catch (...) {
+                // The row may have been changed elsewhere: what is shown after a cancel comes
+                // fresh from the book, while the edit buffer keeps what was typed.
+                forgetLong(row.key);
+                throw;
+            }
             for (const auto &[i, value] : changes) {
                 if (m_result.deferred.value(i))
                     rememberLong(row.key, i, value);

@@ -9,6 +9,8 @@
 #include <QFileInfo>
 #include <QRegularExpression>
 
+#include <algorithm>
+
 namespace velkora::database {
 
 namespace {
@@ -378,6 +380,11 @@ ResultSet Database::select(const SelectStatement &statement, const QHash<QString
                 row.values[i] = st.value(column++);
         }
         result.rows.append(std::move(row));
+    }
+    if (statement.orderByField.isEmpty()) {
+        // Without a sort the book's own order is the order rows were added, whichever index the
+        // engine chose to read them through.
+        std::sort(result.rows.begin(), result.rows.end(), [](const Row &a, const Row &b) { return a.key < b.key; });
     }
     return result;
 }

@@ -26,7 +26,7 @@ inline constexpr const char *CreateStatements[] = {
     " Surum INTEGER NOT NULL DEFAULT 1)",
     "CREATE TABLE detail ("
     " Kimlik INTEGER PRIMARY KEY AUTOINCREMENT,"
-    " Sira INTEGER REFERENCES master(Sira) ON DELETE CASCADE,"
+    " Sira INTEGER NOT NULL REFERENCES master(Sira) ON DELETE CASCADE,"
     " Altkonu VARCHAR(255) CHECK (Altkonu IS NULL OR length(Altkonu) <= 255),"
     " Aciklama LONGTEXT,"
     " Surum INTEGER NOT NULL DEFAULT 1)",

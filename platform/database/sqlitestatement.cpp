@@ -20,7 +20,7 @@ QString sqliteMessage(sqlite3 *db, int code)
     case SQLITE_NOTADB:
         return QStringLiteral("The book file is damaged and cannot be read. (%1)").arg(detail);
     case SQLITE_CONSTRAINT:
-        if (detail.contains(QLatin1String("FOREIGN KEY")))
+        if (detail.contains(QLatin1String("FOREIGN KEY")) || detail.contains(QLatin1String("NOT NULL constraint failed: detail.Sira")))
             return QStringLiteral("You cannot add or change a record because a related record is required in table 'master'.");
         if (detail.contains(QLatin1String("CHECK")))
             return QStringLiteral("The field is too small to accept the amount of data you attempted to add. Try inserting or pasting less data.");

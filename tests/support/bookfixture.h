@@ -1,0 +1,48 @@
+// Books made for tests: a fresh encrypted book in a temporary folder, filled from a short outline.
+#pragma once
+
+#include "platform/database/database.h"
+
+#include <QString>
+#include <QTemporaryDir>
+
+#include <memory>
+#include <utility>
+#include <vector>
+
+namespace velkora::testing {
+
+inline const QString BookPassword = QStringLiteral("*.417305");
+
+struct SubtopicSpec
+{
+    QString title; // a null QString stores a null title
+    QString body;
+};
+
+struct TopicSpec
+{
+    QString title;
+    std::vector<SubtopicSpec> subtopics;
+};
+
+// Owns a temporary folder with Data.mdb in it. The book is created with the program's password and
+// filled in the order given, so topic i (0-based) gets Sira i + 1.
+class BookFixture
+{
+public:
+    explicit BookFixture(const std::vector<TopicSpec> &topics = {});
+
+    QString folder() const { return m_dir.path(); }
+    QString path() const { return m_dir.filePath(QStringLiteral("Data.mdb")); }
+    QString connectionString() const;
+    std::unique_ptr<database::Database> open() const;
+
+private:
+    QTemporaryDir m_dir;
+};
+
+// Where the shared corpus lives, or an empty string when this checkout has none.
+QString corpusFolder();
+
+} // namespace velkora::testing

@@ -1,0 +1,102 @@
+// velkora-book: the sample book, the dump, the check, and refusals that write nothing.
+#include "tools/velkora-book/booktool.h"
+
+#include "platform/database/databaseerror.h"
+#include "support/bookfixture.h"
+
+#include <QCoreApplication>
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+
+#include <gtest/gtest.h>
+
+using namespace velkora;
+
+namespace {
+
+struct ToolRun
+{
+    int exitCode;
+    QByteArray out, err;
+};
+
+ToolRun runTool(const QStringList &args)
+{
+    QProcess p;
+    p.start(QStringLiteral(VELKORA_BOOK_TOOL), args);
+    p.waitForFinished(60000);
+    return {p.exitCode(), p.readAllStandardOutput(), p.readAllStandardError()};
+}
+
+} // namespace
+
+TEST(BookTool, SampleBookDumpsAsJsonInTheBooksOrder)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("Data.mdb"));
+    const ToolRun made = runTool({QStringLiteral("sample"), path});
+    ASSERT_EQ(made.exitCode, 0) << made.err.toStdString();
+    const ToolRun dumped = runTool({QStringLiteral("dump"), path});
+    ASSERT_EQ(dumped.exitCode, 0) << dumped.err.toStdString();
+    QJsonParseError error;
+    const QJsonDocument doc = QJsonDocument::fromJson(dumped.out, &error);
+    ASSERT_EQ(error.error, QJsonParseError::NoError) << dumped.out.left(200).toStdString();
+    const QJsonArray topics = doc.object().value(QStringLiteral("topics")).toArray();
+    ASSERT_GE(topics.size(), 3);
+    EXPECT_EQ(topics[0].toObject().value(QStringLiteral("Baslik")).toString(), QStringLiteral("Cümle"));
+    EXPECT_EQ(topics[0].toObject().value(QStringLiteral("Sira")).toInt(), 1);
+    EXPECT_TRUE(dumped.out.startsWith("{\"topics\": [\n  {\"Sira\": 1, \"Baslik\": "));
+    bool bold = false, italic = false, bullet = false, picture = false;
+    for (const QJsonValue &t : topics) {
+        const QJsonArray subs = t.toObject().value(QStringLiteral("subtopics")).toArray();
+        EXPECT_FALSE(subs.isEmpty());
+        for (const QJsonValue &s : subs) {
+            const QString body = s.toObject().value(QStringLiteral("Aciklama")).toString();
+            EXPECT_TRUE(body.startsWith(QStringLiteral("{\\rtf1\\ansi\\ansicpg1254\\deff0")));
+            bold = bold || body.contains(QStringLiteral("\\b "));
+            italic = italic || body.contains(QStringLiteral("\\i "));
+            bullet = bullet || body.contains(QStringLiteral("\\pnlvlblt"));
+            picture = picture || body.contains(QStringLiteral("\\pngblip"));
+        }
+    }
+    EXPECT_TRUE(bold && italic && bullet && picture);
+
+    const ToolRun brief = runTool({QStringLiteral("dump"), QStringLiteral("--brief"), path});
+    const QJsonArray briefTopics = QJsonDocument::fromJson(brief.out).object().value(QStringLiteral("topics")).toArray();
+    const QString cut = briefTopics[0].toObject()[QStringLiteral("subtopics")].toArray()[0].toObject()[QStringLiteral("Aciklama")].toString();
+    EXPECT_EQ(cut.size(), 80);
+
+    const ToolRun checked = runTool({QStringLiteral("check"), path});
+    EXPECT_EQ(checked.exitCode, 0);
+    EXPECT_EQ(checked.out.trimmed(), QByteArray("ok"));
+}
+
+TEST(BookTool, BadInputIsAMessageAndExitStatusTwoAndWritesNothing)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("Data.mdb"));
+    ToolRun r = runTool({QStringLiteral("dump"), path});
+    EXPECT_EQ(r.exitCode, 2);
+    EXPECT_TRUE(r.err.contains("Could not find file"));
+    EXPECT_FALSE(QFile::exists(path));
+
+    ASSERT_EQ(runTool({QStringLiteral("create"), path}).exitCode, 0);
+    const QByteArray before = [&] { QFile f(path); f.open(QIODevice::ReadOnly); return f.readAll(); }();
+    r = runTool({QStringLiteral("sample"), path}); // never over an existing file
+    EXPECT_EQ(r.exitCode, 2);
+    r = runTool({QStringLiteral("--password"), QStringLiteral("başka"), QStringLiteral("dump"), path});
+    EXPECT_EQ(r.exitCode, 2);
+    EXPECT_TRUE(r.err.contains("Not a valid password.")) << r.err.toStdString();
+    QFile f(path);
+    f.open(QIODevice::ReadOnly);
+    EXPECT_EQ(f.readAll(), before);
+
+    EXPECT_EQ(runTool({QStringLiteral("frobnicate"), path}).exitCode, 2);
+    EXPECT_EQ(runTool({}).exitCode, 2);
+    const ToolRun empty = runTool({QStringLiteral("dump"), path});
+    EXPECT_EQ(empty.exitCode, 0);
+    EXPECT_EQ(empty.out, QByteArray("{\"topics\": []}\n"));
+}
