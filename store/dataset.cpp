@@ -126,7 +126,6 @@ void DataSet::doAfterScroll()
 void DataSet::rebuildView()
 {
     m_view.clear();
-    m_view.reserve(static_cast<size_t>(m_result.rows.size()));
     for (int i = 0; i < m_result.rows.size(); ++i) {
         if (rowVisible(m_result.rows[i]))
             m_view.push_back(i);
@@ -185,14 +184,6 @@ void DataSet::reload()
     ResultSet result = openCursor();
     m_result = std::move(result);
     m_longCache.clear();
-    rebuildView();
-    moveToFirst();
-    dataEvent(DataEvent::DataSetChange);
-    doAfterScroll();
-}
-
-void DataSet::refilter()
-{
     rebuildView();
     moveToFirst();
     dataEvent(DataEvent::DataSetChange);
@@ -396,7 +387,7 @@ void DataSet::edit()
     checkBrowseMode();
     checkCanModify();
     const Row *row = currentRow();
-    QVector<QVariant> buffer = row->values;
+    QVector<QVariant> buffer(row->values.cbegin(), row->values.cend());
     for (int i = 0; i < buffer.size(); ++i) {
         if (m_result.deferred.value(i))
             buffer[i] = currentValue(i);

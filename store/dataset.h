@@ -109,8 +109,6 @@ protected:
 
     // Runs the statement again and goes to the first row; a failure keeps the old rows.
     void reload();
-    // The visible rows changed (a filter): goes to the first row and tells the links.
-    void refilter();
     void setBufferValue(int index, const QVariant &value);
     const TableInfo &tableInfo() const { return m_result.table; }
     void dataEvent(DataEvent event, Field *field = nullptr, int info = 0);

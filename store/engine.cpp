@@ -3,9 +3,10 @@
 
 namespace velkora::store {
 
-ResultSet BookEngine::select(const QString &statement, const QHash<QString, QVariant> &params)
+ResultSet BookEngine::select(const QString &statement, const QHash<QString, QVariant> &params,
+                             const std::optional<Narrowing> &narrowing)
 {
-    return m_database->select(database::SelectStatement::parse(statement), params);
+    return m_database->select(database::SelectStatement::parse(statement), params, narrowing);
 }
 
 std::optional<Row> BookEngine::fetchRow(const TableInfo &table, qint64 key)

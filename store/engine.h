@@ -9,6 +9,7 @@ namespace velkora::store {
 
 using database::ColumnInfo;
 using database::ColumnType;
+using database::Narrowing;
 using database::ResultSet;
 using database::Row;
 using database::TableInfo;
@@ -21,7 +22,8 @@ class Engine
 public:
     virtual ~Engine() = default;
 
-    virtual ResultSet select(const QString &statement, const QHash<QString, QVariant> &params) = 0;
+    virtual ResultSet select(const QString &statement, const QHash<QString, QVariant> &params,
+                             const std::optional<Narrowing> &narrowing) = 0;
     virtual std::optional<Row> fetchRow(const TableInfo &table, qint64 key) = 0;
     virtual std::optional<database::Database::LongValue> fetchLong(const TableInfo &table, qint64 key, int column) = 0;
     virtual Row insert(const TableInfo &table, const database::Database::Changes &values) = 0;
@@ -35,7 +37,8 @@ class BookEngine : public Engine
 public:
     explicit BookEngine(std::unique_ptr<database::Database> database) : m_database(std::move(database)) {}
 
-    ResultSet select(const QString &statement, const QHash<QString, QVariant> &params) override;
+    ResultSet select(const QString &statement, const QHash<QString, QVariant> &params,
+                     const std::optional<Narrowing> &narrowing) override;
     std::optional<Row> fetchRow(const TableInfo &table, qint64 key) override;
     std::optional<database::Database::LongValue> fetchLong(const TableInfo &table, qint64 key, int column) override;
     Row insert(const TableInfo &table, const database::Database::Changes &values) override;

@@ -108,7 +108,16 @@ ResultSet Query::openCursor()
     QHash<QString, QVariant> params;
     for (const Parameter &p : std::as_const(m_parameters))
         params.insert(p.name, p.value);
-    ResultSet result = engine().select(m_sql.join(QStringLiteral("\r\n")), params);
+    // In search mode the engine reads only the current topic's matches; the filter is applied to
+    // them as well, so the rows shown are exactly those the filter lets through.
+    std::optional<Narrowing> narrowing;
+    DataSet *master = masterSource() ? masterSource()->dataSet() : nullptr;
+    if (m_parameters.isEmpty() && m_masterFields.size() == 1 && master && master->active()) {
+        const Field *f = master->findField(m_masterFields.first());
+        if (f && f->dataType() == FieldType::Integer && !f->isNull())
+            narrowing = Narrowing{m_masterFields.first(), f->value().toLongLong()};
+    }
+    ResultSet result = engine().select(m_sql.join(QStringLiteral("\r\n")), params, narrowing);
     m_masterFilter.clear();
     m_filterTerms.clear();
     if (m_parameters.isEmpty() && !m_masterFields.isEmpty()) {
@@ -163,7 +172,7 @@ void Query::parseMasterFilter(const TableInfo &table)
 bool Query::rowVisible(const Row &row) const
 {
     for (const FilterTerm &term : m_filterTerms) {
-        const QVariant &v = row.values.value(term.column);
+        const QVariant v = row.values.value(term.column);
         if (term.value.isNull()) {
             if (!v.isNull())
                 return false;
@@ -206,11 +215,9 @@ void Query::masterChanged()
             reload();
         } else if (!m_masterFields.isEmpty()) {
             const QString text = buildMasterFilter();
-            if (text != m_masterFilter) {
-                m_masterFilter = text;
-                parseMasterFilter(tableInfo());
-                refilter();
-            }
+            if (text != m_masterFilter)
+                reload(); // the same search, read for the new topic; sets the new filter
+
         }
     } catch (...) {
         enableControls();

@@ -42,13 +42,13 @@ void likeFunction(sqlite3_context *context, int, sqlite3_value **argv)
         sqlite3_result_null(context);
         return;
     }
-    auto *pattern = static_cast<std::u32string *>(sqlite3_get_auxdata(context, 0));
+    auto *pattern = static_cast<LikePattern *>(sqlite3_get_auxdata(context, 0));
     if (!pattern) {
         const auto *p = reinterpret_cast<const char *>(sqlite3_value_text(argv[0]));
         const int n = sqlite3_value_bytes(argv[0]);
-        sqlite3_set_auxdata(context, 0, new std::u32string(foldUtf8(std::string_view(p, static_cast<size_t>(n)))),
-                            [](void *d) { delete static_cast<std::u32string *>(d); });
-        pattern = static_cast<std::u32string *>(sqlite3_get_auxdata(context, 0));
+        sqlite3_set_auxdata(context, 0, new LikePattern(foldUtf8(std::string_view(p, static_cast<size_t>(n)))),
+                            [](void *d) { delete static_cast<LikePattern *>(d); });
+        pattern = static_cast<LikePattern *>(sqlite3_get_auxdata(context, 0));
         if (!pattern) {
             sqlite3_result_error_nomem(context);
             return;
@@ -57,18 +57,8 @@ void likeFunction(sqlite3_context *context, int, sqlite3_value **argv)
     const auto *t = reinterpret_cast<const char *>(sqlite3_value_text(argv[1]));
     const int n = sqlite3_value_bytes(argv[1]);
     thread_local std::u32string text;
-    text.clear();
-    const std::string_view utf8(t, static_cast<size_t>(n));
-    bool ascii = true;
-    for (const char c : utf8)
-        ascii = ascii && static_cast<unsigned char>(c) < 0x80;
-    if (ascii) {
-        for (const char c : utf8)
-            text.push_back(foldCharacter(static_cast<unsigned char>(c)));
-    } else {
-        text = foldUtf8(utf8);
-    }
-    sqlite3_result_int(context, likeMatches(*pattern, text) ? 1 : 0);
+    foldUtf8Into(std::string_view(t, static_cast<size_t>(n)), text);
+    sqlite3_result_int(context, pattern->matches(text) ? 1 : 0);
 }
 
 int collate(void *collator, int na, const void *a, int nb, const void *b)
@@ -312,7 +302,8 @@ const TableInfo &Database::table(QStringView name) const
                             .arg(name.toString()));
 }
 
-ResultSet Database::select(const SelectStatement &statement, const QHash<QString, QVariant> &params) const
+ResultSet Database::select(const SelectStatement &statement, const QHash<QString, QVariant> &params,
+                           const std::optional<Narrowing> &narrowing) const
 {
     ResultSet result;
     result.table = table(statement.table);
@@ -356,6 +347,13 @@ ResultSet Database::select(const SelectStatement &statement, const QHash<QString
             sql += QStringLiteral(" WHERE velkora_like(?1, %1)").arg(quoted(c.name));
         }
     }
+    QVariant narrowed;
+    if (narrowing) {
+        const ColumnInfo &c = t.columns[columnOf(narrowing->column)];
+        narrowed = narrowing->value;
+        sql += statement.condition == SelectStatement::Condition::None ? QStringLiteral(" WHERE ") : QStringLiteral(" AND ");
+        sql += QStringLiteral("%1 = ?2").arg(quoted(c.name));
+    }
     if (!statement.orderByField.isEmpty()) {
         result.orderColumn = columnOf(statement.orderByField);
         result.descending = statement.descending;
@@ -369,6 +367,8 @@ ResultSet Database::select(const SelectStatement &statement, const QHash<QString
     SqliteStatement st(m_db, sql);
     if (statement.condition != SelectStatement::Condition::None)
         st.bind(1, bound);
+    if (narrowing)
+        st.bind(2, narrowed);
     while (st.step()) {
         Row row;
         row.key = st.integer(0);

@@ -6,6 +6,7 @@
 
 #include <QHash>
 #include <QString>
+#include <QVarLengthArray>
 #include <QVariant>
 #include <QVector>
 
@@ -45,7 +46,18 @@ struct Row
 {
     qint64 key = 0;
     qint64 version = 0;
-    QVector<QVariant> values;
+    // Inline for the book's tables (at most four shown columns), so a large result costs no
+    // allocation per row for its values.
+    QVarLengthArray<QVariant, 4> values;
+};
+
+// Asks select for only the rows whose column equals value, on top of the statement's own
+// condition. A record set that shows one topic of a search over the whole book reads just that
+// topic's matches, through the index, instead of every match of the book.
+struct Narrowing
+{
+    QString column;
+    qint64 value = 0;
 };
 
 struct ResultSet
@@ -82,7 +94,8 @@ public:
     const TableInfo &table(QLatin1String name) const { return table(QStringView(QString(name))); }
 
     // Runs a parsed statement; params are matched to :names without regard to letter case.
-    ResultSet select(const SelectStatement &statement, const QHash<QString, QVariant> &params) const;
+    ResultSet select(const SelectStatement &statement, const QHash<QString, QVariant> &params,
+                     const std::optional<Narrowing> &narrowing = std::nullopt) const;
 
     std::optional<Row> fetchRow(const TableInfo &table, qint64 key) const;
 

@@ -10,18 +10,37 @@
 
 namespace velkora::database {
 
-char32_t foldCharacter(char32_t c)
+namespace {
+
+// Folds of the first 0x250 code points (ASCII, Latin-1 and Latin Extended, which hold every
+// Turkish letter), computed once so that scanning titles needs no ICU call per character.
+constexpr char32_t TableSize = 0x250;
+
+char32_t computeFold(char32_t c)
 {
-    if (c < 0x80) {
-        if (c == U'I')
-            return U'\u0131'; // dotless ı
-        if (c >= U'A' && c <= U'Z')
-            return c + 32;
-        return c;
-    }
+    if (c == U'I')
+        return U'\u0131'; // dotless ı
     if (c == 0x0130) // İ
         return U'i';
     return static_cast<char32_t>(u_tolower(static_cast<UChar32>(c)));
+}
+
+const char32_t *foldTable()
+{
+    static const auto table = [] {
+        static char32_t t[TableSize];
+        for (char32_t c = 0; c < TableSize; ++c)
+            t[c] = computeFold(c);
+        return t;
+    }();
+    return table;
+}
+
+} // namespace
+
+char32_t foldCharacter(char32_t c)
+{
+    return c < TableSize ? foldTable()[c] : computeFold(c);
 }
 
 std::u32string foldText(QStringView text)
@@ -42,16 +61,26 @@ std::u32string foldText(QStringView text)
 std::u32string foldUtf8(std::string_view s)
 {
     std::u32string out;
-    out.reserve(s.size());
+    foldUtf8Into(s, out);
+    return out;
+}
+
+void foldUtf8Into(std::string_view s, std::u32string &out)
+{
+    out.resize(s.size()); // never more characters than bytes
+    const char32_t *table = foldTable();
+    size_t o = 0;
     size_t i = 0;
     while (i < s.size()) {
         const auto b0 = static_cast<unsigned char>(s[i]);
+        if (b0 < 0x80) {
+            out[o++] = table[b0];
+            ++i;
+            continue;
+        }
         char32_t c;
         size_t n;
-        if (b0 < 0x80) {
-            c = b0;
-            n = 1;
-        } else if ((b0 & 0xE0) == 0xC0) {
+        if ((b0 & 0xE0) == 0xC0) {
             c = b0 & 0x1F;
             n = 2;
         } else if ((b0 & 0xF0) == 0xE0) {
@@ -80,10 +109,10 @@ std::u32string foldUtf8(std::string_view s)
                 }
             }
         }
-        out.push_back(foldCharacter(c));
+        out[o++] = c < TableSize ? table[c] : computeFold(c);
         i += n;
     }
-    return out;
+    out.resize(o);
 }
 
 bool equalsIgnoringCase(QStringView a, QStringView b)
@@ -121,6 +150,24 @@ bool likeMatches(std::u32string_view pattern, std::u32string_view text)
     while (p < pattern.size() && pattern[p] == U'%')
         ++p;
     return p == pattern.size();
+}
+
+LikePattern::LikePattern(std::u32string folded) : m_pattern(std::move(folded))
+{
+    if (m_pattern.size() >= 2 && m_pattern.front() == U'%' && m_pattern.back() == U'%') {
+        const std::u32string_view inner = std::u32string_view(m_pattern).substr(1, m_pattern.size() - 2);
+        if (inner.find_first_of(U"%_") == std::u32string_view::npos) {
+            m_literal = std::u32string(inner);
+            m_contains = true;
+        }
+    }
+}
+
+bool LikePattern::matches(std::u32string_view text) const
+{
+    if (m_contains)
+        return text.find(m_literal) != std::u32string_view::npos;
+    return likeMatches(m_pattern, text);
 }
 
 TurkishCollator::TurkishCollator()

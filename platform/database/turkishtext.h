@@ -16,6 +16,8 @@ namespace velkora::database {
 char32_t foldCharacter(char32_t c);
 std::u32string foldText(QStringView text);
 std::u32string foldUtf8(std::string_view utf8);
+// The same into a buffer the caller reuses, so a scan over many titles allocates nothing.
+void foldUtf8Into(std::string_view utf8, std::u32string &out);
 
 bool equalsIgnoringCase(QStringView a, QStringView b);
 bool startsWithIgnoringCase(QStringView text, QStringView prefix);
@@ -24,6 +26,20 @@ bool startsWithIgnoringCase(QStringView text, QStringView prefix);
 // (the empty one included), '_' exactly one character; every other character stands for itself.
 // Runs in O(text × pattern) at worst and without recursion, so no pattern can make it hang.
 bool likeMatches(std::u32string_view pattern, std::u32string_view text);
+
+// A folded LIKE pattern prepared once for many texts. The search box always asks for "%text%";
+// such a pattern is matched as a plain substring search.
+class LikePattern
+{
+public:
+    explicit LikePattern(std::u32string folded);
+    bool matches(std::u32string_view foldedText) const;
+
+private:
+    std::u32string m_pattern;
+    std::u32string m_literal;
+    bool m_contains = false;
+};
 
 // The book's sort order: ICU's Turkish collation with letter case ignored (secondary strength).
 // Thread-compatible: one instance per connection.

@@ -21,7 +21,11 @@ public:
     int writes = 0;
     bool failNextWrite = false;
 
-    store::ResultSet select(const QString &s, const QHash<QString, QVariant> &p) override { return m_inner.select(s, p); }
+    store::ResultSet select(const QString &s, const QHash<QString, QVariant> &p,
+                            const std::optional<store::Narrowing> &n) override
+    {
+        return m_inner.select(s, p, n);
+    }
     std::optional<store::Row> fetchRow(const store::TableInfo &t, qint64 k) override { return m_inner.fetchRow(t, k); }
     std::optional<database::Database::LongValue> fetchLong(const store::TableInfo &t, qint64 k, int c) override
     {
