@@ -113,3 +113,18 @@ TEST(MasterDetail, ANewTopicsFirstSubtopicIsSavedWithTheTopic)
     ASSERT_TRUE(book.store.ADOQuery1->locate(QStringLiteral("Baslik"), QStringLiteral("Noktalama"), false, false));
     EXPECT_EQ(book.subtopics(), QStringList{"Virgül"});
 }
+
+TEST(MasterDetail, AFailedConnectionLeavesBothQueriesClosed)
+{
+    QTemporaryDir empty;
+    store::BookStore book;
+    book.ADOConnection1->setWorkingFolder(empty.path()); // no Data.mdb here
+    EXPECT_TRUE(errorOf([&] { book.connect(); }).startsWith(QStringLiteral("Could not find file")));
+    EXPECT_FALSE(book.ADOConnection1->connected());
+    // Opening the queries tries to connect again and fails the same way.
+    EXPECT_TRUE(errorOf([&] { book.openQueries(); }).startsWith(QStringLiteral("Could not find file")));
+    EXPECT_FALSE(book.ADOQuery1->active());
+    EXPECT_FALSE(book.ADOQuery2->active());
+    EXPECT_EQ(book.ADOQuery2->recordCount(), 0);
+    EXPECT_EQ(book.DataSource2->state(), DataSetState::Inactive);
+}
