@@ -1,10 +1,11 @@
-// velkora-dev: diagnostics for developers: how the book engine reads a statement, compares and
-// matches titles.
+// velkora-dev: diagnostics for developers: the book engine's statements and text comparison,
+// and the RTF reader and writer.
 #include "platform/database/databaseerror.h"
 #include "platform/database/selectstatement.h"
 #include "platform/database/turkishtext.h"
+#include "rtfcommands.h"
 
-#include <QCoreApplication>
+#include <QGuiApplication>
 #include <QStringList>
 
 #include <cstdio>
@@ -15,7 +16,10 @@ int usage()
 {
     std::fputs("usage: velkora-dev statement TEXT      how the engine parses a statement\n"
                "       velkora-dev like PATTERN TEXT    whether TEXT matches the LIKE pattern\n"
-               "       velkora-dev collate A B          how the book orders two titles\n",
+               "       velkora-dev collate A B          how the book orders two titles\n"
+               "       velkora-dev rtf-text FILE        the plain text the RTF reader extracts\n"
+               "       velkora-dev rtf-html FILE        the document the RTF reader builds, as HTML\n"
+               "       velkora-dev rtf-roundtrip FILE   read, write, read again; exit 1 when they differ\n",
                stderr);
     return 2;
 }
@@ -35,14 +39,8 @@ QString conditionName(velkora::database::SelectStatement::Condition c)
     return QString();
 }
 
-} // namespace
-
-int main(int argc, char **argv)
+int databaseCommand(const QStringList &args)
 {
-    QCoreApplication app(argc, argv);
-    const QStringList args = QCoreApplication::arguments().mid(1);
-    if (args.isEmpty())
-        return usage();
     using namespace velkora::database;
     try {
         if (args[0] == u"statement" && args.size() == 2) {
@@ -75,4 +73,23 @@ int main(int argc, char **argv)
         return 2;
     }
     return usage();
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    // Documents need a GUI application for their fonts, but no display.
+    if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QGuiApplication app(argc, argv);
+    const QStringList args = QCoreApplication::arguments().mid(1);
+    if (args.isEmpty())
+        return usage();
+    if (args[0].startsWith(u"rtf-")) {
+        if (args.size() != 2)
+            return usage();
+        return velkora::tools::rtfCommand(args[0], args[1]);
+    }
+    return databaseCommand(args);
 }

@@ -1,0 +1,37 @@
+// Reads an RTF document into a QTextDocument: text, character and paragraph formats, lists,
+// tables, links, pictures and embedded objects.
+#pragma once
+
+#include <QByteArrayView>
+#include <QString>
+#include <QStringList>
+
+class QTextDocument;
+
+namespace velkora::richedit {
+
+// The reader is tolerant the way Word is: a missing closing brace ends the document where the
+// input ends, a stray closing brace in the middle is passed over, text after the last brace is
+// ignored, unknown control words and {\*…} destinations are skipped. It is bounded: nesting depth,
+// group count, picture and \bin sizes and the document's length are limited (see the constants
+// in the source), so no input makes it crash, hang or allocate without bound.
+class RtfReader
+{
+public:
+    static constexpr int MaxGroupDepth = 256;           // deeper groups are read but their formats not kept
+    static constexpr qint64 MaxGroups = 8'000'000;      // a document with more is cut there
+    static constexpr qint64 MaxBinaryBytes = 64ll << 20; // one \bin run or one picture
+    static constexpr qint64 MaxTextLength = 16'777'215; // the control's text limit
+    static constexpr int MaxTableDepth = 16;            // nested tables deeper than this are flattened
+
+    // Replaces the document's content with the RTF. Returns false, leaving the document untouched,
+    // when the bytes are not an RTF document (they do not begin "{\rtf", blanks aside); error then
+    // says why. Warnings list what was passed over (a picture that could not be decoded, a cut).
+    static bool read(QByteArrayView rtf, QTextDocument *document, QString *error = nullptr,
+                     QStringList *warnings = nullptr);
+
+    // Whether the bytes start like an RTF document, ignoring letter case ("{\rtf").
+    static bool looksLikeRtf(QByteArrayView bytes);
+};
+
+} // namespace velkora::richedit
