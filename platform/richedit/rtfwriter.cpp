@@ -22,16 +22,20 @@ namespace {
 // Turkish is the body's language and code page.
 constexpr int DefaultLanguage = 1055;
 
-const QHash<char16_t, unsigned char> &codePage1254()
+// Byte of code page 1254 for each character up to U+2122 (the highest the code page holds); 0 for
+// characters it lacks. Built once through Qt's ICU decoder.
+constexpr char16_t CodePageTableSize = 0x2123;
+
+const unsigned char *codePage1254()
 {
-    static const QHash<char16_t, unsigned char> table = [] {
-        QHash<char16_t, unsigned char> t;
+    static const auto table = [] {
+        static unsigned char t[CodePageTableSize] = {};
         QStringDecoder decoder("windows-1254");
         for (int b = 0x80; b <= 0xFF; ++b) {
             const char byte = static_cast<char>(b);
             const QString decoded = decoder.decode(QByteArrayView(&byte, 1));
-            if (decoded.size() == 1 && decoded.at(0) != QChar::ReplacementCharacter && decoded.at(0).unicode() >= 0x80)
-                t.insert(decoded.at(0).unicode(), static_cast<unsigned char>(b));
+            if (decoded.size() == 1 && decoded.at(0).unicode() >= 0x80 && decoded.at(0).unicode() < CodePageTableSize)
+                t[decoded.at(0).unicode()] = static_cast<unsigned char>(b);
         }
         return t;
     }();
@@ -84,6 +88,7 @@ private:
     int fontIndex(const QString &family);
     int colorIndex(const QColor &color);
     CharProps propsOf(const QTextCharFormat &f);
+    const CharProps &propsOf(const QTextFragment &fragment);
 
     void writeFrame(QTextFrame *frame, int level);
     void writeTable(QTextTable *table, int level);
@@ -104,7 +109,17 @@ private:
     int m_symbolFont = -1;
     CharProps m_current;
     QByteArray m_out;
+    QHash<int, CharProps> m_propsByFormat; // formats are shared: each is resolved once
 };
+
+const CharProps &Writer::propsOf(const QTextFragment &fragment)
+{
+    const int index = fragment.charFormatIndex();
+    auto it = m_propsByFormat.find(index);
+    if (it == m_propsByFormat.end())
+        it = m_propsByFormat.insert(index, propsOf(fragment.charFormat()));
+    return *it;
+}
 
 int Writer::fontIndex(const QString &family)
 {
@@ -171,7 +186,7 @@ void Writer::collectBlock(const QTextBlock &block)
     if (block.blockFormat().hasProperty(QTextFormat::BackgroundBrush))
         colorIndex(block.blockFormat().background().color());
     for (auto it = block.begin(); !it.atEnd(); ++it)
-        propsOf(it.fragment().charFormat());
+        propsOf(it.fragment());
 }
 
 void Writer::collect(QTextFrame *frame)
@@ -427,9 +442,26 @@ void Writer::writeCharChange(const CharProps &to)
 
 void Writer::writeText(const QString &text)
 {
-    const auto &table = codePage1254();
-    for (const QChar ch : text) {
-        const char16_t u = ch.unicode();
+    static const char hex[] = "0123456789abcdef";
+    const unsigned char *table = codePage1254();
+    const char16_t *p = reinterpret_cast<const char16_t *>(text.utf16());
+    const qsizetype n = text.size();
+    qsizetype i = 0;
+    while (i < n) {
+        // Plain ASCII goes out as it is, a run at a time.
+        qsizetype j = i;
+        while (j < n && p[j] >= 0x20 && p[j] < 0x80 && p[j] != u'\\' && p[j] != u'{' && p[j] != u'}')
+            ++j;
+        if (j > i) {
+            const qsizetype at = m_out.size();
+            m_out.resize(at + (j - i));
+            char *out = m_out.data() + at;
+            for (qsizetype k = i; k < j; ++k)
+                *out++ = static_cast<char>(p[k]);
+            i = j;
+            continue;
+        }
+        const char16_t u = p[i++];
         switch (u) {
         case u'\\': m_out += "\\\\"; continue;
         case u'{': m_out += "\\{"; continue;
@@ -443,11 +475,13 @@ void Writer::writeText(const QString &text)
         case u'\r': m_out += "\\line "; continue;
         default: break;
         }
-        if (u >= 0x20 && u < 0x80) {
-            m_out += static_cast<char>(u);
-        } else if (const auto it = table.constFind(u); it != table.cend()) {
-            m_out += "\\'" + QByteArray::number(*it, 16);
-        } else if (u >= 0x20) {
+        if (u < 0x20)
+            continue;
+        const unsigned char b = u < CodePageTableSize ? table[u] : 0;
+        if (b) {
+            const char escaped[4] = {'\\', '\'', hex[b >> 4], hex[b & 15]};
+            m_out.append(escaped, 4);
+        } else {
             m_out += "\\u" + number(static_cast<qint16>(u)) + '?';
         }
     }
@@ -542,7 +576,7 @@ void Writer::writeBlock(const QTextBlock &block, int level, const char *ending)
                 m_out += "\"}}{\\fldrslt{";
             }
         }
-        writeCharChange(propsOf(f));
+        writeCharChange(propsOf(fragment));
         if (f.isImageFormat()) {
             for (qsizetype i = 0; i < fragment.length(); ++i)
                 writeImage(f.toImageFormat());
