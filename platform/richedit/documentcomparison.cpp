@@ -48,9 +48,20 @@ QString describe(const QTextCharFormat &f, const QTextDocument &doc)
     if (f.isImageFormat()) {
         const QTextImageFormat image = f.toImageFormat();
         parts << QStringLiteral("image %1x%2").arg(qRound(image.width())).arg(qRound(image.height()));
-        parts << QStringLiteral("kind%1").arg(image.intProperty(property::PictureKind));
-        const QByteArray bytes = bytesResource(&doc, image.property(property::PictureData).toUrl());
-        parts << QStringLiteral("bytes%1").arg(qHash(bytes));
+        // Metafiles and JPEG pictures keep their bytes; other pictures are the same when they show
+        // the same pixels, whatever form they were stored in.
+        const int kind = image.intProperty(property::PictureKind);
+        if (kind == static_cast<int>(PictureKind::Emf) || kind == static_cast<int>(PictureKind::Wmf)
+            || kind == static_cast<int>(PictureKind::Jpeg)) {
+            parts << QStringLiteral("kind%1").arg(kind);
+            parts << QStringLiteral("bytes%1").arg(qHash(bytesResource(&doc, image.property(property::PictureData).toUrl())));
+        } else {
+            const QImage pixels = doc.resource(QTextDocument::ImageResource, QUrl(image.name()))
+                                      .value<QImage>()
+                                      .convertToFormat(QImage::Format_ARGB32);
+            parts << QStringLiteral("pixels%1").arg(qHash(QByteArrayView(reinterpret_cast<const char *>(pixels.constBits()),
+                                                                          pixels.sizeInBytes())));
+        }
         if (image.hasProperty(property::ObjectData))
             parts << QStringLiteral("object%1").arg(qHash(bytesResource(&doc, image.property(property::ObjectData).toUrl())));
     }

@@ -401,7 +401,7 @@ void Reader::groupEnd()
         --m_deepLevels;
         return;
     }
-    if (m_stack.size() <= 1) {
+    if (m_stack.size() <= 2) {
         // The document's own group closed. Whatever follows that is only blanks, braces or
         // non-RTF bytes is garbage after the document; more RTF means the brace was a stray one.
         qsizetype p = m_pos;
@@ -1228,14 +1228,14 @@ void Reader::controlWord(QByteArrayView w, bool hasParam, int param)
         return;
     }
     if (d == Destination::ParagraphNumbering || w == "pn") {
+        // The numbering words belong to the paragraph of the group around {\*\pn …}.
+        ParaState &p = m_stack.size() >= 2 ? m_stack[m_stack.size() - 2].para : m_stack.back().para;
         if (w == "pn") {
             setDestination(Destination::ParagraphNumbering);
-            m_stack[m_stack.size() - 2].para.pnStyle = QTextListFormat::ListDisc;
-            m_stack[m_stack.size() - 2].para.pnStart = 1;
+            p.pnStyle = QTextListFormat::ListDisc;
+            p.pnStart = 1;
             return;
         }
-        // The numbering words belong to the paragraph of the group around {\*\pn …}.
-        ParaState &p = m_stack[m_stack.size() - 2].para;
         if (w == "pnlvlblt")
             p.pnStyle = QTextListFormat::ListDisc;
         else if (w == "pndec")

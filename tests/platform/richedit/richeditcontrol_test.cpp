@@ -1,0 +1,323 @@
+// The control's operations as the editor's commands use them.
+#include "platform/richedit/richeditcontrol.h"
+#include "platform/richedit/rtfreader.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QImage>
+#include <QMimeData>
+#include <QPainter>
+#include <QTest>
+#include <QTextBlock>
+#include <QTextList>
+
+#include <gtest/gtest.h>
+
+using namespace velkora::richedit;
+
+namespace {
+
+struct Control
+{
+    Control()
+    {
+        edit.resize(400, 300);
+        edit.show();
+    }
+    void rtf(const QByteArray &body) { ASSERT_TRUE(edit.streamInRtf(body)); }
+    void select(int start, int end) { edit.setSelection(start, end); }
+    RichEditControl edit;
+};
+
+} // namespace
+
+TEST(RichEditControl, StreamsBodiesInAndOut)
+{
+    Control c;
+    c.edit.streamInText(QStringLiteral("a\r\nb\rc\nd\n\re"));
+    EXPECT_EQ(c.edit.document()->blockCount(), 5);
+    EXPECT_EQ(c.edit.document()->toPlainText(), QStringLiteral("a\nb\nc\nd\ne"));
+    EXPECT_EQ(c.edit.currentCharFormat().font().family(), QStringLiteral("Arial")); // plain text: Arial 10
+    EXPECT_FALSE(c.edit.modified());
+    EXPECT_FALSE(c.edit.canUndo());
+
+    EXPECT_FALSE(c.edit.streamInRtf("not rtf"));
+    EXPECT_EQ(c.edit.document()->toPlainText(), QStringLiteral("a\nb\nc\nd\ne")); // refused: unchanged
+    c.rtf("{\\RTF1\\ansi\\ansicpg1254 \\b kal\\'fdn\\b0  d\\'fcz}");
+    EXPECT_EQ(c.edit.toPlainText(), QStringLiteral("kalın düz"));
+    EXPECT_EQ(c.edit.textCursor().position(), 0);
+    EXPECT_EQ(c.edit.textLength(), 9);
+    EXPECT_TRUE(c.edit.streamOutRtf().startsWith("{\\rtf1\\ansi\\ansicpg1254\\deff0"));
+    EXPECT_EQ(RichEditControl::Version, 3);
+}
+
+TEST(RichEditControl, CharacterFormatOfSelectionWordAndDefault)
+{
+    Control c;
+    c.rtf("{\\rtf1\\ansi{\\fonttbl{\\f0 Arial;}}\\f0\\fs20 iki {\\i kelime}ler burada}");
+    // Caret inside a word: the word view formats the whole word.
+    c.select(1, 1);
+    CharFormat bold;
+    bold.mask = CharFormat::MaskBold;
+    bold.effects = CharFormat::Bold;
+    c.edit.setCharFormat(FormatTarget::Word, bold);
+    c.select(0, 3);
+    EXPECT_TRUE(c.edit.charFormat(FormatTarget::Selection).effects & CharFormat::Bold);
+    EXPECT_TRUE(c.edit.charFormat(FormatTarget::Selection).mask & CharFormat::MaskBold);
+
+    // A selection that is partly italic: the field is reported as not uniform.
+    c.select(4, 12);
+    const CharFormat mixed = c.edit.charFormat(FormatTarget::Selection);
+    EXPECT_FALSE(mixed.mask & CharFormat::MaskItalic);
+    EXPECT_TRUE(mixed.mask & CharFormat::MaskSize);
+    EXPECT_EQ(mixed.heightTwips, 200);
+    EXPECT_TRUE(mixed.effects & CharFormat::AutoColor);
+
+    CharFormat change;
+    change.mask = CharFormat::MaskSize | CharFormat::MaskColor | CharFormat::MaskFace | CharFormat::MaskSuperscript;
+    change.heightTwips = 480;
+    change.color = 0x000000FF; // red
+    change.faceName = QStringLiteral("Times New Roman");
+    change.effects = CharFormat::Superscript;
+    c.edit.setCharFormat(FormatTarget::Selection, change);
+    const CharFormat after = c.edit.charFormat(FormatTarget::Selection);
+    EXPECT_EQ(after.heightTwips, 480);
+    EXPECT_EQ(after.color, 0x000000FFu);
+    EXPECT_EQ(after.faceName, QStringLiteral("Times New Roman"));
+    EXPECT_TRUE(after.effects & CharFormat::Superscript);
+    EXPECT_FALSE(after.mask & CharFormat::MaskItalic); // fields not named stay as they were
+
+    change.mask = CharFormat::MaskColor;
+    change.effects = CharFormat::AutoColor;
+    c.edit.setCharFormat(FormatTarget::Selection, change);
+    EXPECT_TRUE(c.edit.charFormat(FormatTarget::Selection).effects & CharFormat::AutoColor);
+
+    // Between words the format goes to the caret, for what is typed next.
+    c.select(3, 3);
+    c.edit.setCharFormat(FormatTarget::Word, bold);
+    EXPECT_FALSE(c.edit.document()->findBlock(0).begin().fragment().charFormat().fontItalic());
+    EXPECT_TRUE(c.edit.charFormat(FormatTarget::Selection).effects & CharFormat::Bold);
+}
+
+TEST(RichEditControl, ParagraphFormatWritesOnlyTheMaskedFields)
+{
+    Control c;
+    c.rtf("{\\rtf1\\ansi one\\par two\\par three}");
+    c.select(0, 5); // touches the first two paragraphs
+    ParaFormat p;
+    p.mask = ParaFormat::MaskAlignment | ParaFormat::MaskStartIndent | ParaFormat::MaskOffset;
+    p.alignment = 3;
+    p.startIndent = 400; // the first line 20 points in
+    p.offset = -200;     // the others 10 points
+    c.edit.setParaFormat(p);
+    const QTextBlock first = c.edit.document()->begin();
+    EXPECT_EQ(first.blockFormat().alignment() & Qt::AlignHorizontal_Mask, Qt::AlignHCenter);
+    EXPECT_EQ(first.next().blockFormat().alignment() & Qt::AlignHorizontal_Mask, Qt::AlignHCenter);
+    EXPECT_EQ(c.edit.document()->lastBlock().blockFormat().alignment() & Qt::AlignHorizontal_Mask, Qt::AlignLeft);
+    EXPECT_DOUBLE_EQ(first.blockFormat().leftMargin(), 200 / 15.0);
+    EXPECT_DOUBLE_EQ(first.blockFormat().textIndent(), 200 / 15.0);
+    const ParaFormat read = c.edit.paraFormat();
+    EXPECT_EQ(read.startIndent, 400);
+    EXPECT_EQ(read.offset, -200);
+    EXPECT_EQ(read.alignment, 3);
+
+    // Only the offset: the first line's indent stays.
+    p.mask = ParaFormat::MaskOffset;
+    p.offset = 0;
+    c.edit.setParaFormat(p);
+    EXPECT_EQ(c.edit.paraFormat().startIndent, 400);
+    EXPECT_EQ(c.edit.paraFormat().alignment, 3);
+
+    p.mask = ParaFormat::MaskNumbering | ParaFormat::MaskLineSpacing | ParaFormat::MaskSpaceBefore;
+    p.numbering = 1;
+    p.lineSpacingRule = 3;
+    p.lineSpacing = 240;
+    p.spaceBefore = 120;
+    c.edit.setParaFormat(p);
+    EXPECT_TRUE(first.textList());
+    EXPECT_EQ(first.textList(), first.next().textList());
+    const ParaFormat listed = c.edit.paraFormat();
+    EXPECT_EQ(listed.numbering, 1);
+    EXPECT_EQ(listed.lineSpacingRule, 3);
+    EXPECT_EQ(listed.lineSpacing, 240);
+    EXPECT_EQ(listed.spaceBefore, 120);
+    p.mask = ParaFormat::MaskNumbering;
+    p.numbering = 0;
+    c.edit.setParaFormat(p);
+    EXPECT_FALSE(c.edit.document()->begin().textList());
+
+    // Paragraphs that differ leave the field out of the mask.
+    c.select(0, c.edit.textLength());
+    EXPECT_FALSE(c.edit.paraFormat().mask & ParaFormat::MaskAlignment);
+}
+
+TEST(RichEditControl, FindsTextForwardBackwardAndAsWholeWords)
+{
+    Control c;
+    c.edit.streamInText(QStringLiteral("Kitap kitaplık KİTAP kitap"));
+    int end = 0;
+    EXPECT_EQ(c.edit.findText(QStringLiteral("kitap"), 0, -1, FindDown, &end), 0);
+    EXPECT_EQ(end, 5);
+    EXPECT_EQ(c.edit.findText(QStringLiteral("kitap"), 1, -1, FindDown | FindMatchCase), 6);
+    EXPECT_EQ(c.edit.findText(QStringLiteral("kitap"), 1, -1, FindDown | FindMatchCase | FindWholeWord), 21);
+    EXPECT_EQ(c.edit.findText(QStringLiteral("kitap"), 1, 10, FindDown | FindMatchCase | FindWholeWord), -1); // range
+    EXPECT_EQ(c.edit.findText(QStringLiteral("kitap"), 21, 0, FindMatchCase), 6); // backward from 21
+    EXPECT_EQ(c.edit.findText(QStringLiteral("kitap"), 21, 7, FindMatchCase), -1);
+    EXPECT_EQ(c.edit.findText(QString(), 0, -1, FindDown), -1);
+}
+
+TEST(RichEditControl, SelectionReplaceLinesAndSelectionType)
+{
+    Control c;
+    c.edit.setLineWrapMode(QTextEdit::FixedPixelWidth);
+    c.edit.setLineWrapColumnOrWidth(120);
+    c.edit.streamInText(QStringLiteral("bir iki üç dört beş altı yedi sekiz dokuz on\nikinci paragraf"));
+    c.select(0, -1);
+    int s = -1, e = -1;
+    c.edit.selection(&s, &e);
+    EXPECT_EQ(s, 0);
+    EXPECT_EQ(e, c.edit.textLength());
+    const int second = c.edit.toPlainText().indexOf(QStringLiteral("ikinci"));
+    const int wrappedLines = c.edit.lineFromChar(second);
+    EXPECT_GE(wrappedLines, 2); // the first paragraph wraps
+    EXPECT_EQ(c.edit.lineIndex(wrappedLines), second);
+    EXPECT_EQ(c.edit.lineFromChar(0), 0);
+
+    c.select(0, 3);
+    EXPECT_EQ(c.edit.selectionType(), SelectionText | SelectionMultiChar);
+    c.edit.replaceSelection(QStringLiteral("BİR"));
+    EXPECT_TRUE(c.edit.toPlainText().startsWith(QStringLiteral("BİR iki")));
+    EXPECT_TRUE(c.edit.canUndo());
+    c.edit.undo();
+    EXPECT_TRUE(c.edit.toPlainText().startsWith(QStringLiteral("bir iki")));
+
+    // A picture is an object of the body.
+    QImage image(8, 8, QImage::Format_RGB32);
+    image.fill(Qt::red);
+    QApplication::clipboard()->setImage(image);
+    c.select(0, 0);
+    c.edit.paste();
+    c.select(0, 1);
+    EXPECT_EQ(c.edit.selectionType(), SelectionObject);
+    c.select(0, 2);
+    EXPECT_EQ(c.edit.selectionType(), SelectionObject | SelectionText);
+    c.select(2, 2);
+    EXPECT_EQ(c.edit.selectionType(), SelectionEmpty);
+}
+
+TEST(RichEditControl, UndoAndRedoNameWhatTheyReverse)
+{
+    Control c;
+    c.edit.streamInText(QString());
+    c.edit.setFocus();
+    QTest::keyClicks(&c.edit, "kelime");
+    EXPECT_TRUE(c.edit.modified());
+    EXPECT_EQ(c.edit.undoKind(), UndoTyping);
+    EXPECT_FALSE(c.edit.canRedo());
+    c.edit.undo();
+    EXPECT_EQ(c.edit.redoKind(), UndoTyping);
+    EXPECT_TRUE(c.edit.canRedo());
+    c.edit.redo();
+    EXPECT_EQ(c.edit.toPlainText(), QStringLiteral("kelime"));
+
+    QTest::keyClick(&c.edit, Qt::Key_Backspace);
+    EXPECT_EQ(c.edit.undoKind(), UndoDelete);
+    c.select(0, 3);
+    c.edit.cut();
+    EXPECT_EQ(c.edit.undoKind(), UndoCut);
+    c.edit.paste();
+    EXPECT_EQ(c.edit.undoKind(), UndoPaste);
+    EXPECT_EQ(c.edit.toPlainText(), QStringLiteral("kelim"));
+    c.select(0, 2);
+    CharFormat bold;
+    bold.mask = CharFormat::MaskBold;
+    bold.effects = CharFormat::Bold;
+    c.edit.setCharFormat(FormatTarget::Selection, bold);
+    EXPECT_EQ(c.edit.undoKind(), UndoUnknown); // a format change has no name
+
+    // At most 100 steps are kept.
+    for (int i = 0; i < 130; ++i) {
+        c.select(0, 0);
+        c.edit.replaceSelection(QStringLiteral("x"));
+    }
+    int undone = 0;
+    while (c.edit.canUndo()) {
+        c.edit.undo();
+        ++undone;
+    }
+    EXPECT_EQ(undone, RichEditControl::UndoLimit);
+}
+
+TEST(RichEditControl, GuardStopsChangesAndLimitsHold)
+{
+    Control c;
+    c.edit.streamInText(QStringLiteral("sabit"));
+    c.edit.setFocus();
+    int asked = 0;
+    c.edit.beforeEdit = [&](EditTrigger) {
+        ++asked;
+        return false;
+    };
+    QTest::keyClicks(&c.edit, "abc");
+    QTest::keyClick(&c.edit, Qt::Key_Backspace);
+    c.select(0, 2);
+    c.edit.cut();
+    c.edit.replaceSelection(QStringLiteral("x"));
+    EXPECT_EQ(c.edit.toPlainText(), QStringLiteral("sabit"));
+    EXPECT_GE(asked, 5);
+
+    // A format change is still applied.
+    CharFormat italic;
+    italic.mask = CharFormat::MaskItalic;
+    italic.effects = CharFormat::Italic;
+    c.edit.setCharFormat(FormatTarget::Selection, italic);
+    EXPECT_TRUE(c.edit.charFormat(FormatTarget::Selection).effects & CharFormat::Italic);
+}
+
+TEST(RichEditControl, CopiesAndPastesRichTextThroughTheClipboard)
+{
+    Control from, to;
+    from.rtf("{\\rtf1\\ansi\\ansicpg1254 d\\'fcz {\\b kal\\'fdn} son}");
+    from.select(4, 9);
+    from.edit.copy();
+    const QMimeData *data = QApplication::clipboard()->mimeData();
+    ASSERT_TRUE(data && data->hasFormat(QStringLiteral("text/rtf")));
+    EXPECT_TRUE(data->data(QStringLiteral("text/rtf")).contains("\\b "));
+    to.edit.streamInText(QStringLiteral("[]"));
+    to.select(1, 1);
+    to.edit.paste();
+    EXPECT_EQ(to.edit.toPlainText(), QStringLiteral("[kalın]"));
+    to.select(1, 6);
+    EXPECT_TRUE(to.edit.charFormat(FormatTarget::Selection).effects & CharFormat::Bold);
+    EXPECT_EQ(to.edit.undoKind(), UndoPaste);
+}
+
+TEST(RichEditControl, FormatRangeDrawsWholeLinesAndReportsTheRest)
+{
+    Control c;
+    QString text;
+    for (int i = 0; i < 40; ++i)
+        text += QStringLiteral("Satır %1\n").arg(i);
+    c.edit.streamInText(text);
+    QImage page(600, 800, QImage::Format_RGB32);
+    page.fill(Qt::white);
+    QPainter painter(&page);
+    const QFontMetricsF metrics(QFont(QStringLiteral("Arial"), 10), &page);
+    const double height = metrics.lineSpacing() * 5.5; // room for five lines, not six
+    const int next = c.edit.formatRange(&painter, QRectF(10, 10, 400, height), 0, -1, true);
+    painter.end();
+    EXPECT_EQ(next, c.edit.toPlainText().indexOf(QStringLiteral("Satır 5")));
+    // Something was drawn inside the rectangle, nothing below it.
+    bool inked = false, below = false;
+    for (int y = 0; y < page.height(); ++y) {
+        for (int x = 0; x < page.width(); ++x) {
+            if (page.pixel(x, y) != qRgb(255, 255, 255))
+                (y <= 10 + height ? inked : below) = true;
+        }
+    }
+    EXPECT_TRUE(inked);
+    EXPECT_FALSE(below);
+    // Measuring only gives the same answer and continues where it stopped.
+    EXPECT_EQ(c.edit.formatRange(nullptr, QRectF(0, 0, 400, height), 0, -1, false), next);
+    EXPECT_EQ(c.edit.formatRange(nullptr, QRectF(0, 0, 400, 10000), next, -1, false), c.edit.textLength());
+}

@@ -1,0 +1,248 @@
+// What the RTF reader makes of bodies: text in its code pages, formats, lists, tables, links,
+// pictures and objects, and how it copes with damaged input.
+#include "platform/richedit/documentcomparison.h"
+#include "platform/richedit/richtextproperties.h"
+#include "platform/richedit/rtfreader.h"
+#include "platform/richedit/rtfwriter.h"
+#include "support/bookfixture.h"
+
+#include <QBuffer>
+#include <QDir>
+#include <QImage>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QTextBlock>
+#include <QTextDocument>
+#include <QTextList>
+#include <QTextTable>
+
+#include <gtest/gtest.h>
+
+using namespace velkora::richedit;
+
+namespace {
+
+QString textOf(const QByteArray &rtf)
+{
+    QTextDocument doc;
+    EXPECT_TRUE(RtfReader::read(rtf, &doc)) << rtf.toStdString();
+    // The raw text keeps no-break spaces and line breaks as they are; only paragraphs become \n.
+    return doc.toRawText().replace(QChar::ParagraphSeparator, u'\n');
+}
+
+QTextCharFormat formatAt(QTextDocument &doc, int position)
+{
+    QTextCursor c(&doc);
+    c.setPosition(position + 1);
+    return c.charFormat();
+}
+
+} // namespace
+
+TEST(RtfReader, TextInItsCodePages)
+{
+    struct Case { QByteArray rtf; QString text; };
+    const Case cases[] = {
+        {"{\\rtf1\\ansi\\ansicpg1254 I\\'f0d\\'fdr \\'dd\\'fe}", QStringLiteral("Iğdır İş")},
+        {"{\\rtf1\\ansi\\ansicpg1254{\\fonttbl{\\f0\\fcharset204 Arial;}}\\f0 \\'cc\\'e8\\'f0}", QStringLiteral("Мир")},
+        {"{\\rtf1\\ansi{\\fonttbl{\\f0\\fcharset128 MS Gothic;}}\\f0 \\'82\\'a0\\'82\\'a2}", QStringLiteral("あい")},
+        {"{\\rtf1\\ansi\\uc1 a\\u305?b\\u-3913?c}", QStringLiteral("aıb\uF0B7c")},
+        {"{\\rtf1\\ansi\\uc2 \\u8364\\'80\\'80x\\uc0\\u8364 y}", QStringLiteral("€x€y")},
+        {"{\\rtf1\\ansi \\u-10179?\\u-8704?}", QStringLiteral("😀")}, // a surrogate pair
+        {"{\\rtf1\\ansi a\\~b\\emdash c\\endash d\\bullet\\lquote\\rquote\\ldblquote\\rdblquote\\tab e}",
+         QStringLiteral("a\u00A0b—c–d•‘’“”\te")},
+        {"{\\rtf1\\ansi a\\{b\\}c\\\\d}", QStringLiteral("a{b}c\\d")},
+        {"{\\rtf1\\ansi a{\\*\\unknown hidden}b{\\*\\generator x;}c}", QStringLiteral("abc")},
+        {"{\\rtf1\\ansi line\\line next\\par para}", QStringLiteral("line\u2028next\npara")},
+        {"{\\rtf1foobar}", QStringLiteral("foobar")},
+        {"{\\rtf1\\ansi\\ansicpg0 x\\'e9}", QStringLiteral("xé")}, // an invalid code page falls back
+    };
+    for (const Case &c : cases)
+        EXPECT_EQ(textOf(c.rtf), c.text) << c.rtf.toStdString();
+}
+
+TEST(RtfReader, CharacterFormats)
+{
+    QTextDocument doc;
+    ASSERT_TRUE(RtfReader::read("{\\rtf1\\ansi{\\fonttbl{\\f0 Arial;}{\\f1 Times New Roman;}}"
+                                "{\\colortbl;\\red255\\green0\\blue0;\\red0\\green0\\blue255;}"
+                                "\\f0\\fs20 n\\b b\\b0\\i i\\i0\\ul u\\ulnone\\strike s\\strike0\\super p\\nosupersub"
+                                "\\sub q\\nosupersub\\cf1 r\\cf0\\highlight2 h\\highlight0\\f1\\fs36 t\\plain z\\caps c\\caps0"
+                                "\\uld d\\ulnone\\up6 x\\up0 {\\v v}w}",
+                                &doc));
+    EXPECT_EQ(doc.toPlainText(), QStringLiteral("nbiuspqrhtzcdxvw"));
+    EXPECT_EQ(formatAt(doc, 0).fontPointSize(), 10);
+    EXPECT_EQ(formatAt(doc, 1).fontWeight(), QFont::Bold);
+    EXPECT_TRUE(formatAt(doc, 2).fontItalic());
+    EXPECT_TRUE(formatAt(doc, 3).fontUnderline());
+    EXPECT_TRUE(formatAt(doc, 4).fontStrikeOut());
+    EXPECT_EQ(formatAt(doc, 5).verticalAlignment(), QTextCharFormat::AlignSuperScript);
+    EXPECT_EQ(formatAt(doc, 6).verticalAlignment(), QTextCharFormat::AlignSubScript);
+    EXPECT_EQ(formatAt(doc, 7).foreground().color(), QColor(255, 0, 0));
+    EXPECT_EQ(formatAt(doc, 8).background().color(), QColor(0, 0, 255));
+    EXPECT_EQ(formatAt(doc, 9).fontFamilies().toStringList(), QStringList{QStringLiteral("Times New Roman")});
+    EXPECT_EQ(formatAt(doc, 9).fontPointSize(), 18);
+    EXPECT_EQ(formatAt(doc, 10).fontPointSize(), 12); // \plain: RTF's default of 12 points
+    EXPECT_FALSE(formatAt(doc, 10).fontItalic());
+    EXPECT_EQ(formatAt(doc, 11).fontCapitalization(), QFont::AllUppercase);
+    EXPECT_EQ(formatAt(doc, 12).underlineStyle(), QTextCharFormat::DotLine);
+    EXPECT_EQ(formatAt(doc, 13).intProperty(property::RaiseHalfPoints), 6);
+    EXPECT_TRUE(formatAt(doc, 14).boolProperty(property::Hidden));
+    EXPECT_FALSE(formatAt(doc, 15).boolProperty(property::Hidden));
+}
+
+TEST(RtfReader, ParagraphsAndBothKindsOfLists)
+{
+    QTextDocument doc;
+    ASSERT_TRUE(RtfReader::read(
+        "{\\rtf1\\ansi{\\fonttbl{\\f0 Arial;}{\\f1\\fcharset2 Symbol;}}"
+        "\\pard\\qc\\li720\\ri360\\fi-360\\sb120\\sa240\\sl360\\slmult1\\tx1440\\tqr\\tx5000 centred\\par"
+        "\\pard{\\pntext\\f1\\'B7\\tab}{\\*\\pn\\pnlvlblt\\pnf1\\pnindent0{\\pntxtb\\'B7}}\\fi-200\\li200 one\\par"
+        "{\\pntext\\f1\\'B7\\tab}two\\par"
+        "\\pard right\\qr\\par"
+        "{\\*\\listtable{\\list{\\listlevel\\levelnfc0{\\leveltext\\'02\\'00.;}}\\listid7}}"
+        "{\\*\\listoverridetable{\\listoverride\\listid7\\ls1}}"
+        "\\pard\\ls1{\\listtext 1.\\tab}first\\par{\\listtext 2.\\tab}second\\par\\pard\\qj last}",
+        &doc));
+    EXPECT_EQ(doc.blockCount(), 7);
+    const QTextBlock centred = doc.begin();
+    EXPECT_EQ(centred.text(), QStringLiteral("centred"));
+    const QTextBlockFormat f = centred.blockFormat();
+    EXPECT_EQ(f.alignment() & Qt::AlignHorizontal_Mask, Qt::AlignHCenter);
+    EXPECT_DOUBLE_EQ(f.leftMargin(), 48);
+    EXPECT_DOUBLE_EQ(f.rightMargin(), 24);
+    EXPECT_DOUBLE_EQ(f.textIndent(), -24);
+    EXPECT_DOUBLE_EQ(f.topMargin(), 8);
+    EXPECT_DOUBLE_EQ(f.bottomMargin(), 16);
+    EXPECT_EQ(f.lineHeightType(), QTextBlockFormat::ProportionalHeight);
+    EXPECT_DOUBLE_EQ(f.lineHeight(), 150);
+    ASSERT_EQ(f.tabPositions().size(), 2);
+    EXPECT_EQ(f.tabPositions()[1].type, QTextOption::RightTab);
+
+    const QTextBlock one = centred.next(), two = one.next();
+    ASSERT_TRUE(one.textList());
+    EXPECT_EQ(one.textList(), two.textList()); // the bullet text the writer showed is not content
+    EXPECT_EQ(one.text(), QStringLiteral("one"));
+    EXPECT_EQ(one.textList()->format().style(), QTextListFormat::ListDisc);
+    const QTextBlock right = two.next();
+    EXPECT_FALSE(right.textList());
+    EXPECT_EQ(right.blockFormat().alignment() & Qt::AlignHorizontal_Mask, Qt::AlignRight); // applies to the whole paragraph
+    const QTextBlock first = right.next();
+    ASSERT_TRUE(first.textList());
+    EXPECT_EQ(first.textList()->format().style(), QTextListFormat::ListDecimal);
+    EXPECT_EQ(first.text(), QStringLiteral("first"));
+    EXPECT_EQ(first.next().textList(), first.textList());
+    EXPECT_EQ(doc.lastBlock().blockFormat().alignment() & Qt::AlignHorizontal_Mask, Qt::AlignJustify);
+}
+
+TEST(RtfReader, TablesLinksPicturesAndObjects)
+{
+    QTextDocument doc;
+    QByteArray png;
+    {
+        QImage tiny(2, 2, QImage::Format_RGB32);
+        tiny.fill(Qt::green);
+        QBuffer buffer(&png);
+        buffer.open(QIODevice::WriteOnly);
+        tiny.save(&buffer, "PNG");
+    }
+    ASSERT_TRUE(RtfReader::read(
+        "{\\rtf1\\ansi before\\par\\trowd\\cellx1000\\cellx2000\\intbl a\\cell b\\cell\\row"
+        "\\trowd\\cellx1000\\cellx2000\\intbl c\\cell d\\cell\\row\\pard after "
+        "{\\field{\\*\\fldinst{HYPERLINK \"http://example.org/\"}}{\\fldrslt{\\ul link}}} "
+        "{\\pict\\pngblip\\picw2\\pich2\\picwgoal300\\pichgoal150 " + png.toHex() + "}"
+        "{\\pict\\wmetafile8\\picw2540\\pich2540\\picwgoal1440\\pichgoal1440 0100090000}"
+        "{\\object\\objemb{\\*\\objclass Paint.Picture}{\\*\\objdata 0105}{\\result{\\pict\\pngblip " + png.toHex() + "}}}}",
+        &doc));
+    QTextCursor c(&doc);
+    c.setPosition(doc.toPlainText().indexOf(u'a'));
+    QTextTable *table = c.currentTable();
+    ASSERT_TRUE(table);
+    EXPECT_EQ(table->rows(), 2);
+    EXPECT_EQ(table->columns(), 2);
+    EXPECT_EQ(table->cellAt(1, 1).firstCursorPosition().block().text(), QStringLiteral("d"));
+    EXPECT_EQ(doc.begin().text(), QStringLiteral("before")); // no empty paragraph between text and table
+
+    const int link = doc.toPlainText().indexOf(QStringLiteral("link"));
+    EXPECT_EQ(formatAt(doc, link).anchorHref(), QStringLiteral("http://example.org/"));
+    EXPECT_FALSE(formatAt(doc, link + 4).isAnchor());
+
+    QList<QTextImageFormat> images;
+    for (QTextBlock b = doc.begin(); b.isValid(); b = b.next()) {
+        for (auto it = b.begin(); !it.atEnd(); ++it) {
+            if (it.fragment().charFormat().isImageFormat())
+                images.append(it.fragment().charFormat().toImageFormat());
+        }
+    }
+    ASSERT_EQ(images.size(), 3);
+    EXPECT_DOUBLE_EQ(images[0].width(), 20); // the goal size, 300 twips
+    EXPECT_DOUBLE_EQ(images[0].height(), 10);
+    EXPECT_EQ(doc.resource(QTextDocument::ImageResource, QUrl(images[0].name())).value<QImage>().size(), QSize(2, 2));
+    // A metafile keeps its bytes for writing back.
+    EXPECT_EQ(images[1].intProperty(property::PictureKind), static_cast<int>(PictureKind::Wmf));
+    EXPECT_EQ(bytesResource(&doc, images[1].property(property::PictureData).toUrl()), QByteArray::fromHex("0100090000"));
+    // An object is shown by its result and keeps its data.
+    const QByteArray head = bytesResource(&doc, images[2].property(property::ObjectData).toUrl());
+    EXPECT_TRUE(head.startsWith("{\\object\\objemb")) << head.toStdString();
+    EXPECT_TRUE(head.contains("\\objdata 0105"));
+}
+
+TEST(RtfReader, DamagedInputIsReadAsWordWouldOrRefused)
+{
+    QTextDocument doc;
+    QString error;
+    EXPECT_FALSE(RtfReader::read("", &doc, &error));
+    EXPECT_FALSE(RtfReader::read("{}", &doc, &error));
+    EXPECT_FALSE(RtfReader::read("/{\\rtf1 x}", &doc, &error));
+    EXPECT_FALSE(error.isEmpty());
+    EXPECT_TRUE(RtfReader::looksLikeRtf("{\\RTF1 x}"));
+
+    EXPECT_EQ(textOf("{\\rtf1\\ansi missing {\\b brace"), QStringLiteral("missing brace")); // truncated
+    EXPECT_EQ(textOf("{\\rtf1\\ansi done}}} trailing garbage\0\0"), QStringLiteral("done"));
+    EXPECT_EQ(textOf("{\\rtf1\\ansi one}{\\b two}\\par three}"), QStringLiteral("onetwo\nthree")); // a stray brace
+    EXPECT_EQ(textOf("{\\rtf1\\ansi a\\'4"), QStringLiteral("a\x04"));
+    EXPECT_EQ(textOf("{\\rtf1\\ansi {\\pict\\pngblip\\bin999999999 }x}"), QString()); // \bin past the end
+
+    // Deep nesting and many groups are bounded: this finishes quickly and keeps the text.
+    QByteArray deep = "{\\rtf1\\ansi ";
+    deep += QByteArray(200000, '{') + "deep" + QByteArray(200000, '}') + "}";
+    QElapsedTimer timer;
+    timer.start();
+    EXPECT_EQ(textOf(deep), QStringLiteral("deep"));
+    EXPECT_LT(timer.elapsed(), 5000);
+
+    // Found by the fuzzer: numbering words at the document's own level.
+    QFile crash(QStringLiteral(VELKORA_TEST_DATA "/rtf/numbering-at-document-level.rtf"));
+    ASSERT_TRUE(crash.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(RtfReader::read(crash.readAll(), &doc));
+    EXPECT_TRUE(RtfReader::read("{\\rtf1\\pn\\pnlvlblt x}", &doc));
+}
+
+TEST(RtfReader, EveryCorpusFileLoadsAndRoundTrips)
+{
+    const QString corpus = velkora::testing::corpusFolder();
+    if (corpus.isEmpty())
+        GTEST_SKIP() << "no shared corpus in this checkout (../shared/corpus)";
+    const QDir dir(corpus + QStringLiteral("/rtf"));
+    const QStringList refused = {QStringLiteral("osxcart-RtfInterpreterTest_fail_0.rtf"),
+                                 QStringLiteral("osxcart-RtfInterpreterTest_fail_3.rtf"),
+                                 QStringLiteral("osxcart-RtfParserTest_fail_0-noheader.rtf"),
+                                 QStringLiteral("rtfpipe-RtfParserTest_fail_4-empty.rtf")};
+    int files = 0;
+    for (const QString &name : dir.entryList({QStringLiteral("*.rtf")}, QDir::Files)) {
+        QFile f(dir.filePath(name));
+        ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+        QTextDocument doc;
+        const bool read = RtfReader::read(f.readAll(), &doc);
+        EXPECT_EQ(read, !refused.contains(name)) << name.toStdString();
+        if (!read)
+            continue;
+        ++files;
+        const QByteArray written = RtfWriter::write(doc);
+        QTextDocument again;
+        ASSERT_TRUE(RtfReader::read(written, &again)) << name.toStdString();
+        EXPECT_EQ(documentDifferences(doc, again), QStringList()) << name.toStdString();
+        EXPECT_EQ(RtfWriter::write(again), written) << name.toStdString();
+    }
+    EXPECT_GT(files, 70);
+}
