@@ -2,6 +2,7 @@
 // find and replace, insertion and printing use on a body.
 #include "richeditcontrol.h"
 
+#include "picturedecoder.h"
 #include "richtextproperties.h"
 #include "rtfreader.h"
 #include "rtfwriter.h"
@@ -825,7 +826,8 @@ bool RichEditControl::canInsertFromMimeData(const QMimeData *source) const
         if (source->hasFormat(type))
             return true;
     }
-    return source->hasImage() || source->hasFormat(QStringLiteral("image/x-emf")) || QTextEdit::canInsertFromMimeData(source);
+    return source->hasImage() || source->hasFormat(QStringLiteral("image/x-emf"))
+           || source->hasFormat(QStringLiteral("image/x-wmf")) || QTextEdit::canInsertFromMimeData(source);
 }
 
 void RichEditControl::insertPicture(const QImage &image, const QByteArray &original, int kind)
@@ -891,6 +893,18 @@ void RichEditControl::insertFromMimeData(const QMimeData *source)
             insertPicture(image, png, static_cast<int>(PictureKind::Png));
             done = true;
         }
+    }
+    // Metafiles keep their bytes; until they can be drawn they show as a frame of their size.
+    for (const auto &[type, kind] : {std::pair{QStringLiteral("image/x-emf"), PictureKind::Emf},
+                                     std::pair{QStringLiteral("image/x-wmf"), PictureKind::Wmf}}) {
+        if (done || !source->hasFormat(type))
+            continue;
+        PictureSource picture;
+        picture.kind = kind;
+        picture.bytes = source->data(type);
+        const DecodedPicture decoded = decodePicture(picture);
+        insertPicture(decoded.image, picture.bytes, static_cast<int>(kind));
+        done = true;
     }
     if (!done && source->hasText()) {
         QString text = source->text();
