@@ -406,24 +406,19 @@ void DataSet::edit()
 
 void DataSet::insert()
 {
-    checkBrowseMode();
-    checkCanModify();
-    m_insertAt = m_current < 0 ? 0 : m_current;
-    m_buffer = QVector<QVariant>(m_result.table.columns.size());
-    m_assigned = QVector<bool>(m_buffer.size(), false);
-    m_bof = m_eof = false;
-    setState(DataSetState::Insert);
-    newRecord();
-    m_modified = false;
-    dataEvent(DataEvent::DataSetChange);
-    doAfterScroll();
+    beginInsert(false);
 }
 
 void DataSet::append()
 {
+    beginInsert(true);
+}
+
+void DataSet::beginInsert(bool atEnd)
+{
     checkBrowseMode();
     checkCanModify();
-    m_insertAt = static_cast<int>(m_view.size());
+    m_insertAt = atEnd ? static_cast<int>(m_view.size()) : (m_current < 0 ? 0 : m_current);
     m_buffer = QVector<QVariant>(m_result.table.columns.size());
     m_assigned = QVector<bool>(m_buffer.size(), false);
     m_bof = m_eof = false;

@@ -118,6 +118,7 @@ private:
     void addSource(DataSource *source);
     void removeSource(DataSource *source);
 
+    void beginInsert(bool atEnd);
     void checkActive() const;
     void checkCanModify() const;
     void setState(DataSetState state);

@@ -14,6 +14,7 @@
 #include <QTextTable>
 
 #include <cmath>
+#include <utility>
 
 namespace velkora::richedit {
 
@@ -81,6 +82,11 @@ public:
     }
 
     QByteArray run();
+    QByteArray text(const QString &text)
+    {
+        writeText(text);
+        return std::exchange(m_out, QByteArray());
+    }
 
 private:
     void collect(QTextFrame *frame);
@@ -597,6 +603,13 @@ void Writer::writeBlock(const QTextBlock &block, int level, const char *ending)
 QByteArray RtfWriter::write(const QTextDocument &document, const QTextDocument *resources)
 {
     return Writer(document, resources).run();
+}
+
+QByteArray RtfWriter::escapedText(const QString &text)
+{
+    QTextDocument empty;
+    Writer writer(empty, nullptr);
+    return writer.text(text);
 }
 
 } // namespace velkora::richedit

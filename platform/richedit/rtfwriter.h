@@ -20,6 +20,10 @@ public:
     // resources: the document whose resources (pictures, object data) the content refers to, when it
     // is not `document` itself (a copied selection).
     static QByteArray write(const QTextDocument &document, const QTextDocument *resources = nullptr);
+
+    // Text as it stands in such a document: \ { } escaped, tabs and line breaks as control words,
+    // characters of code page 1254 above 127 as \'hh, all others as \uN?.
+    static QByteArray escapedText(const QString &text);
 };
 
 } // namespace velkora::richedit

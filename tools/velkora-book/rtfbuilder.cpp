@@ -1,31 +1,15 @@
 // Builds bodies in the RTF form the editor writes, from a light mark-up used for sample books.
 #include "rtfbuilder.h"
 
+#include "platform/richedit/rtfwriter.h"
+
 #include <QBuffer>
-#include <QHash>
 #include <QImage>
 #include <QPainter>
-#include <QStringDecoder>
 
 namespace velkora::tools {
 
 namespace {
-
-const QHash<char16_t, unsigned char> &codePage1254()
-{
-    static const QHash<char16_t, unsigned char> table = [] {
-        QHash<char16_t, unsigned char> t;
-        QStringDecoder decoder("windows-1254");
-        for (int b = 0x80; b <= 0xFF; ++b) {
-            const char byte = static_cast<char>(b);
-            const QString decoded = decoder.decode(QByteArrayView(&byte, 1));
-            if (decoded.size() == 1 && decoded.at(0) != QChar::ReplacementCharacter)
-                t.insert(decoded.at(0).unicode(), static_cast<unsigned char>(b));
-        }
-        return t;
-    }();
-    return table;
-}
 
 QByteArray hexBytes(const QByteArray &data)
 {
@@ -74,24 +58,7 @@ QByteArray inlineRtf(const QString &line)
 
 QByteArray rtfEscaped(const QString &text)
 {
-    QByteArray out;
-    out.reserve(text.size());
-    for (const QChar c : text) {
-        const char16_t u = c.unicode();
-        if (u == u'\\' || u == u'{' || u == u'}') {
-            out += '\\';
-            out += static_cast<char>(u);
-        } else if (u == u'\t') {
-            out += "\\tab ";
-        } else if (u >= 0x20 && u < 0x80) {
-            out += static_cast<char>(u);
-        } else if (const auto it = codePage1254().constFind(u); it != codePage1254().cend()) {
-            out += "\\'" + QByteArray::number(*it, 16).rightJustified(2, '0');
-        } else {
-            out += "\\u" + QByteArray::number(static_cast<qint16>(u)) + '?';
-        }
-    }
-    return out;
+    return richedit::RtfWriter::escapedText(text);
 }
 
 QByteArray samplePicturePng(int width, int height)
