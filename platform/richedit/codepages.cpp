@@ -62,7 +62,7 @@ QByteArray codecNameForCodePage(int cp)
     case 10006: return "x-mac-greek";
     case 10007: return "x-mac-cyrillic";
     case 10008: return "GB2312";
-    case 10021: return "x-mac-thai";
+    case 10021: return "windows-874"; // the nearest ICU has to Mac Thai
     case 10029: return "x-mac-centraleurroman";
     case 10081: return "x-mac-turkish";
     case 65001: return "UTF-8";
