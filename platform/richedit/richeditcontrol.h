@@ -69,6 +69,8 @@ enum class EditTrigger { Key, Cut, Paste, Drop, CharFormat, ParaFormat, Undo, Re
 class RichEditControl : public QTextEdit
 {
     Q_OBJECT
+    // Published under the name the main window's read-only mode looks for.
+    Q_PROPERTY(bool ReadOnly READ isReadOnly WRITE setReadOnly)
 public:
     static constexpr int Version = 3;             // the rich-edit version the program sees
     static constexpr int TextLimit = 16'777'215;  // characters

@@ -1,0 +1,72 @@
+// The program's start-up sequence: splash, application set-up, the six long-lived windows in
+// order, the main window shown, the password gate, and the splash released.
+#include "startup.h"
+
+#include <QApplication>
+#include <QLibraryInfo>
+#include <QTranslator>
+
+namespace velkora::app {
+
+void Startup::prepareApplication(QApplication &app)
+{
+    QApplication::setApplicationName(QStringLiteral("Velkora"));
+    QApplication::setApplicationDisplayName(QStringLiteral("Velkora"));
+    app.setProperty("helpFile", help::HelpSystem::HelpFile);
+    // Qt's own dialogs and texts in Turkish.
+    auto *qt = new QTranslator(&app);
+    if (qt->load(QLocale(QLocale::Turkish, QLocale::Turkey), QStringLiteral("qtbase"), QStringLiteral("_"),
+                 QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        QApplication::installTranslator(qt);
+    // The Windows fonts of the layout, by fonts with the same metrics.
+    QFont::insertSubstitution(QStringLiteral("MS Sans Serif"), QStringLiteral("Liberation Sans"));
+    QFont::insertSubstitution(QStringLiteral("Arial"), QStringLiteral("Liberation Sans"));
+    QFont font(QStringLiteral("MS Sans Serif"));
+    font.setPointSize(8);
+    QApplication::setFont(font);
+}
+
+bool Startup::run()
+{
+    auto splash = std::make_unique<TSplashFrm>();
+    splash->show();
+    splash->repaint();
+    steps << QStringLiteral("splash shown");
+    steps << QStringLiteral("application initialised");
+
+    const auto before = [&](int order, const char *name) {
+        splash->ProgressBar->setProgress(order);
+        gauge.push_back(splash->ProgressBar->progress());
+        steps << QStringLiteral("create %1").arg(QString::fromLatin1(name));
+    };
+    before(1, "Form1");
+    Form1 = std::make_unique<ui::TForm1>();
+    before(2, "AyarFrm");
+    AyarFrm = std::make_unique<TAyarFrm>(Form1.get());
+    before(3, "PassWdFrm");
+    PassWdFrm = std::make_unique<TPassWdFrm>(Form1.get());
+    before(4, "Form2");
+    Form2 = std::make_unique<TForm2>();
+    before(5, "Form3");
+    Form3 = std::make_unique<TForm3>();
+    before(6, "Form4");
+    Form4 = std::make_unique<TForm4>(Form1.get());
+
+    Form1->bookTitle = [this] { return AyarFrm->Edit1->text(); };
+    Form1->showHelp = [this](int context) { help.showContext(context); };
+    Form1->FormShow();
+    if (maximized)
+        Form1->showMaximized();
+    else
+        Form1->show();
+    steps << QStringLiteral("main window shown");
+
+    const bool passed = AyarFrm->VerifyPassword(true);
+    steps << (passed ? QStringLiteral("gate passed") : QStringLiteral("gate failed"));
+    splash->hide();
+    splash.reset();
+    steps << QStringLiteral("splash destroyed");
+    return passed;
+}
+
+} // namespace velkora::app

@@ -1,0 +1,43 @@
+// The program's start-up sequence: splash, application set-up, the six long-lived windows in
+// order, the main window shown, the password gate, and the splash released.
+#pragma once
+
+#include "startwindows.h"
+#include "ui/main/tform1.h"
+
+#include "platform/help/helpsystem.h"
+
+#include <QStringList>
+
+#include <memory>
+#include <vector>
+
+class QApplication;
+
+namespace velkora::app {
+
+class Startup
+{
+public:
+    // Sets the application up: title "Velkora", Qt's own texts in Turkish, the font substitutes.
+    static void prepareApplication(QApplication &app);
+
+    // Runs the sequence up to the message loop. Returns false when the gate refused: the program
+    // then ends without running the main window's close step.
+    bool run();
+
+    // What happened, step by step, and the gauge's value before each window was created.
+    QStringList steps;
+    std::vector<int> gauge;
+
+    std::unique_ptr<ui::TForm1> Form1;
+    std::unique_ptr<TAyarFrm> AyarFrm;
+    std::unique_ptr<TPassWdFrm> PassWdFrm;
+    std::unique_ptr<TForm2> Form2;
+    std::unique_ptr<TForm3> Form3;
+    std::unique_ptr<TForm4> Form4;
+    help::HelpSystem help;
+    bool maximized = true;
+};
+
+} // namespace velkora::app

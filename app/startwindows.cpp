@@ -1,0 +1,84 @@
+// The windows the start-up sequence creates besides the main window, and the splash window.
+#include "startwindows.h"
+
+#include <QFrame>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QScreen>
+
+namespace velkora::app {
+
+TSplashFrm::TSplashFrm() : QWidget(nullptr, Qt::SplashScreen | Qt::FramelessWindowHint)
+{
+    setObjectName(QStringLiteral("SplashFrm"));
+    setFixedSize(295, 106);
+    QFont font(QStringLiteral("MS Sans Serif"));
+    font.setPixelSize(11);
+    setFont(font);
+    auto *frame = new QFrame(this);
+    frame->setGeometry(16, 12, 265, 44);
+    frame->setFrameShape(QFrame::Panel);
+    frame->setFrameShadow(QFrame::Sunken);
+    QFont big(QStringLiteral("MS Sans Serif"));
+    big.setPixelSize(32);
+    big.setBold(true);
+    auto *shadow = new QLabel(QStringLiteral("Velkora 3.1"), this);
+    shadow->setObjectName(QStringLiteral("Label2"));
+    shadow->setFont(big);
+    shadow->setStyleSheet(QStringLiteral("color: gray"));
+    shadow->move(59, 16);
+    auto *name = new QLabel(QStringLiteral("Velkora 3.1"), this);
+    name->setObjectName(QStringLiteral("Label1"));
+    name->setFont(big);
+    name->move(57, 14);
+    auto *status = new QLabel(QStringLiteral("Velkora 3.1 hazırlanıyor..."), this);
+    status->setObjectName(QStringLiteral("Label4"));
+    QFont bold = font;
+    bold.setBold(true);
+    status->setFont(bold);
+    status->move(16, 61);
+    ProgressBar = new TGauge(this);
+    ProgressBar->setGeometry(17, 75, 264, 17);
+    ProgressBar->setMaxValue(6);
+    ProgressBar->setProgress(1);
+    if (const QScreen *screen = QGuiApplication::primaryScreen())
+        move(screen->availableGeometry().center() - rect().center());
+}
+
+TAyarFrm::TAyarFrm(QWidget *parent) : QDialog(parent)
+{
+    setObjectName(QStringLiteral("AyarFrm"));
+    setWindowTitle(QStringLiteral("Genel Ayarlar"));
+    Edit1 = new QLineEdit(QStringLiteral("Dilbilgisi Kitabı"), this);
+    Edit1->setObjectName(QStringLiteral("Edit1"));
+    Edit1->hide();
+}
+
+bool TAyarFrm::VerifyPassword(bool)
+{
+    return true;
+}
+
+TPassWdFrm::TPassWdFrm(QWidget *parent) : QDialog(parent)
+{
+    setObjectName(QStringLiteral("PassWdFrm"));
+    setWindowTitle(QStringLiteral("Şifre Değiştir"));
+}
+
+TForm2::TForm2(QWidget *parent) : QWidget(parent)
+{
+    setObjectName(QStringLiteral("Form2"));
+}
+
+TForm3::TForm3(QWidget *parent) : QWidget(parent)
+{
+    setObjectName(QStringLiteral("Form3"));
+}
+
+TForm4::TForm4(QWidget *parent) : QDialog(parent)
+{
+    setObjectName(QStringLiteral("Form4"));
+    setWindowTitle(QStringLiteral("Yazdırma Seçenekleri"));
+}
+
+} // namespace velkora::app

@@ -1,0 +1,332 @@
+// The program coming up, the main window's command table, shortcuts, status bar, toggles and
+// read-only mode, and the message boxes — headless.
+#include "app/startup.h"
+#include "app/tgauge.h"
+#include "support/bookfixture.h"
+#include "ui/main/messagedialogs.h"
+#include "ui/main/tform1.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QDate>
+#include <QDir>
+#include <QLocale>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QStatusBar>
+#include <QTest>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+using namespace velkora;
+using namespace velkora::testing;
+
+namespace {
+
+// A book in the working folder, errors collected instead of shown in boxes.
+struct Program
+{
+    explicit Program(const std::vector<TopicSpec> &topics = {{QStringLiteral("Cümle"),
+                                                              {{QStringLiteral("Öge"), QStringLiteral("{\\rtf1 ö}")},
+                                                               {QStringLiteral("Tür"), QStringLiteral("t")}}},
+                                                             {QStringLiteral("Boş"), {}}})
+        : book(topics), previous(QDir::currentPath())
+    {
+        QDir::setCurrent(book.folder());
+        ui::setErrorDisplay([this](const QString &m) { errors.append(m); });
+    }
+    ~Program()
+    {
+        ui::setErrorDisplay({});
+        QDir::setCurrent(previous);
+    }
+    BookFixture book;
+    QString previous;
+    QStringList errors;
+};
+
+struct Window
+{
+    Window()
+    {
+        form.FormShow();
+        form.show();
+        form.updateActions();
+    }
+    ui::TForm1 form;
+};
+
+} // namespace
+
+TEST(StartUp, WindowsComeUpInOrderWithTheGaugeAndTheCaption)
+{
+    Program program;
+    app::Startup startup;
+    startup.maximized = false;
+    ASSERT_TRUE(startup.run());
+    EXPECT_EQ(startup.steps,
+              (QStringList{"splash shown", "application initialised", "create Form1", "create AyarFrm", "create PassWdFrm",
+                           "create Form2", "create Form3", "create Form4", "main window shown", "gate passed",
+                           "splash destroyed"}));
+    EXPECT_EQ(startup.gauge, (std::vector<int>{1, 2, 3, 4, 5, 6}));
+    EXPECT_EQ(startup.Form1->windowTitle(), QStringLiteral("Velkora 3.1     Dilbilgisi Kitabı"));
+    EXPECT_EQ(startup.AyarFrm->windowTitle(), QStringLiteral("Genel Ayarlar"));
+    EXPECT_EQ(startup.PassWdFrm->windowTitle(), QStringLiteral("Şifre Değiştir"));
+    EXPECT_EQ(startup.Form4->windowTitle(), QStringLiteral("Yazdırma Seçenekleri"));
+    EXPECT_TRUE(program.errors.isEmpty()) << program.errors.join(u'\n').toStdString();
+    EXPECT_EQ(startup.Form1->Panels[0]->text(), QStringLiteral("  Toplam 2 konu - Gösterilen  1."));
+}
+
+TEST(StartUp, GaugeShowsWholePercentagesAndRepaintsOnlyOnChange)
+{
+    app::TGauge gauge;
+    gauge.resize(264, 17);
+    gauge.setMaxValue(6);
+    const int expected[] = {16, 33, 50, 66, 83, 100};
+    for (int v = 1; v <= 6; ++v) {
+        gauge.setProgress(v);
+        EXPECT_EQ(gauge.percentDone(), expected[v - 1]);
+    }
+    const int repaints = gauge.repaints();
+    gauge.setProgress(6);
+    gauge.setProgress(7); // clamped to 6: nothing changes
+    EXPECT_EQ(gauge.progress(), 6);
+    EXPECT_EQ(gauge.repaints(), repaints);
+    gauge.setMaxValue(3); // pulls the progress down with it
+    EXPECT_EQ(gauge.progress(), 3);
+}
+
+TEST(StartUp, ABookThatCannotBeOpenedIsShownAndTheListsStayEmpty)
+{
+    Program program;
+    QFile::remove(program.book.path());
+    Window w;
+    ASSERT_EQ(program.errors.size(), 2); // connecting, then opening the topic query
+    EXPECT_TRUE(program.errors[0].startsWith(QStringLiteral("Could not find file")));
+    EXPECT_TRUE(program.errors[0].endsWith(u'.'));
+    EXPECT_FALSE(w.form.ADOQuery1->active());
+    EXPECT_EQ(w.form.DBGrid1->model()->rowCount(), 0);
+    EXPECT_FALSE(w.form.DataSetInsert1->isEnabled());
+    EXPECT_FALSE(w.form.BtnYeni->isEnabled());
+}
+
+TEST(MainWindow, EnabledRulesFollowTheQueries)
+{
+    Program program;
+    Window w;
+    ui::TForm1 &f = w.form;
+    EXPECT_FALSE(f.DataSetFirst1->isEnabled()); // at the first row
+    EXPECT_FALSE(f.BtnOnce->isEnabled());
+    EXPECT_TRUE(f.DataSetNext1->isEnabled());
+    EXPECT_TRUE(f.BtnDuzen->isEnabled());
+    EXPECT_FALSE(f.BtnKaydet->isEnabled());
+    EXPECT_FALSE(f.Kaydet1->isEnabled());
+
+    f.ADOQuery2->edit();
+    f.updateActions();
+    EXPECT_FALSE(f.DataSetEdit1->isEnabled());
+    EXPECT_FALSE(f.BtnDuzen->isEnabled());
+    EXPECT_TRUE(f.DataSetPost1->isEnabled());
+    EXPECT_TRUE(f.Kaydet1->isEnabled());
+    f.ADOQuery2->cancel();
+
+    f.ADOQuery1->next(); // a topic without subtopics
+    f.updateActions();
+    for (QAction *a : {f.DataSetFirst1, f.DataSetPrior1, f.DataSetNext1, f.DataSetLast1})
+        EXPECT_FALSE(a->isEnabled()) << a->objectName().toStdString();
+    EXPECT_TRUE(f.DataSetInsert1->isEnabled());
+    EXPECT_TRUE(f.Yeni1->isEnabled());
+    EXPECT_EQ(f.Panels[1]->text(), QStringLiteral("-1"));
+
+    // Commands whose parts come later are there, and disabled.
+    for (QAction *a : {f.Bul1, f.Paragraf1, f.Yazdir1, f.Hakkinda1, f.MetinEkle1})
+        EXPECT_FALSE(a->isEnabled()) << a->objectName().toStdString();
+    EXPECT_FALSE(f.BtnPrint->isEnabled());
+}
+
+TEST(MainWindow, CloseAsksOnlyAboutAnEditedSubtopic)
+{
+    Program program;
+    int asked = 0;
+    bool answer = true;
+    {
+        Window w;
+        w.form.askToSave = [&] {
+            ++asked;
+            return answer;
+        };
+        EXPECT_TRUE(w.form.FormClose()); // browsing: no question
+        EXPECT_EQ(asked, 0);
+        w.form.ADOQuery1->edit(); // only a topic title: no question either
+        EXPECT_TRUE(w.form.FormClose());
+        EXPECT_EQ(asked, 0);
+        w.form.ADOQuery1->cancel();
+
+        w.form.ADOQuery2->insert(); // "Yeni", then close: Yes saves the empty subtopic
+        EXPECT_TRUE(w.form.FormClose());
+        EXPECT_EQ(asked, 1);
+        EXPECT_EQ(w.form.ADOQuery2->recordCount(), 3);
+
+        answer = false;
+        w.form.ADOQuery2->insert();
+        EXPECT_TRUE(w.form.FormClose()); // No drops it
+        EXPECT_EQ(asked, 2);
+        EXPECT_EQ(w.form.ADOQuery2->recordCount(), 3);
+    }
+}
+
+TEST(MainWindow, MenuShortcutsActOnTheEditorWhereverTheFocusIs)
+{
+    Program program;
+    Window w;
+    ui::TForm1 &f = w.form;
+    f.Yazi->streamInText(QStringLiteral("düzenleyicideki metin"));
+    f.Yazi->setSelection(0, 11);
+    f.Edit2->setText(QStringLiteral("arama"));
+    f.Edit2->selectAll();
+    f.Edit2->setFocus();
+    QApplication::clipboard()->clear();
+    QTest::keyClick(f.Edit2, Qt::Key_C, Qt::ControlModifier);
+    EXPECT_EQ(QApplication::clipboard()->text(), QStringLiteral("düzenleyici"));
+
+    // With nothing selected in the editor Ctrl+C does nothing; the box's own selection is not copied.
+    f.Yazi->setSelection(0, 0);
+    QApplication::clipboard()->clear();
+    QTest::keyClick(f.Edit2, Qt::Key_C, Qt::ControlModifier);
+    EXPECT_TRUE(QApplication::clipboard()->text().isEmpty());
+
+    f.PageControl1->setCurrentIndex(2);
+    f.DBEdit1->setFocus();
+    QTest::keyClick(f.DBEdit1, Qt::Key_A, Qt::ControlModifier);
+    EXPECT_EQ(f.Yazi->textCursor().selectedText(), QStringLiteral("düzenleyicideki metin"));
+
+    QApplication::clipboard()->setText(QStringLiteral("yapıştı"));
+    f.DBEdit1->clear();
+    QTest::keyClick(f.DBEdit1, Qt::Key_V, Qt::ControlModifier); // Ctrl+V belongs to no menu item
+    EXPECT_EQ(f.DBEdit1->text(), QStringLiteral("yapıştı"));
+
+    QTest::keyClick(&f, Qt::Key_Escape);
+    EXPECT_TRUE(f.isVisible()); // Esc does not close the window
+}
+
+TEST(MainWindow, StatusBarTexts)
+{
+    Program program;
+    Window w;
+    ui::TForm1 &f = w.form;
+    EXPECT_EQ(f.Panels[0]->text(), QStringLiteral("  Toplam 2 konu - Gösterilen  1."));
+    EXPECT_EQ(f.Panels[1]->text(), QStringLiteral("1"));
+    f.ADOQuery2->insert();
+    EXPECT_EQ(f.Panels[1]->text(), QStringLiteral("-1"));
+    f.ADOQuery2->cancel();
+
+    f.Yazi->streamInText(QStringLiteral("ab\ncd"));
+    f.Yazi->setSelection(0, 0);
+    f.writeCaretPosition();
+    EXPECT_EQ(f.Panels[2]->text(), QStringLiteral("  Satır:   1  Karakter:   1"));
+    f.Yazi->setSelection(4, 4);
+    f.writeCaretPosition();
+    EXPECT_EQ(f.Panels[2]->text(), QStringLiteral("  Satır:   2  Karakter:   2"));
+    f.Yazi->setModified(true);
+    f.writeModifiedMark();
+    EXPECT_EQ(f.Panels[2]->text(), QStringLiteral("  V E L K O R A"));
+    f.HintAc(ui::TForm1::longHint(QStringLiteral("Kaydet [Ctrl+S)|Değişiklikleri kaydet")));
+    EXPECT_EQ(f.Panels[2]->text(), QStringLiteral("  Değişiklikleri kaydet"));
+    EXPECT_EQ(ui::TForm1::longHint(QStringLiteral("Kaydet")), QStringLiteral("Kaydet"));
+    EXPECT_EQ(f.BtnKaydet->toolTip(), QStringLiteral("Kaydet [Ctrl+S)"));
+
+    f.Timer1Timer();
+    const QLocale tr(QLocale::Turkish, QLocale::Turkey);
+    EXPECT_EQ(f.Panels[3]->text(), tr.toString(QDate::currentDate(), QStringLiteral("d MMMM yyyy - dddd")) + QStringLiteral("     "));
+    EXPECT_EQ(tr.toString(QDate(2025, 12, 8), QStringLiteral("d MMMM yyyy - dddd")), QStringLiteral("8 Aralık 2025 - Pazartesi"));
+}
+
+TEST(MainWindow, ViewTogglesAndReadOnlyMode)
+{
+    Program program;
+    Window w;
+    ui::TForm1 &f = w.form;
+    EXPECT_FALSE(f.ToolBar3->isVisible());
+    EXPECT_FALSE(f.KonuBicimlendirme1->isChecked());
+    f.KonuBicimlendirme1->trigger();
+    EXPECT_TRUE(f.ToolBar3->isVisible());
+    EXPECT_TRUE(f.KonuBicimlendirme1->isChecked());
+    f.KonuBicimlendirme1->trigger();
+    EXPECT_FALSE(f.ToolBar3->isVisible());
+    EXPECT_FALSE(f.KonuBicimlendirme1->isChecked());
+    f.DurumCubugu1->trigger();
+    EXPECT_FALSE(f.StatusBar1->isVisible());
+    EXPECT_FALSE(f.DurumCubugu1->isChecked());
+
+    f.SetReadOnly(true);
+    EXPECT_TRUE(f.Yazi->isReadOnly());
+    EXPECT_TRUE(f.DBEdit1->isReadOnly());
+    EXPECT_TRUE(f.Edit2->isReadOnly());
+    EXPECT_TRUE(f.Edit1->isReadOnly());
+    EXPECT_TRUE(f.DBGrid1->property("ReadOnly").toBool());
+    EXPECT_TRUE(f.ComboKonu1->property("ReadOnly").toBool());
+    EXPECT_TRUE(f.ComboBox1->property("ReadOnly").isNull()); // the font name box has no such flag
+    f.SetReadOnly(false);
+    EXPECT_FALSE(f.Yazi->isReadOnly());
+    EXPECT_FALSE(f.Edit2->isReadOnly());
+    EXPECT_FALSE(f.ComboKonu1->property("ReadOnly").toBool());
+}
+
+TEST(MainWindow, EveryNamedComponentExists)
+{
+    Program program;
+    Window w;
+    for (const char *name : {"MainMenu1", "ToolBar1", "ToolBar2", "ToolBar3", "ToolBar4", "StatusBar1", "Panel2",
+                             "Panel3", "Panel4", "PageControl1", "TabSheet1", "TabSheet2", "TabSheet3", "ComboKonu1",
+                             "DBText1", "Edit2", "DBEdit1", "DBGrid1", "Splitter1", "Yazi", "Label34", "BtnYeni",
+                             "BtnSil", "BtnDuzen", "BtnKaydet", "BtnBul", "BtnIlk", "BtnOnce", "BtnSonra", "BtnSon",
+                             "BtnPrint", "BtnAyar", "BtnHelp", "BtnKEkle", "BtnKSil", "BtnKKaydet", "BtnKalin",
+                             "BtnItalic", "BtnCizgi", "BtnSol", "BtnOrta", "BtnSag", "BtnYasla", "BtnMadde", "BtnUst",
+                             "BtnAlt", "BtnRenk", "BtnGeri", "BtnIleri", "BtnKes", "BtnKopya", "BtnYapistir",
+                             "ComboBox1", "Edit1", "BtnZemin2", "BtnYaziRenk2", "BtnKalin2", "BtnItalic2", "Timer1",
+                             "ColorDialog1", "OpenDialog1", "PopupMenu"})
+        EXPECT_TRUE(w.form.findChild<QObject *>(QString::fromLatin1(name))) << name;
+    for (const char *name : {"Yeni1", "Sil1", "Kaydet1", "Kapat1", "Geri1", "Ileri1", "Kes1", "Kopyala1", "Yapistir1",
+                             "TumunuSec1", "Bul1", "SonrakiniBul1", "BulDegistir1", "ResimOzellikleri1", "MetinEkle1",
+                             "Resim1", "Obje1", "AracCubugu1", "Bicimlendirme1", "KonuBicimlendirme1", "DurumCubugu1",
+                             "GenelAyarlar1", "SolaHizala1", "Ortala1", "SagaHizala1", "Paragraf1", "Yazdir1",
+                             "YardimGoster1", "Hakkinda1", "DataSetFirst1", "DataSetInsert1", "KonuEkle", "KonuKaydet"})
+        EXPECT_TRUE(w.form.findChild<QAction *>(QString::fromLatin1(name))) << name;
+    EXPECT_EQ(w.form.Kapat1->text(), QStringLiteral("Kapat (ESC)"));
+    EXPECT_EQ(w.form.Yeni1->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_N));
+    EXPECT_EQ(w.form.AracCubugu1->statusTip(), QStringLiteral("\"Araç Çubuğu\" nu göster/gizle"));
+}
+
+TEST(MessageDialogs, KindsTitlesButtonsAndCopy)
+{
+    std::unique_ptr<QMessageBox> box(ui::createMessageDialog(QStringLiteral("'Giriş' adlı alt konu silinsin mi?"),
+                                                             ui::MessageKind::Warning, ui::ButtonYes | ui::ButtonNo));
+    EXPECT_EQ(box->windowTitle(), QStringLiteral("Dikkat !"));
+    QStringList captions;
+    for (QAbstractButton *b : box->buttons())
+        captions.append(b->text());
+    EXPECT_TRUE(captions.contains(QStringLiteral("Evet")) && captions.contains(QStringLiteral("Hayır")));
+    EXPECT_EQ(box->defaultButton()->text(), QStringLiteral("Evet"));
+    EXPECT_EQ(box->escapeButton()->text(), QStringLiteral("Hayır"));
+    box->show();
+    QTest::keyClick(box.get(), Qt::Key_C, Qt::ControlModifier);
+    const QString copied = QApplication::clipboard()->text();
+    EXPECT_TRUE(copied.contains(QStringLiteral("Dikkat !")));
+    EXPECT_TRUE(copied.contains(QStringLiteral("'Giriş' adlı alt konu silinsin mi?")));
+    EXPECT_TRUE(copied.contains(QStringLiteral("Evet")));
+
+    std::unique_ptr<QMessageBox> confirm(ui::createMessageDialog(QStringLiteral("Delete record?"), ui::MessageKind::Confirmation,
+                                                                 ui::ButtonOk | ui::ButtonCancel));
+    EXPECT_EQ(confirm->windowTitle(), QStringLiteral("Doğrula"));
+    EXPECT_EQ(confirm->defaultButton()->text(), QStringLiteral("TAMAM"));
+    EXPECT_EQ(confirm->escapeButton()->text(), QStringLiteral("İptal"));
+    EXPECT_EQ(ui::messageTitle(ui::MessageKind::Error), QStringLiteral("Hata"));
+    EXPECT_EQ(ui::messageTitle(ui::MessageKind::Information), QStringLiteral("Bilgi"));
+
+    // The default error display adds a full stop only after a character that sorts after ".".
+    EXPECT_EQ(ui::errorDisplayText(QStringLiteral("ADOQuery2: Cannot perform this operation on an empty dataset")),
+              QStringLiteral("ADOQuery2: Cannot perform this operation on an empty dataset."));
+    EXPECT_EQ(ui::errorDisplayText(QStringLiteral("Not a valid password.")), QStringLiteral("Not a valid password."));
+    EXPECT_EQ(ui::errorDisplayText(QStringLiteral("Bitti!")), QStringLiteral("Bitti!"));
+}

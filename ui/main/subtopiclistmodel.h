@@ -1,0 +1,26 @@
+// The subtopic query's rows as a list model: one column, the titles.
+#pragma once
+
+#include "store/datasource.h"
+
+#include <QAbstractTableModel>
+
+namespace velkora::ui {
+
+// Follows its data source: every change of the rows, their order or the current row resets it.
+class SubtopicListModel : public QAbstractTableModel
+{
+    Q_OBJECT
+public:
+    SubtopicListModel(store::DataSource *source, QObject *parent = nullptr);
+
+    int rowCount(const QModelIndex &parent = QModelIndex()) const override;
+    int columnCount(const QModelIndex &parent = QModelIndex()) const override;
+    QVariant data(const QModelIndex &index, int role) const override;
+    QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
+
+private:
+    store::DataSource *m_source;
+};
+
+} // namespace velkora::ui

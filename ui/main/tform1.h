@@ -1,0 +1,208 @@
+// The main window: topic selector, search and topic editing on the left, the subtopic list, the
+// editor on the right, three toolbars, the menus, the status bar, and the command table.
+#pragma once
+
+#include "platform/richedit/richeditcontrol.h"
+#include "store/bookstore.h"
+
+#include <QAction>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMainWindow>
+#include <QMenu>
+#include <QPointer>
+#include <QSpinBox>
+#include <QTabWidget>
+#include <QTableView>
+#include <QTimer>
+#include <QToolBar>
+#include <QToolButton>
+
+#include <functional>
+#include <vector>
+
+class QSplitter;
+class QStatusBar;
+class QColorDialog;
+class QFileDialog;
+
+namespace velkora::ui {
+
+class WebLink;
+
+// The close-time question: a plain box titled "Dikkat !" with Yes and No. True for Yes.
+bool askSaveChanges(QWidget *parent);
+
+// One command of the window: the menu items and buttons that run it share its enabled state.
+struct Command
+{
+    QAction *action = nullptr;
+    std::function<bool()> enabled; // unset: always enabled
+};
+
+class TForm1 : public QMainWindow
+{
+    Q_OBJECT
+public:
+    // Creating the window connects to the book (failures go to the error display, the window
+    // comes up with empty lists) and runs the creation step.
+    explicit TForm1(QWidget *parent = nullptr);
+    ~TForm1() override;
+
+    // The steps the start-up sequence runs, under the program's names.
+    void FormCreate();
+    void FormShow();
+    void FormActivate();
+    void FormResize();
+    // Returns false when the window may not close (a failed save after "Evet").
+    bool FormClose();
+
+    // Status bar writers.
+    void ADOQuery1AfterScroll();
+    void ADOQuery2AfterScroll();
+    void HintAc(const QString &hint);
+    void writeCaretPosition();
+    void writeModifiedMark();
+    void Timer1Timer();
+
+    // View toggles and read-only mode.
+    void AracCubugu1Click();
+    void Bicimlendirme1Click();
+    void KonuBicimlendirme1Click();
+    void DurumCubugu1Click();
+    void SetReadOnly(bool readOnly);
+
+    // Commands of this window.
+    void Kapat1Click();
+    void BtnHelpClick();
+    void BtnKesClick();
+    void BtnKopyaClick();
+    void BtnYapistirClick();
+    void TumunuSec1Click();
+    void EditFindDialogClose();
+
+    // Sets the enabled state of every command from the queries and the editor; run whenever
+    // the program becomes idle.
+    void updateActions();
+
+    // The long part of a hint ("short|long"), or the whole hint without "|".
+    static QString longHint(const QString &hint);
+    static QString shortHint(const QString &hint);
+
+    // What asks the close question; a test replaces it. Returns true for "Evet".
+    std::function<bool()> askToSave;
+    // Where the help is shown; set by the program to the help system.
+    std::function<void(int context)> showHelp;
+    // The book title of the settings dialog, for the caption.
+    std::function<QString()> bookTitle;
+    // Settings are read when the window is shown and written when it closes (the settings part).
+    std::function<void()> LoadSettings;
+    std::function<void()> SaveSettings;
+
+    store::BookStore *const Book;
+    store::Connection *const ADOConnection1;
+    store::Query *const ADOQuery1;
+    store::Query *const ADOQuery2;
+    store::DataSource *const DataSource1;
+    store::DataSource *const DataSource2;
+
+    QMenuBar *MainMenu1 = nullptr;
+    QMenu *Dosya1 = nullptr, *Dzen1 = nullptr, *Ekle1 = nullptr, *Araubuklar1 = nullptr, *Biim1 = nullptr,
+          *Rapor1 = nullptr, *Yardm1 = nullptr, *PopupMenu = nullptr;
+    QAction *Yeni1 = nullptr, *Sil1 = nullptr, *Kaydet1 = nullptr, *Kapat1 = nullptr;
+    QAction *Geri1 = nullptr, *Ileri1 = nullptr, *Kes1 = nullptr, *Kopyala1 = nullptr, *Yapistir1 = nullptr,
+            *TumunuSec1 = nullptr, *Bul1 = nullptr, *SonrakiniBul1 = nullptr, *BulDegistir1 = nullptr,
+            *ResimOzellikleri1 = nullptr;
+    QAction *MetinEkle1 = nullptr, *Resim1 = nullptr, *Obje1 = nullptr;
+    QAction *AracCubugu1 = nullptr, *Bicimlendirme1 = nullptr, *KonuBicimlendirme1 = nullptr, *DurumCubugu1 = nullptr,
+            *GenelAyarlar1 = nullptr;
+    QAction *SolaHizala1 = nullptr, *Ortala1 = nullptr, *SagaHizala1 = nullptr, *Paragraf1 = nullptr;
+    QAction *Yazdir1 = nullptr, *YardimGoster1 = nullptr, *Hakkinda1 = nullptr;
+    QAction *PopupKes = nullptr, *PopupKopyala = nullptr, *PopupYapistir = nullptr, *PopupTumunuSec = nullptr;
+
+    QAction *DataSetFirst1 = nullptr, *DataSetPrior1 = nullptr, *DataSetNext1 = nullptr, *DataSetLast1 = nullptr,
+            *DataSetInsert1 = nullptr, *DataSetEdit1 = nullptr, *DataSetPost1 = nullptr;
+    QAction *KonuEkle = nullptr, *KonuKaydet = nullptr;
+
+    QToolBar *ToolBar1 = nullptr, *ToolBar2 = nullptr, *ToolBar3 = nullptr, *ToolBar4 = nullptr;
+    QToolButton *BtnYeni = nullptr, *BtnSil = nullptr, *BtnDuzen = nullptr, *BtnKaydet = nullptr, *BtnBul = nullptr,
+                *BtnIlk = nullptr, *BtnOnce = nullptr, *BtnSonra = nullptr, *BtnSon = nullptr, *BtnPrint = nullptr,
+                *BtnAyar = nullptr, *BtnHelp = nullptr;
+    QToolButton *BtnKEkle = nullptr, *BtnKSil = nullptr, *BtnKKaydet = nullptr;
+    QToolButton *BtnKalin = nullptr, *BtnItalic = nullptr, *BtnCizgi = nullptr, *BtnSol = nullptr, *BtnOrta = nullptr,
+                *BtnSag = nullptr, *BtnYasla = nullptr, *BtnMadde = nullptr, *BtnUst = nullptr, *BtnAlt = nullptr,
+                *BtnRenk = nullptr, *BtnGeri = nullptr, *BtnIleri = nullptr, *BtnKes = nullptr, *BtnKopya = nullptr,
+                *BtnYapistir = nullptr;
+    QToolButton *BtnZemin2 = nullptr, *BtnYaziRenk2 = nullptr, *BtnKalin2 = nullptr, *BtnItalic2 = nullptr;
+    QComboBox *ComboBox1 = nullptr;
+    QSpinBox *Edit1 = nullptr;
+    WebLink *Label34 = nullptr;
+
+    QWidget *Panel2 = nullptr, *Panel3 = nullptr, *Panel4 = nullptr;
+    QTabWidget *PageControl1 = nullptr;
+    QWidget *TabSheet1 = nullptr, *TabSheet2 = nullptr, *TabSheet3 = nullptr;
+    QComboBox *ComboKonu1 = nullptr;
+    QLabel *DBText1 = nullptr;
+    QLineEdit *Edit2 = nullptr;
+    QLineEdit *DBEdit1 = nullptr;
+    QTableView *DBGrid1 = nullptr;
+    QSplitter *Splitter1 = nullptr;
+    richedit::RichEditControl *Yazi = nullptr;
+    QStatusBar *StatusBar1 = nullptr;
+    QLabel *Panels[4] = {};
+    QTimer *Timer1 = nullptr;
+    QColorDialog *ColorDialog1 = nullptr;
+    QFileDialog *OpenDialog1 = nullptr;
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+    void showEvent(QShowEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
+    void changeEvent(QEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    void buildActions();
+    void buildMenus();
+    void buildToolbars();
+    void buildPanels();
+    void buildStatusBar();
+    QAction *menuItem(QMenu *menu, const char *name, const QString &caption, const QString &hint,
+                      const QKeySequence &shortcut = QKeySequence());
+    QToolButton *toolButton(QToolBar *bar, const char *name, const QString &glyph, const QString &hint, bool tooltip,
+                            QAction *action = nullptr, bool checkable = false);
+    void wire(QAction *item, QAction *command);
+    void command(QAction *action, std::function<void()> run, std::function<bool()> enabled = {});
+    void notYet(QAction *action);
+    void checkHint();
+    bool dispatchShortcut(QKeyEvent *event);
+
+    std::vector<Command> m_commands;
+    std::vector<std::pair<QAction *, QAction *>> m_links; // menu item or button action → command
+    QList<QAction *> m_notYet;
+    QString m_lastHint;
+    bool m_hintInstalled = false;
+};
+
+// The web link on the main toolbar: host name text, hand pointer; blue background while the pointer
+// is over it; a click opens the address in the user's browser.
+class WebLink : public QLabel
+{
+    Q_OBJECT
+public:
+    static const QString Host;
+    static const QString Address;
+    explicit WebLink(QWidget *parent = nullptr);
+    std::function<void(const QUrl &)> open; // the shell "Open"; a test replaces it
+
+protected:
+    void enterEvent(QEnterEvent *event) override;
+    void leaveEvent(QEvent *event) override;
+    void mouseReleaseEvent(QMouseEvent *event) override;
+
+private:
+    void paint(const QColor &background);
+};
+
+} // namespace velkora::ui

@@ -1,0 +1,299 @@
+// The main window's steps, command handlers, status-bar writers, view toggles and shortcut rules.
+#include "tform1.h"
+
+#include "messagedialogs.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QCursor>
+#include <QDate>
+#include <QLocale>
+#include <QMenuBar>
+#include <QMetaProperty>
+#include <QStatusBar>
+
+namespace velkora::ui {
+
+bool askSaveChanges(QWidget *parent)
+{
+    QMessageBox box(QMessageBox::NoIcon, QStringLiteral("Dikkat !"), QStringLiteral("Değişiklikleri kaydetmek istiyor musunuz?"),
+                    QMessageBox::Yes | QMessageBox::No, parent);
+    return box.exec() == QMessageBox::Yes;
+}
+
+void TForm1::FormCreate()
+{
+    // The topic query first, then the subtopic query, which takes the topic's Sira. A failure
+    // is shown and ends the step here; the lists stay empty.
+    if (!guarded([this] { ADOQuery1->open(); }, this))
+        return;
+    if (!guarded([this] { ADOQuery2->open(); }, this))
+        return;
+}
+
+void TForm1::FormShow()
+{
+    if (LoadSettings)
+        guarded(LoadSettings, this);
+    m_hintInstalled = true;
+    setWindowTitle(QStringLiteral("Velkora 3.1     ") + (bookTitle ? bookTitle() : QString()));
+    // The selector shows the current topic; it matches, so the topic query stays where it is.
+    if (ADOQuery1->active()) {
+        if (const store::Field *title = ADOQuery1->findField(u"Baslik"))
+            DBText1->setText(title->asString());
+    }
+    ComboKonu1->clear();
+    if (ADOQuery1->active() && !ADOQuery1->isEmpty())
+        ComboKonu1->addItem(DBText1->text());
+    QFont gridFont = DBGrid1->font();
+    gridFont.setBold(BtnKalin2->isChecked());
+    gridFont.setItalic(BtnItalic2->isChecked());
+    DBGrid1->setFont(gridFont);
+    ADOQuery1AfterScroll();
+    ADOQuery2AfterScroll();
+}
+
+void TForm1::FormActivate()
+{
+    if (Yazi->isVisible() && Yazi->isEnabled())
+        Yazi->setFocus();
+}
+
+void TForm1::FormResize()
+{
+    writeCaretPosition();
+    updateActions();
+}
+
+bool TForm1::FormClose()
+{
+    if (SaveSettings)
+        guarded(SaveSettings, this);
+    const store::DataSetState state = ADOQuery2->state();
+    if (state != store::DataSetState::Edit && state != store::DataSetState::Insert)
+        return true;
+    if (askToSave && askToSave())
+        return guarded([this] { ADOQuery2->post(); }, this);
+    ADOQuery2->cancel();
+    return true;
+}
+
+void TForm1::closeEvent(QCloseEvent *event)
+{
+    if (FormClose())
+        event->accept();
+    else
+        event->ignore();
+}
+
+void TForm1::showEvent(QShowEvent *event)
+{
+    QMainWindow::showEvent(event);
+}
+
+void TForm1::resizeEvent(QResizeEvent *event)
+{
+    QMainWindow::resizeEvent(event);
+    FormResize();
+}
+
+void TForm1::changeEvent(QEvent *event)
+{
+    QMainWindow::changeEvent(event);
+    if (event->type() == QEvent::ActivationChange && isActiveWindow())
+        FormActivate();
+}
+
+void TForm1::ADOQuery1AfterScroll()
+{
+    Panels[0]->setText(QStringLiteral("  Toplam ") + QString::number(ADOQuery1->recordCount()) + QStringLiteral(" konu -") +
+                       QStringLiteral(" Gösterilen  ") + QString::number(ADOQuery1->recNo()) + u'.');
+}
+
+void TForm1::ADOQuery2AfterScroll()
+{
+    Panels[1]->setText(QString::number(ADOQuery2->recNo()));
+}
+
+void TForm1::HintAc(const QString &hint)
+{
+    Panels[2]->setText(QStringLiteral("  ") + hint);
+}
+
+void TForm1::checkHint()
+{
+    if (!m_hintInstalled)
+        return;
+    // A menu of the menu bar that is open speaks through its items' hovered signal.
+    if (QApplication::activePopupWidget())
+        return;
+    QString hint;
+    for (QWidget *w = QApplication::widgetAt(QCursor::pos()); w; w = w->parentWidget()) {
+        if (w->window() != this)
+            break;
+        const QVariant h = w->property("hint");
+        if (h.isValid() && !h.toString().isEmpty()) {
+            hint = longHint(h.toString());
+            break;
+        }
+    }
+    if (hint != m_lastHint) {
+        m_lastHint = hint;
+        HintAc(hint);
+    }
+}
+
+void TForm1::writeCaretPosition()
+{
+    int start = 0, end = 0;
+    Yazi->selection(&start, &end);
+    const int line = Yazi->lineFromChar(end) + 1;
+    const int column = end - Yazi->lineIndex(-1) + 1;
+    Panels[2]->setText(QStringLiteral("  ") + QString::asprintf("Satır: %3d  Karakter: %3d", line, column));
+}
+
+void TForm1::writeModifiedMark()
+{
+    Panels[2]->setText(Yazi->modified() ? QStringLiteral("  V E L K O R A") : QString());
+}
+
+void TForm1::Timer1Timer()
+{
+    const QLocale turkish(QLocale::Turkish, QLocale::Turkey);
+    Panels[3]->setText(turkish.toString(QDate::currentDate(), QStringLiteral("d MMMM yyyy - dddd")) + QStringLiteral("     "));
+}
+
+void TForm1::AracCubugu1Click()
+{
+    ToolBar1->setVisible(!ToolBar1->isVisible());
+    AracCubugu1->setChecked(ToolBar1->isVisible());
+}
+
+void TForm1::Bicimlendirme1Click()
+{
+    ToolBar2->setVisible(!ToolBar2->isVisible());
+    Bicimlendirme1->setChecked(ToolBar2->isVisible());
+}
+
+void TForm1::KonuBicimlendirme1Click()
+{
+    ToolBar3->setVisible(!ToolBar3->isVisible());
+    KonuBicimlendirme1->setChecked(ToolBar3->isVisible());
+}
+
+void TForm1::DurumCubugu1Click()
+{
+    StatusBar1->setVisible(!StatusBar1->isVisible());
+    DurumCubugu1->setChecked(StatusBar1->isVisible());
+}
+
+void TForm1::SetReadOnly(bool readOnly)
+{
+    // Every control of the window publishing a boolean "ReadOnly", found by name at run time, so
+    // a control added later is reached without a change here.
+    for (QWidget *w : findChildren<QWidget *>()) {
+        const int index = w->metaObject()->indexOfProperty("ReadOnly");
+        if (index < 0)
+            continue;
+        const QMetaProperty p = w->metaObject()->property(index);
+        if (p.metaType().id() != QMetaType::Bool || !p.isWritable())
+            continue;
+        p.write(w, readOnly);
+    }
+}
+
+void TForm1::Kapat1Click()
+{
+    close();
+}
+
+void TForm1::BtnHelpClick()
+{
+    if (showHelp)
+        showHelp(0);
+}
+
+void TForm1::BtnKesClick()
+{
+    Yazi->cut();
+}
+
+void TForm1::BtnKopyaClick()
+{
+    Yazi->copy();
+}
+
+void TForm1::BtnYapistirClick()
+{
+    Yazi->paste();
+}
+
+void TForm1::TumunuSec1Click()
+{
+    Yazi->selectAll();
+}
+
+void TForm1::EditFindDialogClose()
+{
+    if (Yazi->isVisible() && Yazi->isEnabled())
+        Yazi->setFocus();
+}
+
+void TForm1::updateActions()
+{
+    for (const Command &c : m_commands) {
+        const bool on = !m_notYet.contains(c.action) && (!c.enabled || c.enabled());
+        c.action->setEnabled(on);
+    }
+    for (const auto &[item, target] : m_links) {
+        if (item)
+            item->setEnabled(target->isEnabled() && !m_notYet.contains(item));
+    }
+    for (QToolButton *b : findChildren<QToolButton *>()) {
+        if (auto *target = qobject_cast<QAction *>(b->property("command").value<QObject *>()))
+            b->setEnabled(target->isEnabled());
+    }
+}
+
+bool TForm1::dispatchShortcut(QKeyEvent *event)
+{
+    const QKeySequence pressed(event->keyCombination());
+    // The editor's context menu while the editor has the focus, then the menu bar.
+    QList<QAction *> candidates;
+    if (Yazi->hasFocus())
+        candidates += PopupMenu->actions();
+    const std::function<void(QMenu *)> collect = [&](QMenu *menu) {
+        for (QAction *a : menu->actions()) {
+            if (a->menu())
+                collect(a->menu());
+            else
+                candidates.append(a);
+        }
+    };
+    for (QAction *top : MainMenu1->actions()) {
+        if (top->menu())
+            collect(top->menu());
+    }
+    for (QAction *a : std::as_const(candidates)) {
+        if (a->shortcut().isEmpty() || a->shortcut() != pressed)
+            continue;
+        // The key belongs to the item, enabled or not; only an enabled one acts.
+        updateActions();
+        if (a->isEnabled())
+            a->trigger();
+        return true;
+    }
+    return false;
+}
+
+bool TForm1::eventFilter(QObject *watched, QEvent *event)
+{
+    if (event->type() == QEvent::KeyPress) {
+        auto *w = qobject_cast<QWidget *>(watched);
+        if (w && w->window() == this && dispatchShortcut(static_cast<QKeyEvent *>(event)))
+            return true;
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
+} // namespace velkora::ui
