@@ -10,6 +10,7 @@
 #include <QClipboard>
 #include <QDate>
 #include <QDir>
+#include <QFileDialog>
 #include <QLocale>
 #include <QMessageBox>
 #include <QPushButton>
@@ -329,4 +330,40 @@ TEST(MessageDialogs, KindsTitlesButtonsAndCopy)
               QStringLiteral("ADOQuery2: Cannot perform this operation on an empty dataset."));
     EXPECT_EQ(ui::errorDisplayText(QStringLiteral("Not a valid password.")), QStringLiteral("Not a valid password."));
     EXPECT_EQ(ui::errorDisplayText(QStringLiteral("Bitti!")), QStringLiteral("Bitti!"));
+}
+
+TEST(MainWindow, WebLinkHelpAndThePictureDialog)
+{
+    Program program;
+    app::Startup startup;
+    startup.maximized = false;
+    ASSERT_TRUE(startup.run());
+    ui::TForm1 &f = *startup.Form1;
+    QUrl opened;
+    f.Label34->open = [&](const QUrl &url) { opened = url; };
+    QEnterEvent enter(QPointF(5, 5), QPointF(5, 5), QPointF(5, 5));
+    QApplication::sendEvent(f.Label34, &enter);
+    EXPECT_EQ(f.Label34->palette().color(QPalette::Window), QColor(0, 0, 255));
+    EXPECT_EQ(f.Label34->palette().color(QPalette::WindowText), QColor(192, 192, 192));
+    QEvent leave(QEvent::Leave);
+    QApplication::sendEvent(f.Label34, &leave);
+    EXPECT_EQ(f.Label34->palette().color(QPalette::Window), QApplication::palette().color(QPalette::Button));
+    QTest::mouseClick(f.Label34, Qt::LeftButton);
+    EXPECT_EQ(opened, QUrl(ui::WebLink::Address));
+
+    // F1 shows the help contents wherever the focus is; context 1 is the page on password protection.
+    f.Edit2->setFocus();
+    QTest::keyClick(f.Edit2, Qt::Key_F1);
+    ASSERT_TRUE(startup.help.window());
+    EXPECT_TRUE(startup.help.window()->isVisible());
+    EXPECT_EQ(startup.help.currentPage(), QStringLiteral("index.html"));
+    startup.help.showContext(1);
+    EXPECT_EQ(startup.help.currentPage(), QStringLiteral("sifre.html"));
+
+    EXPECT_EQ(ui::TForm1::pictureFilter(),
+              QStringLiteral("Bitmaps (*.bmp)|*.bmp|All (*.emf;*.wmf)|*.emf;*.wmf|Enhanced Metafiles (*.emf)|*.emf|"
+                             "Metafiles (*.wmf)|*.wmf|All (*.jpg;*.jpeg)|*.jpg;*.jpeg|JPEG Image File (*.jpg)|*.jpg|"
+                             "JPEG Image File (*.jpeg)|*.jpeg|CompuServe GIF Image (*.gif)|*.gif"));
+    ASSERT_TRUE(f.PictureDialog);
+    EXPECT_EQ(f.PictureDialog->nameFilters().size(), 8);
 }

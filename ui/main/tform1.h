@@ -154,6 +154,8 @@ public:
     QTimer *Timer1 = nullptr;
     QColorDialog *ColorDialog1 = nullptr;
     QFileDialog *OpenDialog1 = nullptr;
+    QFileDialog *PictureDialog = nullptr; // the picture-open dialog of the creation step
+    static QString pictureFilter();       // its filter, "%s|%s|%s|%s" of the four picture kinds
 
 protected:
     void closeEvent(QCloseEvent *event) override;

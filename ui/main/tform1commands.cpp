@@ -7,6 +7,7 @@
 #include <QCloseEvent>
 #include <QCursor>
 #include <QDate>
+#include <QFileDialog>
 #include <QLocale>
 #include <QMenuBar>
 #include <QMetaProperty>
@@ -21,8 +22,28 @@ bool askSaveChanges(QWidget *parent)
     return box.exec() == QMessageBox::Yes;
 }
 
+QString TForm1::pictureFilter()
+{
+    // Bitmaps, metafiles, JPEG and GIF pictures; a kind with several formats starts with "All".
+    const QString bitmaps = QStringLiteral("Bitmaps (*.bmp)|*.bmp");
+    const QString metafiles = QStringLiteral("All (*.emf;*.wmf)|*.emf;*.wmf|Enhanced Metafiles (*.emf)|*.emf|"
+                                             "Metafiles (*.wmf)|*.wmf");
+    const QString jpeg = QStringLiteral("All (*.jpg;*.jpeg)|*.jpg;*.jpeg|JPEG Image File (*.jpg)|*.jpg|"
+                                        "JPEG Image File (*.jpeg)|*.jpeg");
+    const QString gif = QStringLiteral("CompuServe GIF Image (*.gif)|*.gif");
+    return QStringLiteral("%1|%2|%3|%4").arg(bitmaps, metafiles, jpeg, gif);
+}
+
 void TForm1::FormCreate()
 {
+    PictureDialog = new QFileDialog(this);
+    PictureDialog->setObjectName(QStringLiteral("PictureDialog"));
+    QStringList filters;
+    const QStringList parts = pictureFilter().split(u'|');
+    for (qsizetype i = 0; i + 1 < parts.size(); i += 2)
+        filters.append(parts[i].section(u'(', 0, 0) + u'(' + parts[i + 1].split(u';').join(u' ') + u')');
+    PictureDialog->setNameFilters(filters);
+
     // The topic query first, then the subtopic query, which takes the topic's Sira. A failure
     // is shown and ends the step here; the lists stay empty.
     if (!guarded([this] { ADOQuery1->open(); }, this))
