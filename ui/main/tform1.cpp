@@ -3,6 +3,7 @@
 
 #include "glyphs.h"
 #include "messagedialogs.h"
+#include "dbcontrols.h"
 #include "readonlycontrols.h"
 #include "subtopiclistmodel.h"
 
@@ -109,6 +110,7 @@ TForm1::TForm1(QWidget *parent)
     font.setPointSize(8);
     setFont(font);
     askToSave = [this] { return askSaveChanges(this); };
+    ask = [this](const QString &message, MessageKind kind, int buttons) { return messageDlg(message, kind, buttons, this); };
     bookTitle = [] { return QStringLiteral("Dilbilgisi Kitabı"); };
 
     buildActions();
@@ -146,7 +148,14 @@ TForm1::TForm1(QWidget *parent)
 
 TForm1::~TForm1()
 {
+    // The controls hear the queries close as the window's children go; none of it may reach the
+    // window's own handlers, whose actions are going too.
     qApp->removeEventFilter(this);
+    for (QObject *child : findChildren<QObject *>())
+        disconnect(child, nullptr, this, nullptr);
+    Yazi->setDataSource(nullptr);
+    ADOQuery1->afterScroll = nullptr;
+    ADOQuery2->afterScroll = nullptr;
 }
 
 QAction *TForm1::menuItem(QMenu *menu, const char *name, const QString &caption, const QString &hint,
@@ -236,7 +245,7 @@ void TForm1::buildMenus()
     wire(Yeni1, DataSetInsert1);
     Sil1 = menuItem(Dosya1, "Sil1", QStringLiteral("Sil"), QStringLiteral("Aktif kaydı sil"));
     Sil1->setIcon(glyph(QStringLiteral("delete")));
-    notYet(Sil1);
+    command(Sil1, [this] { BtnSilClick(); });
     Kaydet1 = menuItem(Dosya1, "Kaydet1", QStringLiteral("Kaydet"), QStringLiteral("Değişiklikleri kaydet"), QKeySequence(Qt::CTRL | Qt::Key_S));
     Kaydet1->setIcon(glyph(QStringLiteral("save")));
     wire(Kaydet1, DataSetPost1);
@@ -470,7 +479,7 @@ void TForm1::buildToolbars()
     // The topic page's small toolbar.
     BtnKEkle = toolButton(ToolBar4, "BtnKEkle", QStringLiteral("topic-add"), QString(), false, KonuEkle);
     auto *topicDelete = new QAction(this);
-    notYet(topicDelete);
+    command(topicDelete, [this] { BtnKSilClick(); });
     BtnKSil = toolButton(ToolBar4, "BtnKSil", QStringLiteral("topic-delete"), QString(), false, topicDelete);
     BtnKKaydet = toolButton(ToolBar4, "BtnKKaydet", QStringLiteral("topic-save"), QStringLiteral("Kaydet"), false, KonuKaydet);
 }
@@ -518,7 +527,10 @@ void TForm1::buildPanels()
     ComboKonu1->setFixedHeight(21);
     skyBlue(ComboKonu1);
     TabSheet1->layout()->addWidget(ComboKonu1);
-    DBText1 = new QLabel(TabSheet1);
+    auto *title = new TDBText(TabSheet1);
+    title->setDataSource(DataSource1);
+    title->setDataField(QStringLiteral("Baslik"));
+    DBText1 = title;
     DBText1->setObjectName(QStringLiteral("DBText1"));
     DBText1->hide();
 
@@ -527,13 +539,17 @@ void TForm1::buildPanels()
     Edit2->setObjectName(QStringLiteral("Edit2"));
     skyBlue(Edit2);
     TabSheet2->layout()->addWidget(Edit2);
+    connect(Edit2, &QLineEdit::textChanged, this, [this] { Edit2Change(); });
 
     TabSheet3 = page("TabSheet3", QStringLiteral("Ekle/Sil"), QStringLiteral("Konu Ekle / Sil"));
     ToolBar4 = new QToolBar(TabSheet3);
     ToolBar4->setObjectName(QStringLiteral("ToolBar4"));
     ToolBar4->setIconSize(QSize(16, 16));
     auto *titleRow = new QHBoxLayout;
-    DBEdit1 = new ReadOnlyLineEdit(TabSheet3);
+    auto *titleBox = new TDBEdit(TabSheet3);
+    titleBox->setDataSource(DataSource1);
+    titleBox->setDataField(QStringLiteral("Baslik"));
+    DBEdit1 = titleBox;
     DBEdit1->setObjectName(QStringLiteral("DBEdit1"));
     skyBlue(DBEdit1);
     titleRow->addWidget(DBEdit1);
@@ -560,8 +576,11 @@ void TForm1::buildPanels()
     auto *right = new QVBoxLayout(Panel3);
     right->setContentsMargins(4, 4, 4, 4);
     right->setSpacing(0);
-    Yazi = new richedit::RichEditControl(Panel3);
+    Yazi = new editor::TJvDBRichEdit(Panel3);
     Yazi->setObjectName(QStringLiteral("Yazi"));
+    Yazi->setDataSource(DataSource2);
+    Yazi->setDataField(QStringLiteral("Aciklama"));
+    Yazi->onError = [this](const QString &message) { showError(message, this); };
     right->addWidget(Yazi, 1);
 
     Splitter1->addWidget(Panel2);

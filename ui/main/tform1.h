@@ -2,7 +2,9 @@
 // editor on the right, three toolbars, the menus, the status bar, and the command table.
 #pragma once
 
+#include "editor/tjvdbrichedit.h"
 #include "platform/richedit/richeditcontrol.h"
+#include "messagedialogs.h"
 #include "store/bookstore.h"
 
 #include <QAction>
@@ -74,6 +76,9 @@ public:
     void SetReadOnly(bool readOnly);
 
     // Commands of this window.
+    void BtnSilClick();
+    void BtnKSilClick();
+    void Edit2Change();
     void Kapat1Click();
     void BtnHelpClick();
     void BtnKesClick();
@@ -92,6 +97,8 @@ public:
 
     // What asks the close question; a test replaces it. Returns true for "Evet".
     std::function<bool()> askToSave;
+    // What asks the program's own questions (the deletion questions); a test replaces it.
+    std::function<MessageButton(const QString &message, MessageKind kind, int buttons)> ask;
     // Where the help is shown; set by the program to the help system.
     std::function<void(int context)> showHelp;
     // The book title of the settings dialog, for the caption.
@@ -148,7 +155,7 @@ public:
     QLineEdit *DBEdit1 = nullptr;
     QTableView *DBGrid1 = nullptr;
     QSplitter *Splitter1 = nullptr;
-    richedit::RichEditControl *Yazi = nullptr;
+    editor::TJvDBRichEdit *Yazi = nullptr;
     QStatusBar *StatusBar1 = nullptr;
     QLabel *Panels[4] = {};
     QTimer *Timer1 = nullptr;

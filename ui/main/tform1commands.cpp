@@ -2,6 +2,7 @@
 #include "tform1.h"
 
 #include "messagedialogs.h"
+#include "store/booktexts.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -221,6 +222,27 @@ void TForm1::SetReadOnly(bool readOnly)
             continue;
         p.write(w, readOnly);
     }
+}
+
+void TForm1::BtnSilClick()
+{
+    // Reading the title fails on a closed query with "Field 'Altkonu' not found"; no question then.
+    const QString title = ADOQuery2->fieldByName(QStringLiteral("Altkonu"))->asString();
+    if (ask(store::subtopicDeleteQuestion(title), MessageKind::Warning, ButtonYes | ButtonNo) == ButtonYes)
+        ADOQuery2->remove();
+}
+
+void TForm1::BtnKSilClick()
+{
+    const QString title = ADOQuery1->fieldByName(QStringLiteral("Baslik"))->asString();
+    if (ask(store::topicDeleteQuestion(title), MessageKind::Warning, ButtonYes | ButtonNo) == ButtonYes)
+        ADOQuery1->remove();
+}
+
+void TForm1::Edit2Change()
+{
+    // Every change runs the search anew; a refused statement leaves the list empty until the next.
+    guarded([this] { Book->runTitleSearch(Edit2->text()); }, this);
 }
 
 void TForm1::Kapat1Click()

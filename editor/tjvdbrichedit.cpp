@@ -1,0 +1,187 @@
+// The editor of the body: a rich-edit control joined to the subtopic's Aciklama field.
+#include "tjvdbrichedit.h"
+
+#include "platform/richedit/rtfreader.h"
+#include "store/dataset.h"
+#include "store/field.h"
+
+#include <QApplication>
+#include <QKeyEvent>
+
+namespace velkora::editor {
+
+TJvDBRichEdit::TJvDBRichEdit(QWidget *parent) : richedit::RichEditControl(parent)
+{
+    m_link.onDataChange = [this] { dataChanged(); };
+    m_link.onUpdateData = [this] { updateData(); };
+    beforeEdit = [this](richedit::EditTrigger trigger) { return allowEdit(trigger); };
+    keyFilter = [this](QKeyEvent *event) { return filterKey(event); };
+    connect(this, &richedit::RichEditControl::changed, this, [this] {
+        if (m_loadGuard)
+            return;
+        if (m_loaded)
+            m_link.modified();
+        m_loaded = true;
+        if (OnChange)
+            OnChange();
+    });
+}
+
+TJvDBRichEdit::~TJvDBRichEdit()
+{
+    m_link.onDataChange = nullptr;
+    m_link.onUpdateData = nullptr;
+}
+
+void TJvDBRichEdit::setDataSource(store::DataSource *source)
+{
+    m_link.setDataSource(source);
+}
+
+void TJvDBRichEdit::setDataField(const QString &field)
+{
+    m_link.setFieldName(field);
+}
+
+void TJvDBRichEdit::setReadOnly(bool readOnly)
+{
+    m_link.setReadOnly(readOnly);
+}
+
+void TJvDBRichEdit::dataChanged()
+{
+    store::Field *field = m_link.field();
+    if (!field) {
+        m_loadGuard = true;
+        streamInText(QString());
+        m_loadGuard = false;
+        m_loaded = false;
+    } else if (!(m_startEditGuard && !m_savedCopy.isEmpty() && m_savedCopy == field->asString())) {
+        // Entering edit state through the editor keeps what is on screen; anything else loads the body.
+        m_loaded = false;
+        loadBody();
+    }
+    viewport()->update();
+}
+
+void TJvDBRichEdit::loadBody()
+{
+    store::Field *field = m_link.field();
+    if (m_loaded || !field)
+        return;
+    m_loadGuard = true;
+    const QString value = field->asString();
+    const QByteArray bytes = value.toUtf8();
+    bool ok;
+    if (richedit::RtfReader::looksLikeRtf(bytes)) {
+        ok = streamInRtf(value.toLatin1());
+        if (!ok) {
+            streamInText(value);
+            ok = true;
+        }
+    } else {
+        streamInText(value); // plain text takes the editor's font, Arial 10
+        ok = true;
+    }
+    if (ok) {
+        m_loaded = true;
+    } else {
+        streamInText(failedToLoad());
+        m_loaded = false;
+    }
+    m_loadGuard = false;
+}
+
+bool TJvDBRichEdit::startEditing()
+{
+    m_startEditGuard = true;
+    bool editing = m_link.fieldEditing();
+    if (!editing) {
+        if (store::Field *field = m_link.field())
+            m_savedCopy = field->asString();
+        try {
+            editing = m_link.edit();
+        } catch (...) {
+            m_savedCopy.clear();
+            m_startEditGuard = false;
+            throw;
+        }
+    }
+    m_savedCopy.clear();
+    m_startEditGuard = false;
+    return editing;
+}
+
+bool TJvDBRichEdit::allowEdit(richedit::EditTrigger trigger)
+{
+    const bool format = trigger == richedit::EditTrigger::CharFormat || trigger == richedit::EditTrigger::ParaFormat;
+    if (format && m_loadGuard)
+        return true;
+    if (!m_loaded)
+        return false;
+    bool editing = false;
+    try {
+        editing = startEditing();
+    } catch (const std::exception &) {
+        editing = false; // the query refused (an error of the book): the change is not made
+    }
+    if (!editing && !format)
+        QApplication::beep();
+    return editing;
+}
+
+bool TJvDBRichEdit::filterKey(QKeyEvent *event)
+{
+    if (!m_loaded) {
+        // Until a body is loaded keys are swallowed; Enter tries to load it again.
+        if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter)
+            loadBody();
+        return true;
+    }
+    if (event->key() == Qt::Key_Escape) {
+        // Drops the changes since the content was last written into the record.
+        m_link.reset();
+        return true;
+    }
+    return false;
+}
+
+void TJvDBRichEdit::updateData()
+{
+    store::Field *field = m_link.field();
+    if (!field || !field->canModify() || m_link.readOnly())
+        return;
+    field->setAsString(QString::fromLatin1(streamOutRtf()));
+}
+
+void TJvDBRichEdit::focusInEvent(QFocusEvent *event)
+{
+    m_focus = true;
+    richedit::RichEditControl::focusInEvent(event);
+}
+
+void TJvDBRichEdit::focusOutEvent(QFocusEvent *event)
+{
+    if (modified() && m_link.fieldEditing()) {
+        try {
+            m_link.updateRecord();
+        } catch (const std::exception &e) {
+            setFocus();
+            if (onError)
+                onError(QString::fromLocal8Bit(e.what()));
+        }
+    }
+    m_focus = false;
+    richedit::RichEditControl::focusOutEvent(event);
+}
+
+void TJvDBRichEdit::mouseDoubleClickEvent(QMouseEvent *event)
+{
+    if (!m_loaded) {
+        loadBody();
+        return;
+    }
+    richedit::RichEditControl::mouseDoubleClickEvent(event);
+}
+
+} // namespace velkora::editor

@@ -1,0 +1,65 @@
+// The editor of the body: a rich-edit control joined to the subtopic's Aciklama field.
+#pragma once
+
+#include "platform/richedit/richeditcontrol.h"
+#include "store/datalink.h"
+
+#include <functional>
+
+namespace velkora::store {
+class DataSource;
+}
+
+namespace velkora::editor {
+
+// Loads the body whenever its record becomes current (RTF when it begins "{\rtf" in any case,
+// plain text otherwise, each refused form tried the other way), puts the record into edit state
+// before any change the control would make, and writes the whole content back as RTF whenever the
+// record takes the controls' content (a post, leaving the record, leaving the editor).
+class TJvDBRichEdit : public richedit::RichEditControl
+{
+    Q_OBJECT
+    // The field link's read-only flag, under the name read-only mode looks for.
+    Q_PROPERTY(bool ReadOnly READ readOnly WRITE setReadOnly)
+public:
+    explicit TJvDBRichEdit(QWidget *parent = nullptr);
+    ~TJvDBRichEdit() override;
+
+    void setDataSource(store::DataSource *source);
+    void setDataField(const QString &field);
+
+    bool readOnly() const { return m_link.readOnly(); }
+    void setReadOnly(bool readOnly);
+    bool loaded() const { return m_loaded; }
+
+    // Puts the subtopic into edit state (an empty query starts an insert); true when it is in edit
+    // or insert state afterwards.
+    bool startEditing();
+
+    // The text shown when a body can be read in neither form.
+    static QString failedToLoad() { return QStringLiteral("(Failed to Load Stream)"); }
+
+    std::function<void()> OnChange;   // the content changed (YaziChange)
+    std::function<void(const QString &)> onError; // a failed write-back on leaving the editor
+
+protected:
+    void focusInEvent(QFocusEvent *event) override;
+    void focusOutEvent(QFocusEvent *event) override;
+    void mouseDoubleClickEvent(QMouseEvent *event) override;
+
+private:
+    void dataChanged();
+    void loadBody();
+    void updateData();
+    bool allowEdit(richedit::EditTrigger trigger);
+    bool filterKey(QKeyEvent *event);
+
+    store::FieldDataLink m_link;
+    bool m_loaded = false;
+    bool m_startEditGuard = false;
+    QString m_savedCopy;
+    bool m_loadGuard = false;
+    bool m_focus = false;
+};
+
+} // namespace velkora::editor
