@@ -4,7 +4,6 @@
 #include <QComboBox>
 #include <QLineEdit>
 #include <QSpinBox>
-#include <QTableView>
 
 namespace velkora::ui {
 
@@ -39,25 +38,6 @@ public:
     {
         if (!m_readOnly)
             QComboBox::showPopup();
-    }
-
-private:
-    bool m_readOnly = false;
-};
-
-// The subtopic list; read-only stops editing titles in place.
-class SubtopicGrid : public QTableView
-{
-    Q_OBJECT
-    Q_PROPERTY(bool ReadOnly READ readOnly WRITE setReadOnly)
-public:
-    using QTableView::QTableView;
-    bool readOnly() const { return m_readOnly; }
-    void setReadOnly(bool readOnly)
-    {
-        m_readOnly = readOnly;
-        setEditTriggers(readOnly ? QAbstractItemView::NoEditTriggers
-                                 : QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed);
     }
 
 private:

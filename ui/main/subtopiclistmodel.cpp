@@ -27,10 +27,29 @@ int SubtopicListModel::columnCount(const QModelIndex &parent) const
     return parent.isValid() ? 0 : 1;
 }
 
+Qt::ItemFlags SubtopicListModel::flags(const QModelIndex &index) const
+{
+    return QAbstractTableModel::flags(index) | Qt::ItemIsEditable;
+}
+
+bool SubtopicListModel::setData(const QModelIndex &index, const QVariant &value, int role)
+{
+    store::DataSet *set = m_source->dataSet();
+    if (role != Qt::EditRole || !set || !set->active() || index.row() != set->currentDisplayRow())
+        return false;
+    store::Field *title = set->findField(u"Altkonu");
+    if (!title || title->asString() == value.toString())
+        return false;
+    if (set->state() == store::DataSetState::Browse)
+        m_source->edit();
+    title->setAsString(value.toString());
+    return true;
+}
+
 QVariant SubtopicListModel::data(const QModelIndex &index, int role) const
 {
     const store::DataSet *set = m_source->dataSet();
-    if (role != Qt::DisplayRole || !set || !set->active())
+    if ((role != Qt::DisplayRole && role != Qt::EditRole) || !set || !set->active())
         return QVariant();
     const store::Field *title = set->findField(u"Altkonu");
     return title ? set->displayValue(index.row(), title->index()).toString() : QVariant();

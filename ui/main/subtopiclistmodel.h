@@ -18,6 +18,9 @@ public:
     int columnCount(const QModelIndex &parent = QModelIndex()) const override;
     QVariant data(const QModelIndex &index, int role) const override;
     QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
+    Qt::ItemFlags flags(const QModelIndex &index) const override;
+    // Editing a title in place puts the subtopic into edit state and writes the title into the record.
+    bool setData(const QModelIndex &index, const QVariant &value, int role) override;
 
 private:
     store::DataSource *m_source;

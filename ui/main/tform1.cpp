@@ -6,6 +6,7 @@
 #include "dbcontrols.h"
 #include "readonlycontrols.h"
 #include "subtopiclistmodel.h"
+#include "tsrdbgrid.h"
 
 #include <QAbstractEventDispatcher>
 #include <QApplication>
@@ -562,13 +563,14 @@ void TForm1::buildPanels()
     Panel4->setFixedHeight(4);
     left->addWidget(Panel4);
 
-    DBGrid1 = new SubtopicGrid(Panel2);
+    DBGrid1 = new TSrDBGrid(Panel2);
     DBGrid1->setObjectName(QStringLiteral("DBGrid1"));
-    DBGrid1->setModel(new SubtopicListModel(DataSource2, DBGrid1));
-    DBGrid1->verticalHeader()->hide();
-    DBGrid1->horizontalHeader()->setStretchLastSection(true);
-    DBGrid1->setSelectionBehavior(QAbstractItemView::SelectRows);
-    DBGrid1->setSelectionMode(QAbstractItemView::SingleSelection);
+    DBGrid1->setDataSource(DataSource2);
+    DBGrid1->setBackground(QColor(0xFF, 0xFF, 0xFF));
+    DBGrid1->ColorAlternative = QColor(234, 244, 253);
+    DBGrid1->ColorSelect = SkyBlue;
+    DBGrid1->ColorSelectText = QColor(0xFF, 0xFF, 0xFF);
+    DBGrid1->MoveByRows = 1;
     left->addWidget(DBGrid1, 1);
 
     Panel3 = new QWidget(Splitter1);

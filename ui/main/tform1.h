@@ -32,6 +32,7 @@ class QFileDialog;
 namespace velkora::ui {
 
 class WebLink;
+class TSrDBGrid;
 
 // The close-time question: a plain box titled "Dikkat !" with Yes and No. True for Yes.
 bool askSaveChanges(QWidget *parent);
@@ -153,7 +154,7 @@ public:
     QLabel *DBText1 = nullptr;
     QLineEdit *Edit2 = nullptr;
     QLineEdit *DBEdit1 = nullptr;
-    QTableView *DBGrid1 = nullptr;
+    TSrDBGrid *DBGrid1 = nullptr;
     QSplitter *Splitter1 = nullptr;
     editor::TJvDBRichEdit *Yazi = nullptr;
     QStatusBar *StatusBar1 = nullptr;

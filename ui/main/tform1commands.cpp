@@ -3,6 +3,7 @@
 
 #include "messagedialogs.h"
 #include "store/booktexts.h"
+#include "tsrdbgrid.h"
 
 #include <QApplication>
 #include <QCloseEvent>
