@@ -5,6 +5,7 @@
 #include "support/bookfixture.h"
 #include "ui/main/messagedialogs.h"
 #include "ui/main/tform1.h"
+#include "ui/main/topicselector.h"
 #include "ui/main/tsrdbgrid.h"
 
 #include <QApplication>

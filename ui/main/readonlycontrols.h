@@ -1,7 +1,6 @@
 // The main window's controls that have a "ReadOnly" property, found by that name at run time.
 #pragma once
 
-#include <QComboBox>
 #include <QLineEdit>
 #include <QSpinBox>
 
@@ -23,25 +22,6 @@ class ReadOnlySpinBox : public QSpinBox
     Q_PROPERTY(bool ReadOnly READ isReadOnly WRITE setReadOnly)
 public:
     using QSpinBox::QSpinBox;
-};
-
-// The topic selector; while read-only it neither opens its list nor steps through topics.
-class TopicSelector : public QComboBox
-{
-    Q_OBJECT
-    Q_PROPERTY(bool ReadOnly READ readOnly WRITE setReadOnly)
-public:
-    using QComboBox::QComboBox;
-    bool readOnly() const { return m_readOnly; }
-    void setReadOnly(bool readOnly) { m_readOnly = readOnly; }
-    void showPopup() override
-    {
-        if (!m_readOnly)
-            QComboBox::showPopup();
-    }
-
-private:
-    bool m_readOnly = false;
 };
 
 } // namespace velkora::ui

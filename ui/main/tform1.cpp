@@ -6,6 +6,7 @@
 #include "dbcontrols.h"
 #include "readonlycontrols.h"
 #include "subtopiclistmodel.h"
+#include "topicselector.h"
 #include "tsrdbgrid.h"
 
 #include <QAbstractEventDispatcher>
@@ -524,6 +525,7 @@ void TForm1::buildPanels()
     TabSheet1 = page("TabSheet1", QStringLiteral("KONULAR"), QStringLiteral("Konu başlığını seçin:"));
     ComboKonu1 = new TopicSelector(TabSheet1);
     ComboKonu1->setObjectName(QStringLiteral("ComboKonu1"));
+    ComboKonu1->setDataSource(DataSource1);
     ComboKonu1->setMinimumWidth(160);
     ComboKonu1->setFixedHeight(21);
     skyBlue(ComboKonu1);

@@ -33,6 +33,7 @@ namespace velkora::ui {
 
 class WebLink;
 class TSrDBGrid;
+class TopicSelector;
 
 // The close-time question: a plain box titled "Dikkat !" with Yes and No. True for Yes.
 bool askSaveChanges(QWidget *parent);
@@ -150,7 +151,7 @@ public:
     QWidget *Panel2 = nullptr, *Panel3 = nullptr, *Panel4 = nullptr;
     QTabWidget *PageControl1 = nullptr;
     QWidget *TabSheet1 = nullptr, *TabSheet2 = nullptr, *TabSheet3 = nullptr;
-    QComboBox *ComboKonu1 = nullptr;
+    TopicSelector *ComboKonu1 = nullptr;
     QLabel *DBText1 = nullptr;
     QLineEdit *Edit2 = nullptr;
     QLineEdit *DBEdit1 = nullptr;

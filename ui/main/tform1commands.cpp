@@ -3,6 +3,7 @@
 
 #include "messagedialogs.h"
 #include "store/booktexts.h"
+#include "topicselector.h"
 #include "tsrdbgrid.h"
 
 #include <QApplication>
@@ -65,9 +66,7 @@ void TForm1::FormShow()
         if (const store::Field *title = ADOQuery1->findField(u"Baslik"))
             DBText1->setText(title->asString());
     }
-    ComboKonu1->clear();
-    if (ADOQuery1->active() && !ADOQuery1->isEmpty())
-        ComboKonu1->addItem(DBText1->text());
+    ComboKonu1->setDisplayText(DBText1->text());
     QFont gridFont = DBGrid1->font();
     gridFont.setBold(BtnKalin2->isChecked());
     gridFont.setItalic(BtnItalic2->isChecked());
