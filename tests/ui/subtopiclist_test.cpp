@@ -169,3 +169,30 @@ TEST(SubtopicList, TitlesAreEditedInPlace)
     EXPECT_EQ(l.q().state(), DataSetState::Browse);
     EXPECT_EQ(model->index(1, 0).data().toString(), QStringLiteral("b düzeltildi"));
 }
+
+TEST(SubtopicList, TopicFormattingToolbarSetsTheListsColoursAndStyles)
+{
+    List l;
+    QColor offered(10, 20, 30);
+    bool confirm = true;
+    l.form->chooseColor = [&](QColor &c) {
+        if (confirm)
+            c = offered;
+        return confirm;
+    };
+    l.form->BtnZemin2->click();
+    EXPECT_EQ(l.grid->background(), offered);
+    EXPECT_EQ(l.grid->rowBackground(1), QColor(234, 244, 253)); // alternate rows keep theirs
+    offered = QColor(255, 0, 0);
+    l.form->BtnYaziRenk2->click();
+    EXPECT_EQ(l.grid->textColor(), QColor(255, 0, 0));
+    confirm = false; // cancelling changes nothing
+    l.form->BtnYaziRenk2->click();
+    EXPECT_EQ(l.grid->textColor(), QColor(255, 0, 0));
+
+    l.form->BtnKalin2->click();
+    l.form->BtnItalic2->click();
+    l.form->BtnKalin2->click(); // bold on, italic on, bold off: italic only
+    EXPECT_FALSE(l.grid->font().bold());
+    EXPECT_TRUE(l.grid->font().italic());
+}

@@ -468,13 +468,15 @@ void TForm1::buildToolbars()
     ToolBar3 = new QToolBar(Panel2);
     ToolBar3->setObjectName(QStringLiteral("ToolBar3"));
     ToolBar3->setFixedHeight(25);
-    auto *topicFormatting = new QAction(this);
-    notYet(topicFormatting);
-    BtnZemin2 = toolButton(ToolBar3, "BtnZemin2", QStringLiteral("background"), QStringLiteral("Zemin Rengi|Konu bölümü zemin rengini ayarla"), true, topicFormatting);
-    BtnYaziRenk2 = toolButton(ToolBar3, "BtnYaziRenk2", QStringLiteral("color"), QStringLiteral("Yazı Rengi|Konu bölümü yazı renginin ayarla"), true, topicFormatting);
+    BtnZemin2 = toolButton(ToolBar3, "BtnZemin2", QStringLiteral("background"), QStringLiteral("Zemin Rengi|Konu bölümü zemin rengini ayarla"), true);
+    BtnYaziRenk2 = toolButton(ToolBar3, "BtnYaziRenk2", QStringLiteral("color"), QStringLiteral("Yazı Rengi|Konu bölümü yazı renginin ayarla"), true);
     ToolBar3->addSeparator();
-    BtnKalin2 = toolButton(ToolBar3, "BtnKalin2", QStringLiteral("bold"), QStringLiteral("Kalın |Kalın yazı stili"), true, topicFormatting, true);
-    BtnItalic2 = toolButton(ToolBar3, "BtnItalic2", QStringLiteral("italic"), QStringLiteral("İtalik Yazı |İtalik yazı stili"), true, topicFormatting, true);
+    BtnKalin2 = toolButton(ToolBar3, "BtnKalin2", QStringLiteral("bold"), QStringLiteral("Kalın |Kalın yazı stili"), true, nullptr, true);
+    BtnItalic2 = toolButton(ToolBar3, "BtnItalic2", QStringLiteral("italic"), QStringLiteral("İtalik Yazı |İtalik yazı stili"), true, nullptr, true);
+    connect(BtnZemin2, &QToolButton::clicked, this, [this] { guarded([this] { BtnZemin2Click(); }, this); });
+    connect(BtnYaziRenk2, &QToolButton::clicked, this, [this] { guarded([this] { BtnYaziRenk2Click(); }, this); });
+    connect(BtnKalin2, &QToolButton::clicked, this, [this] { BtnKalin2Click(); });
+    connect(BtnItalic2, &QToolButton::clicked, this, [this] { BtnItalic2Click(); });
     Panel2->layout()->addWidget(ToolBar3);
     ToolBar3->hide();
 
@@ -592,8 +594,14 @@ void TForm1::buildPanels()
     Splitter1->setStretchFactor(1, 1);
     Splitter1->setSizes({193, 622});
 
-    ColorDialog1 = new QColorDialog(this);
+    ColorDialog1 = new QColorDialog(Qt::black, this);
     ColorDialog1->setObjectName(QStringLiteral("ColorDialog1"));
+    chooseColor = [this](QColor &color) {
+        if (ColorDialog1->exec() != QDialog::Accepted)
+            return false;
+        color = ColorDialog1->currentColor();
+        return true;
+    };
     OpenDialog1 = new QFileDialog(this);
     OpenDialog1->setObjectName(QStringLiteral("OpenDialog1"));
     OpenDialog1->setNameFilters({QStringLiteral("Text - Word Dosyalar (*.txt *.rtf)"), QStringLiteral("Text Dosyaları (*.txt)"),

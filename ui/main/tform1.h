@@ -79,6 +79,13 @@ public:
 
     // Commands of this window.
     void BtnSilClick();
+    void BtnZemin2Click();
+    void BtnYaziRenk2Click();
+    void BtnKalin2Click();
+    void BtnItalic2Click();
+    // The colour dialog shared by the list's colour buttons and the editor's colour command; it
+    // opens on the colour confirmed last (black at first). Returns false when cancelled.
+    std::function<bool(QColor &color)> chooseColor;
     void BtnKSilClick();
     void Edit2Change();
     void Kapat1Click();

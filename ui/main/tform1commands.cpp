@@ -232,6 +232,34 @@ void TForm1::BtnSilClick()
         ADOQuery2->remove();
 }
 
+void TForm1::BtnZemin2Click()
+{
+    QColor color;
+    if (chooseColor && chooseColor(color))
+        DBGrid1->setBackground(color); // the alternate and the current rows keep their colours
+}
+
+void TForm1::BtnYaziRenk2Click()
+{
+    QColor color;
+    if (chooseColor && chooseColor(color))
+        DBGrid1->setTextColor(color);
+}
+
+void TForm1::BtnKalin2Click()
+{
+    QFont f = DBGrid1->font();
+    f.setBold(BtnKalin2->isChecked()); // other styles stay as they are
+    DBGrid1->setFont(f);
+}
+
+void TForm1::BtnItalic2Click()
+{
+    QFont f = DBGrid1->font();
+    f.setItalic(BtnItalic2->isChecked());
+    DBGrid1->setFont(f);
+}
+
 void TForm1::BtnKSilClick()
 {
     const QString title = ADOQuery1->fieldByName(QStringLiteral("Baslik"))->asString();
