@@ -22,6 +22,7 @@ TJvDBRichEdit::TJvDBRichEdit(QWidget *parent) : richedit::RichEditControl(parent
         if (m_loaded)
             m_link.modified();
         m_loaded = true;
+        m_unchangedSinceWrite = false;
         if (OnChange)
             OnChange();
     });
@@ -56,6 +57,10 @@ void TJvDBRichEdit::dataChanged()
         streamInText(QString());
         m_loadGuard = false;
         m_loaded = false;
+    } else if (m_loaded && m_unchangedSinceWrite && field->asString() == m_written) {
+        // The record holds just what the editor wrote (a post): the content on screen is the
+        // stored body already, and reading it in again would only cost the time to lay it out.
+        setModified(false);
     } else if (!(m_startEditGuard && !m_savedCopy.isEmpty() && m_savedCopy == field->asString())) {
         // Entering edit state through the editor keeps what is on screen; anything else loads the body.
         m_loaded = false;
@@ -70,6 +75,7 @@ void TJvDBRichEdit::loadBody()
     if (m_loaded || !field)
         return;
     m_loadGuard = true;
+    m_unchangedSinceWrite = false;
     const QString value = field->asString();
     const QByteArray bytes = value.toUtf8();
     bool ok;
@@ -151,7 +157,9 @@ void TJvDBRichEdit::updateData()
     store::Field *field = m_link.field();
     if (!field || !field->canModify() || m_link.readOnly())
         return;
-    field->setAsString(QString::fromLatin1(streamOutRtf()));
+    m_written = QString::fromLatin1(streamOutRtf());
+    field->setAsString(m_written);
+    m_unchangedSinceWrite = true;
 }
 
 void TJvDBRichEdit::focusInEvent(QFocusEvent *event)

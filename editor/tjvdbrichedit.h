@@ -60,6 +60,8 @@ private:
     QString m_savedCopy;
     bool m_loadGuard = false;
     bool m_focus = false;
+    QString m_written;     // the RTF last written into the record
+    bool m_unchangedSinceWrite = false;
 };
 
 } // namespace velkora::editor

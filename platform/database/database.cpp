@@ -170,6 +170,7 @@ std::unique_ptr<Database> Database::open(const QString &path, const QString &pas
     rc = sqlite3_key(db, key.constData(), static_cast<int>(key.size()));
     if (rc != SQLITE_OK)
         throw DatabaseError(sqliteMessage(db, rc));
+    database->exec(QByteArray("PRAGMA cipher_page_size = " + QByteArray::number(schema::CipherPageSize)).constData());
     sqlite3_busy_timeout(db, options.busyTimeoutMs);
     rc = sqlite3_exec(db, "SELECT count(*) FROM sqlite_master", nullptr, nullptr, nullptr);
     if ((rc & 0xff) == SQLITE_NOTADB)
@@ -198,6 +199,7 @@ void Database::create(const QString &path, const QString &password)
         throw DatabaseError(QStringLiteral("Cannot create file \"%1\". %2").arg(path, sqliteMessage(db, rc)));
     const QByteArray key = password.toUtf8();
     sqlite3_key(db, key.constData(), static_cast<int>(key.size()));
+    database.exec(QByteArray("PRAGMA cipher_page_size = " + QByteArray::number(schema::CipherPageSize)).constData());
     database.configure(Options());
     WriteTransaction transaction(db);
     for (const char *statement : schema::CreateStatements)

@@ -6,6 +6,10 @@ namespace velkora::database::schema {
 // Raised whenever the layout changes; a file with a newer number is refused, not guessed at.
 inline constexpr int Version = 1;
 
+// The encrypted page size of a book file, set on every connection before the first read: larger
+// pages cost less per byte to encrypt and authenticate, which is what saving a long body is made of.
+inline constexpr int CipherPageSize = 4096;
+
 // Characters a topic or subtopic title may hold.
 inline constexpr int TitleLength = 255;
 

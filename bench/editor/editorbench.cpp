@@ -1,0 +1,84 @@
+// Editing benchmark: typing latency in a body of 1 MB (a key press to the repaint of the editor) and
+// the time to save that body. Prints BENCH lines. Usage: velkora_bench_editor BODY.rtf
+// (a 1 MB body made by shared/tools/gen_rtf.py: text_1m.rtf).
+#include "platform/database/database.h"
+#include "ui/main/tform1.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QKeyEvent>
+#include <QTemporaryDir>
+
+#include <algorithm>
+#include <cstdio>
+#include <vector>
+
+int main(int argc, char **argv)
+{
+    if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    if (argc < 2) {
+        std::fputs("usage: velkora_bench_editor BODY.rtf\n", stderr);
+        return 2;
+    }
+    QFile f(QString::fromLocal8Bit(argv[1]));
+    if (!f.open(QIODevice::ReadOnly))
+        return 2;
+    const QString body = QString::fromLatin1(f.readAll());
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("Data.mdb"));
+    velkora::database::Database::create(path, QStringLiteral("*.417305"));
+    {
+        auto db = velkora::database::Database::open(path, QStringLiteral("*.417305"));
+        const auto &master = db->table(u"master");
+        const auto &detail = db->table(u"detail");
+        const qint64 sira = db->insert(master, {{master.columnIndex(u"Baslik"), QStringLiteral("Büyük")}}).key;
+        db->insert(detail, {{detail.columnIndex(u"Sira"), sira},
+                            {detail.columnIndex(u"Altkonu"), QStringLiteral("1 MB")},
+                            {detail.columnIndex(u"Aciklama"), body}});
+    }
+    QDir::setCurrent(dir.path());
+    QElapsedTimer t;
+    t.start();
+    velkora::ui::TForm1 form;
+    form.FormShow();
+    form.resize(1000, 700);
+    form.show();
+    QApplication::processEvents();
+    std::printf("BENCH editor_open_1mb_body %.1f ms\n", t.nsecsElapsed() / 1e6);
+    auto *editor = form.Yazi;
+    editor->setFocus();
+    QTextCursor c = editor->textCursor();
+    c.setPosition(editor->textLength() / 2);
+    editor->setTextCursor(c);
+    editor->ensureCursorVisible();
+    QApplication::processEvents();
+
+    std::vector<double> keys;
+    const QString text = QStringLiteral("çalışma ağaç ışık ");
+    for (int i = 0; i < 60; ++i) {
+        const QString ch(text.at(i % text.size()));
+        t.restart();
+        QKeyEvent press(QEvent::KeyPress, 0, Qt::NoModifier, ch);
+        QApplication::sendEvent(editor, &press);
+        editor->viewport()->repaint();
+        keys.push_back(t.nsecsElapsed() / 1e6);
+    }
+    const double first = keys.front();
+    std::sort(keys.begin(), keys.end());
+    std::printf("BENCH editor_first_key_1mb %.2f ms\n", first);
+    std::printf("BENCH editor_key_to_repaint_1mb_median %.2f ms\n", keys[keys.size() / 2]);
+    std::printf("BENCH editor_key_to_repaint_1mb_worst %.2f ms\n", keys.back());
+
+    t.restart();
+    const QByteArray rtf = editor->streamOutRtf();
+    const double writing = t.nsecsElapsed() / 1e6;
+    t.restart();
+    form.DataSetPost1->trigger();
+    std::printf("BENCH editor_save_1mb_body %.1f ms\n", t.nsecsElapsed() / 1e6);
+    std::printf("BENCH editor_save_1mb_rtf_only %.1f ms (%lld bytes)\n", writing, static_cast<long long>(rtf.size()));
+    return 0;
+}
