@@ -93,15 +93,15 @@ QMessageBox *createMessageDialog(const QString &message, MessageKind kind, int b
     case MessageKind::Confirmation: box->setIcon(QMessageBox::Question); break;
     }
     QPushButton *yes = nullptr, *ok = nullptr, *cancel = nullptr, *no = nullptr;
-    for (const ButtonSpec &spec : Buttons) {
-        if (!(buttons & spec.button))
+    for (const ButtonSpec &entry : Buttons) {
+        if (!(buttons & entry.button))
             continue;
-        QPushButton *b = box->addButton(buttonCaption(spec.button), spec.role);
-        b->setProperty("velkoraButton", static_cast<int>(spec.button));
-        yes = spec.button == ButtonYes ? b : yes;
-        ok = spec.button == ButtonOk ? b : ok;
-        cancel = spec.button == ButtonCancel ? b : cancel;
-        no = spec.button == ButtonNo ? b : no;
+        QPushButton *b = box->addButton(buttonCaption(entry.button), entry.role);
+        b->setProperty("velkoraButton", static_cast<int>(entry.button));
+        yes = entry.button == ButtonYes ? b : yes;
+        ok = entry.button == ButtonOk ? b : ok;
+        cancel = entry.button == ButtonCancel ? b : cancel;
+        no = entry.button == ButtonNo ? b : no;
     }
     if (ok || yes)
         box->setDefaultButton(ok ? ok : yes);

@@ -231,6 +231,12 @@ void TSrDBGrid::keyPressEvent(QKeyEvent *event)
     case Qt::Key_F2:
         editTitle(QString());
         return;
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+        // Not editing: Enter switches in-place editing on (while editing, the cell's editor takes it
+        // and writes the title into the record).
+        editTitle(QString());
+        return;
     case Qt::Key_Escape:
         run([&] { set->cancel(); }); // nothing typed in the cell: the edit or insert goes
         return;

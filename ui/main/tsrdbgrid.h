@@ -59,7 +59,7 @@ private:
 
     store::DataSource *m_source = nullptr;
     bool m_readOnly = false;
-    QColor m_background = Qt::white;
+    QColor m_background = QColor(0xD6, 0xDF, 0xF7); // the grid's own colour until the window sets one
     QColor m_text = Qt::black;
     bool m_following = false;
 };
