@@ -1,6 +1,6 @@
 // Reading and writing the book through the main window: the body's binding, implicit saving,
 // deletion questions, the search box, read-only mode and two programs on one book.
-#include "support/bookfixture.h"
+#include "workingbook.h"
 #include "ui/main/messagedialogs.h"
 #include "ui/main/tform1.h"
 
@@ -31,18 +31,9 @@ void type(QWidget *w, const QString &text)
     }
 }
 
-struct Book
+struct Book : WorkingBook
 {
-    explicit Book(const std::vector<TopicSpec> &topics) : fixture(topics), previous(QDir::currentPath())
-    {
-        QDir::setCurrent(fixture.folder());
-        ui::setErrorDisplay([this](const QString &m) { errors.append(m); });
-    }
-    ~Book()
-    {
-        ui::setErrorDisplay({});
-        QDir::setCurrent(previous);
-    }
+    explicit Book(const std::vector<TopicSpec> &topics) : WorkingBook(topics) {}
     // The bodies as stored, by subtopic title.
     QMap<QString, QString> stored() const
     {
@@ -55,9 +46,6 @@ struct Book
             out.insert(row.values[title].toString(), db->fetchLong(rs.table, row.key, body)->value.toString());
         return out;
     }
-    BookFixture fixture;
-    QString previous;
-    QStringList errors;
 };
 
 struct Window

@@ -2,7 +2,7 @@
 // read-only mode, and the message boxes — headless.
 #include "app/startup.h"
 #include "app/tgauge.h"
-#include "support/bookfixture.h"
+#include "workingbook.h"
 #include "ui/main/messagedialogs.h"
 #include "ui/main/tform1.h"
 #include "ui/main/topicselector.h"
@@ -28,25 +28,16 @@ using namespace velkora::testing;
 namespace {
 
 // A book in the working folder, errors collected instead of shown in boxes.
-struct Program
+struct Program : WorkingBook
 {
     explicit Program(const std::vector<TopicSpec> &topics = {{QStringLiteral("Cümle"),
                                                               {{QStringLiteral("Öge"), QStringLiteral("{\\rtf1 ö}")},
                                                                {QStringLiteral("Tür"), QStringLiteral("t")}}},
                                                              {QStringLiteral("Boş"), {}}})
-        : book(topics), previous(QDir::currentPath())
+        : WorkingBook(topics), book(fixture)
     {
-        QDir::setCurrent(book.folder());
-        ui::setErrorDisplay([this](const QString &m) { errors.append(m); });
     }
-    ~Program()
-    {
-        ui::setErrorDisplay({});
-        QDir::setCurrent(previous);
-    }
-    BookFixture book;
-    QString previous;
-    QStringList errors;
+    BookFixture &book;
 };
 
 struct Window

@@ -1,5 +1,5 @@
 // The subtopic list: its colours by record number, the wheel and the keyboard table.
-#include "support/bookfixture.h"
+#include "workingbook.h"
 #include "ui/main/messagedialogs.h"
 #include "ui/main/tform1.h"
 #include "ui/main/tsrdbgrid.h"
@@ -20,17 +20,14 @@ using store::DataSetState;
 
 namespace {
 
-struct List
+struct List : WorkingBook
 {
     List()
-        : fixture({{QStringLiteral("Beş"),
+        : WorkingBook({{QStringLiteral("Beş"),
                     {{QStringLiteral("a"), QStringLiteral("1")}, {QStringLiteral("b"), QStringLiteral("2")},
                      {QStringLiteral("c"), QStringLiteral("3")}, {QStringLiteral("d"), QStringLiteral("4")},
-                     {QStringLiteral("e"), QStringLiteral("5")}}}}),
-          previous(QDir::currentPath())
+                     {QStringLiteral("e"), QStringLiteral("5")}}}})
     {
-        QDir::setCurrent(fixture.folder());
-        ui::setErrorDisplay([this](const QString &m) { errors.append(m); });
         form = std::make_unique<ui::TForm1>();
         form->FormShow();
         form->show();
@@ -38,16 +35,8 @@ struct List
         grid = form->DBGrid1;
         grid->setFocus();
     }
-    ~List()
-    {
-        form.reset();
-        ui::setErrorDisplay({});
-        QDir::setCurrent(previous);
-    }
+    ~List() { form.reset(); }
     store::Query &q() { return *form->ADOQuery2; }
-    BookFixture fixture;
-    QString previous;
-    QStringList errors;
     std::unique_ptr<ui::TForm1> form;
     ui::TSrDBGrid *grid = nullptr;
 };

@@ -1,6 +1,6 @@
 // The topic selector: its list of 18 rows, highlights that move the topic query, type-ahead,
 // stepping with the list closed, and what it keeps showing.
-#include "support/bookfixture.h"
+#include "workingbook.h"
 #include "ui/main/messagedialogs.h"
 #include "ui/main/tform1.h"
 #include "ui/main/topicselector.h"
@@ -19,12 +19,10 @@ using namespace velkora::testing;
 
 namespace {
 
-struct Selector
+struct Selector : WorkingBook
 {
-    explicit Selector(const QStringList &titles) : fixture(topics(titles)), previous(QDir::currentPath())
+    explicit Selector(const QStringList &titles) : WorkingBook(topics(titles))
     {
-        QDir::setCurrent(fixture.folder());
-        ui::setErrorDisplay([this](const QString &m) { errors.append(m); });
         form = std::make_unique<ui::TForm1>();
         form->FormShow();
         form->show();
@@ -32,12 +30,7 @@ struct Selector
         combo = form->ComboKonu1;
         combo->setFocus();
     }
-    ~Selector()
-    {
-        form.reset();
-        ui::setErrorDisplay({});
-        QDir::setCurrent(previous);
-    }
+    ~Selector() { form.reset(); }
     static std::vector<TopicSpec> topics(const QStringList &titles)
     {
         std::vector<TopicSpec> out;
@@ -55,9 +48,6 @@ struct Selector
         }
     }
 
-    BookFixture fixture;
-    QString previous;
-    QStringList errors;
     std::unique_ptr<ui::TForm1> form;
     ui::TopicSelector *combo = nullptr;
 };

@@ -1,0 +1,33 @@
+// For window tests: a test book made the working folder (where the program looks for Data.mdb),
+// and the errors the program would show collected instead of shown in boxes.
+#pragma once
+
+#include "support/bookfixture.h"
+#include "ui/main/messagedialogs.h"
+
+#include <QDir>
+#include <QStringList>
+
+namespace velkora::testing {
+
+struct WorkingBook
+{
+    explicit WorkingBook(const std::vector<TopicSpec> &topics) : fixture(topics), previous(QDir::currentPath())
+    {
+        QDir::setCurrent(fixture.folder());
+        ui::setErrorDisplay([this](const QString &m) { errors.append(m); });
+    }
+    ~WorkingBook()
+    {
+        ui::setErrorDisplay({});
+        QDir::setCurrent(previous);
+    }
+    WorkingBook(const WorkingBook &) = delete;
+    WorkingBook &operator=(const WorkingBook &) = delete;
+
+    BookFixture fixture;
+    QString previous;
+    QStringList errors;
+};
+
+} // namespace velkora::testing
