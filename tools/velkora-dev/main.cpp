@@ -3,6 +3,7 @@
 #include "platform/database/databaseerror.h"
 #include "platform/database/selectstatement.h"
 #include "platform/database/turkishtext.h"
+#include "metafilecommands.h"
 #include "rtfcommands.h"
 
 #include <QGuiApplication>
@@ -19,7 +20,9 @@ int usage()
                "       velkora-dev collate A B          how the book orders two titles\n"
                "       velkora-dev rtf-text FILE        the plain text the RTF reader extracts\n"
                "       velkora-dev rtf-html FILE        the document the RTF reader builds, as HTML\n"
-               "       velkora-dev rtf-roundtrip FILE   read, write, read again; exit 1 when they differ\n",
+               "       velkora-dev rtf-roundtrip FILE   read, write, read again; exit 1 when they differ\n"
+               "       velkora-dev metafile-render IN OUT.png [--width W]   a WMF or EMF drawn as PNG\n"
+               "       velkora-dev metafile-info IN     the header and a count of each record type\n",
                stderr);
     return 2;
 }
@@ -86,6 +89,8 @@ int main(int argc, char **argv)
     const QStringList args = QCoreApplication::arguments().mid(1);
     if (args.isEmpty())
         return usage();
+    if (args[0].startsWith(u"metafile-"))
+        return velkora::tools::metafileCommand(args);
     if (args[0].startsWith(u"rtf-")) {
         if (args.size() != 2)
             return usage();
