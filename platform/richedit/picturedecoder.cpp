@@ -1,25 +1,19 @@
 // Turns the bytes of an RTF picture (PNG, JPEG, DIB, device bitmap, metafile) into an image to show.
 #include "picturedecoder.h"
 
+#include "platform/metafile/dib.h"
+#include "platform/metafile/emfplayer.h"
+#include "platform/metafile/wmfplayer.h"
+
 #include <QBuffer>
 #include <QImageReader>
 #include <QPainter>
-#include <QtEndian>
 
 #include <algorithm>
 
 namespace velkora::richedit {
 
 namespace {
-
-quint32 le32(const QByteArray &b, qsizetype at)
-{
-    return at + 4 <= b.size() ? qFromLittleEndian<quint32>(b.constData() + at) : 0;
-}
-quint16 le16(const QByteArray &b, qsizetype at)
-{
-    return at + 2 <= b.size() ? qFromLittleEndian<quint16>(b.constData() + at) : 0;
-}
 
 QImage readImage(const QByteArray &bytes, const char *format, QString *problem)
 {
@@ -38,44 +32,6 @@ QImage readImage(const QByteArray &bytes, const char *format, QString *problem)
     if (image.isNull())
         *problem = reader.errorString();
     return image;
-}
-
-// A packed DIB (BITMAPINFOHEADER, colour table, bits) read by prefixing the BMP file header.
-QImage readDib(const QByteArray &dib, QString *problem)
-{
-    const quint32 headerSize = le32(dib, 0);
-    if (headerSize != 12 && headerSize < 40) {
-        *problem = QStringLiteral("not a device-independent bitmap");
-        return QImage();
-    }
-    quint32 colours = 0, bitCount, compression = 0;
-    if (headerSize == 12) {
-        bitCount = le16(dib, 10);
-        if (bitCount <= 8)
-            colours = 1u << bitCount;
-    } else {
-        bitCount = le16(dib, 14);
-        compression = le32(dib, 16);
-        colours = le32(dib, 32);
-        if (colours == 0 && bitCount <= 8)
-            colours = 1u << bitCount;
-    }
-    if (colours > 256) {
-        *problem = QStringLiteral("bad colour table");
-        return QImage();
-    }
-    quint32 masks = (headerSize == 40 && (compression == 3 || compression == 6)) ? 12 : 0;
-    const quint32 offset = 14 + headerSize + masks + colours * (headerSize == 12 ? 3 : 4);
-    QByteArray file;
-    file.reserve(dib.size() + 14);
-    file.append("BM");
-    quint32 v = qToLittleEndian<quint32>(static_cast<quint32>(dib.size() + 14));
-    file.append(reinterpret_cast<const char *>(&v), 4);
-    file.append(QByteArray(4, '\0'));
-    v = qToLittleEndian<quint32>(offset);
-    file.append(reinterpret_cast<const char *>(&v), 4);
-    file.append(dib);
-    return readImage(file, "BMP", problem);
 }
 
 // A device-dependent bitmap: rows of widthBytes, 1, 4, 8, 24 or 32 bits per pixel, top row first.
@@ -130,10 +86,14 @@ DecodedPicture decodePicture(const PictureSource &s)
         switch (s.kind) {
         case PictureKind::Png: image = readImage(s.bytes, "PNG", &out.problem); break;
         case PictureKind::Jpeg: image = readImage(s.bytes, "JPEG", &out.problem); break;
-        case PictureKind::Dib: image = readDib(s.bytes, &out.problem); break;
+        case PictureKind::Dib:
+            image = metafile::imageFromPackedDib(s.bytes);
+            if (image.isNull())
+                out.problem = QStringLiteral("a device-independent bitmap that cannot be read");
+            break;
         case PictureKind::Bitmap: image = readDeviceBitmap(s, &out.problem); break;
         case PictureKind::Emf:
-        case PictureKind::Wmf: break; // drawn by the metafile player where there is one
+        case PictureKind::Wmf: break; // drawn below, once its size is known
         }
     }
     // The size the picture is shown at: the goal size scaled, else its own extent.
@@ -155,6 +115,25 @@ DecodedPicture decodePicture(const PictureSource &s)
         h = image.isNull() ? 32 : std::min<double>(image.height(), MaxPictureSide);
     }
     out.displaySize = QSizeF(w, h);
+    if (metafile && s.bytes.size() <= MaxPictureBytes) {
+        // Drawn at the size it is shown at, on white, by the metafile player.
+        QImage drawn(QSize(std::max(1, qRound(w)), std::max(1, qRound(h))).boundedTo(QSize(4096, 4096)), QImage::Format_RGB32);
+        drawn.fill(Qt::white);
+        QPainter painter(&drawn);
+        painter.setRenderHint(QPainter::Antialiasing);
+        bool played = false;
+        if (s.kind == PictureKind::Emf) {
+            metafile::EmfPlayer player;
+            played = player.load(s.bytes, &out.problem) && player.play(&painter, QRectF(drawn.rect()), &out.problem);
+        } else {
+            // RTF holds the metafile without its placeable header; its window is set by its records.
+            metafile::WmfPlayer player;
+            played = player.load(s.bytes, &out.problem) && player.play(&painter, QRectF(drawn.rect()), &out.problem);
+        }
+        painter.end();
+        if (played || out.problem.isEmpty())
+            image = drawn;
+    }
     if (image.isNull()) {
         out.placeholder = true;
         if (out.problem.isEmpty() && metafile)
