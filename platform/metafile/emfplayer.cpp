@@ -187,7 +187,37 @@ QImage bitmapOf(const Record &r, quint32 offBmi, quint32 cbBmi, quint32 offBits,
 {
     if (cbBmi == 0 || !r.has(offBmi, cbBmi) || !r.has(offBits, cbBits))
         return QImage();
+    // A bitmap that claims absurd dimensions stops the picture; one merely in a form we cannot
+    // decode is left out and the rest still drawn.
+    if (cbBmi >= 12) {
+        const bool core = r.u32(offBmi) == 12;
+        const qint64 w = core ? r.u16(offBmi + 4) : std::abs(static_cast<qint64>(r.i32(offBmi + 4)));
+        const qint64 h = core ? r.u16(offBmi + 6) : std::abs(static_cast<qint64>(r.i32(offBmi + 8)));
+        if (w > MaxBitmapSide || h > MaxBitmapSide || w * h > MaxBitmapPixels)
+            throw Stop{QStringLiteral("a bitmap of %1 x %2 pixels is larger than a picture may hold").arg(w).arg(h)};
+    }
     return imageFromDib(r.bytes(offBmi, cbBmi), r.bytes(offBits, cbBits));
+}
+
+// The bits of a 32-bit bitmap with per-pixel alpha, premultiplied, as ALPHABLEND carries them.
+QImage premultipliedOf(const Record &r, quint32 offBmi, quint32 cbBmi, quint32 offBits, quint32 cbBits)
+{
+    if (cbBmi < 40 || !r.has(offBmi, cbBmi) || r.u16(offBmi + 14) != 32 || r.u32(offBmi + 16) != 0)
+        return QImage();
+    const qint32 w = r.i32(offBmi + 4), h = r.i32(offBmi + 8);
+    const qint64 rows = std::abs(static_cast<qint64>(h));
+    if (w <= 0 || rows == 0 || w > MaxBitmapSide || rows > MaxBitmapSide || qint64(w) * rows > MaxBitmapPixels)
+        return QImage();
+    const qint64 need = qint64(w) * rows * 4;
+    if (need > cbBits || !r.has(offBits, static_cast<quint32>(need)))
+        return QImage();
+    QImage image(w, static_cast<int>(rows), QImage::Format_ARGB32_Premultiplied);
+    const QByteArrayView bits = r.bytes(offBits, static_cast<quint32>(need));
+    for (int y = 0; y < image.height(); ++y) {
+        const int from = h > 0 ? image.height() - 1 - y : y; // positive heights are bottom-up
+        std::memcpy(image.scanLine(y), bits.data() + qint64(from) * w * 4, size_t(w) * 4);
+    }
+    return image;
 }
 
 class Player
@@ -440,7 +470,11 @@ void Player::record(quint32 type, const Record &r)
             m_canvas.drawImage(dest, QImage(), QRectF(), rop);
             break;
         }
-        const QImage image = bitmapOf(r, r.u32(84), cbBmi, r.u32(92), r.u32(96));
+        QImage image;
+        if (type == EMR_ALPHABLEND && (r.u32(40) >> 24) == 1) // AC_SRC_ALPHA
+            image = premultipliedOf(r, r.u32(84), cbBmi, r.u32(92), r.u32(96));
+        if (image.isNull())
+            image = bitmapOf(r, r.u32(84), cbBmi, r.u32(92), r.u32(96));
         QRectF src(r.i32(44), r.i32(48), dest.width(), dest.height());
         if (type != EMR_BITBLT && r.has(100, 8))
             src.setSize(QSizeF(r.i32(100), r.i32(104)));
@@ -481,6 +515,16 @@ bool EmfPlayer::load(const QByteArray &bytes, QString *error)
     h.handles = r.u16(56);
     h.devicePixels = QSize(r.i32(72), r.i32(76));
     h.deviceMillimetres = QSize(r.i32(80), r.i32(84));
+    // Headers of 108 bytes and more also give the device in micrometres, the finer measure; some
+    // writers put their description there instead, so it counts only when it agrees with the
+    // millimetres.
+    const auto agrees = [](qint32 micrometres, qint32 millimetres) {
+        return micrometres > 0 && std::abs(qint64(micrometres) - qint64(millimetres) * 1000) < 1000;
+    };
+    if (r.u32(4) >= 108 && agrees(r.i32(100), h.deviceMillimetres.width()) && agrees(r.i32(104), h.deviceMillimetres.height()))
+        h.deviceMicrometres = QSize(r.i32(100), r.i32(104));
+    else
+        h.deviceMicrometres = h.deviceMillimetres * 1000;
     if (h.handles > MaxHandles)
         return fail(QStringLiteral("the metafile declares %1 objects").arg(h.handles));
     if (h.devicePixels.width() <= 0 || h.devicePixels.height() <= 0 || h.deviceMillimetres.width() <= 0
@@ -505,8 +549,8 @@ bool EmfPlayer::play(QPainter *painter, const QRectF &target, QString *error) co
     if (m_bytes.isEmpty() || !painter)
         return false;
     // The frame (0.01 mm) in the reference device's pixels is what the target shows.
-    const double pxPerMmX = double(m_header.devicePixels.width()) / m_header.deviceMillimetres.width();
-    const double pxPerMmY = double(m_header.devicePixels.height()) / m_header.deviceMillimetres.height();
+    const double pxPerMmX = 1000.0 * m_header.devicePixels.width() / m_header.deviceMicrometres.width();
+    const double pxPerMmY = 1000.0 * m_header.devicePixels.height() / m_header.deviceMicrometres.height();
     QRectF source(m_header.frame.left() / 100.0 * pxPerMmX, m_header.frame.top() / 100.0 * pxPerMmY,
                   (m_header.frame.width()) / 100.0 * pxPerMmX, (m_header.frame.height()) / 100.0 * pxPerMmY);
     if (source.width() <= 0 || source.height() <= 0)

@@ -32,6 +32,7 @@ public:
         quint16 handles = 0;
         QSize devicePixels; // the reference device
         QSize deviceMillimetres;
+        QSize deviceMicrometres;
     };
 
     static bool isEmf(const QByteArray &bytes);
