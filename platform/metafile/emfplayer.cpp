@@ -6,6 +6,7 @@
 
 #include <QtEndian>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <vector>
@@ -165,7 +166,7 @@ std::vector<QPolygonF> polyPolys(const Record &r, bool wide)
     const quint32 polys = r.u32(24);
     const quint32 total = r.u32(28);
     const quint32 pointSize = wide ? 8 : 4;
-    if (polys > (r.size() - 32) / 4 || total > (r.size() - 32 - polys * 4) / pointSize)
+    if (r.size() < 32 || polys > (r.size() - 32) / 4 || total > (r.size() - 32 - polys * 4) / pointSize)
         throw Stop{QStringLiteral("a poly-polygon counts more points than its record holds")};
     std::vector<QPolygonF> out;
     quint32 at = 32 + polys * 4;
@@ -507,14 +508,26 @@ bool EmfPlayer::load(const QByteArray &bytes, QString *error)
         return fail(QStringLiteral("not an enhanced metafile (no EMF header)"));
     const Record r(bytes.constData(), static_cast<quint32>(std::min<qsizetype>(bytes.size(), qFromLittleEndian<quint32>(bytes.constData() + 4))));
     Header h;
-    h.bounds = r.rect(8).toRect();
-    h.frame = r.rect(24).toRect();
+    // Header rectangles are kept within a range whose sizes fit an int; real ones are far smaller.
+    const auto headerRect = [&r](quint32 at) {
+        const auto c = [&r, at](quint32 i) { return std::clamp(r.i32(at + i), -(1 << 28), 1 << 28); };
+        return QRect(QPoint(c(0), c(4)), QPoint(c(8), c(12)));
+    };
+    h.bounds = headerRect(8);
+    h.frame = headerRect(24);
     h.version = r.u32(44);
     h.bytes = r.u32(48);
     h.records = r.u32(52);
     h.handles = r.u16(56);
     h.devicePixels = QSize(r.i32(72), r.i32(76));
     h.deviceMillimetres = QSize(r.i32(80), r.i32(84));
+    if (h.handles > MaxHandles)
+        return fail(QStringLiteral("the metafile declares %1 objects").arg(h.handles));
+    if (h.devicePixels.width() <= 0 || h.devicePixels.height() <= 0 || h.deviceMillimetres.width() <= 0
+        || h.deviceMillimetres.height() <= 0)
+        return fail(QStringLiteral("the metafile's reference device has no size"));
+    if (h.deviceMillimetres.width() > MaxDeviceMillimetres || h.deviceMillimetres.height() > MaxDeviceMillimetres)
+        return fail(QStringLiteral("the metafile's reference device is %1 x %2 mm").arg(h.deviceMillimetres.width()).arg(h.deviceMillimetres.height()));
     // Headers of 108 bytes and more also give the device in micrometres, the finer measure; some
     // writers put their description there instead, so it counts only when it agrees with the
     // millimetres.
@@ -525,11 +538,6 @@ bool EmfPlayer::load(const QByteArray &bytes, QString *error)
         h.deviceMicrometres = QSize(r.i32(100), r.i32(104));
     else
         h.deviceMicrometres = h.deviceMillimetres * 1000;
-    if (h.handles > MaxHandles)
-        return fail(QStringLiteral("the metafile declares %1 objects").arg(h.handles));
-    if (h.devicePixels.width() <= 0 || h.devicePixels.height() <= 0 || h.deviceMillimetres.width() <= 0
-        || h.deviceMillimetres.height() <= 0)
-        return fail(QStringLiteral("the metafile's reference device has no size"));
     m_bytes = bytes;
     m_header = h;
     return true;

@@ -21,6 +21,7 @@ public:
     static constexpr qint64 MaxBytes = 256ll << 20;
     static constexpr quint32 MaxRecords = 4'000'000;
     static constexpr quint32 MaxHandles = 65535;
+    static constexpr qint32 MaxDeviceMillimetres = 1'000'000; // a kilometre: anything larger is damage
 
     struct Header
     {

@@ -89,6 +89,10 @@ public:
         m_records.data().clear();
         m_count = 0;
         m_nextHandle = 1;
+        m_free.clear();
+        m_pen = m_brush = m_font = 0;
+        m_penSet = m_brushSet = m_fontSet = m_textColorSet = false;
+        m_fillMode = 0;
         m_bounds = QRect();
         record(EMR_SETMAPMODE, [](Out &o) { o.u32(1); });   // MM_TEXT: one unit, one pixel
         record(EMR_SETBKMODE, [](Out &o) { o.u32(1); });    // TRANSPARENT
@@ -207,14 +211,22 @@ public:
             return;
         const QFont font = item.font();
         selectFont(font);
-        const QColor color = m_qpen.color();
-        record(EMR_SETTEXTCOLOR, [&](Out &o) { o.u32(colorRef(color)); });
-        // The painter's transform goes into the world transform so the text keeps its shape.
+        const quint32 color = colorRef(m_qpen.color());
+        if (!m_textColorSet || color != m_textColor) {
+            record(EMR_SETTEXTCOLOR, [color](Out &o) { o.u32(color); });
+            m_textColor = color;
+            m_textColorSet = true;
+        }
+        // A painter's transform that scales or turns goes into the world transform so the text
+        // keeps its shape; a mere shift moves the reference point.
+        const bool shaped = m_transform.type() > QTransform::TxTranslate;
         const QTransform t = m_transform;
-        record(EMR_SETWORLDTRANSFORM, [&](Out &o) {
-            o.f32(float(t.m11())); o.f32(float(t.m12())); o.f32(float(t.m21())); o.f32(float(t.m22()));
-            o.f32(float(t.dx())); o.f32(float(t.dy()));
-        });
+        if (shaped) {
+            record(EMR_SETWORLDTRANSFORM, [&](Out &o) {
+                o.f32(float(t.m11())); o.f32(float(t.m12())); o.f32(float(t.m21())); o.f32(float(t.m22()));
+                o.f32(float(t.dx())); o.f32(float(t.dy()));
+            });
+        }
         // Every character's advance, rounded so that the sum follows the unrounded positions.
         const QFontMetricsF metrics(font, m_device);
         std::vector<qint32> dx;
@@ -226,7 +238,8 @@ public:
             dx.push_back(next - placed);
             placed = next;
         }
-        const QPoint at(static_cast<int>(std::lround(p.x())), static_cast<int>(std::lround(p.y())));
+        const QPointF reference = shaped ? p : t.map(p);
+        const QPoint at(static_cast<int>(std::lround(reference.x())), static_cast<int>(std::lround(reference.y())));
         const QRectF textBox(p.x(), p.y() - metrics.ascent(), x, metrics.height());
         grow(t.mapRect(textBox).toAlignedRect());
         const quint32 chars = static_cast<quint32>(text.size());
@@ -248,10 +261,12 @@ public:
             for (qint32 d : dx)
                 o.i32(d);
         });
-        record(EMR_MODIFYWORLDTRANSFORM, [](Out &o) {
-            o.f32(1); o.f32(0); o.f32(0); o.f32(1); o.f32(0); o.f32(0);
-            o.u32(1); // MWT_IDENTITY
-        });
+        if (shaped) {
+            record(EMR_MODIFYWORLDTRANSFORM, [](Out &o) {
+                o.f32(1); o.f32(0); o.f32(0); o.f32(1); o.f32(0); o.f32(0);
+                o.u32(1); // MWT_IDENTITY
+            });
+        }
     }
     void drawPixmap(const QRectF &r, const QPixmap &pm, const QRectF &sr) override
     {
@@ -478,7 +493,7 @@ private:
         // Back to the state without a clip, then the new clip as a region of rectangles.
         record(EMR_RESTOREDC, [](Out &o) { o.i32(-1); });
         record(EMR_SAVEDC, [](Out &) {});
-        m_penSet = m_brushSet = m_fontSet = false; // the restored state selects what was selected before
+        m_penSet = m_brushSet = m_fontSet = m_textColorSet = false; // the restored state has the earlier ones
         m_fillMode = 0;
         if (!m_clipOn)
             return;
@@ -538,7 +553,8 @@ private:
     QPen m_qpen, m_selectedPen;
     QBrush m_qbrush, m_selectedBrush;
     QFont m_qfont, m_selectedFont;
-    bool m_penSet = false, m_brushSet = false, m_fontSet = false;
+    bool m_penSet = false, m_brushSet = false, m_fontSet = false, m_textColorSet = false;
+    quint32 m_textColor = 0;
     quint32 m_fillMode = 0;
     QTransform m_transform;
     QPainterPath m_clip;

@@ -2,6 +2,9 @@
 // carried out on a QPainter. Shared by the EMF and the WMF player.
 #include "gdicanvas.h"
 
+#include <QGlyphRun>
+#include <QRawFont>
+
 #include <QFontMetricsF>
 #include <QtMath>
 
@@ -10,6 +13,9 @@
 namespace velkora::metafile {
 
 namespace {
+
+// Beyond this size on the device, glyphs are drawn as outlines rather than from the glyph cache.
+constexpr double MaxCachedGlyphPixels = 1024;
 
 enum MapMode { MM_TEXT = 1, MM_LOMETRIC, MM_HIMETRIC, MM_LOENGLISH, MM_HIENGLISH, MM_TWIPS, MM_ISOTROPIC, MM_ANISOTROPIC };
 enum TextAlign { TA_UPDATECP = 1, TA_RIGHT = 2, TA_CENTER = 6, TA_BOTTOM = 8, TA_BASELINE = 24 };
@@ -354,9 +360,40 @@ void GdiCanvas::textOut(QPointF reference, const QString &text, const std::vecto
     m_painter->setPen(m_dc.textColor);
     if (m_dc.bkMode == 2 && !opaque)
         m_painter->fillRect(QRectF(x, y - metrics.ascent(), width, metrics.height()), m_dc.bkColor);
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        m_painter->drawText(QPointF(x, y), QString(text.at(i)));
-        x += advances[static_cast<size_t>(i)];
+    // Glyphs are placed one by one at the recorded advances. Stretched or huge on the device they
+    // are filled as outlines: the glyph cache of the font engine is not made for such sizes.
+    const QTransform device = m_painter->combinedTransform();
+    const double stretch = std::max(std::hypot(device.m11(), device.m12()), std::hypot(device.m21(), device.m22()));
+    const bool outlines = font.pixelSize() * stretch > MaxCachedGlyphPixels;
+    const QRawFont raw = outlines ? QRawFont() : QRawFont::fromFont(font);
+    const QList<quint32> glyphs = raw.isValid() ? raw.glyphIndexesForString(text) : QList<quint32>();
+    const bool allGlyphs = glyphs.size() == text.size() && !glyphs.contains(0u);
+    if (allGlyphs) {
+        // The usual case, one run of glyphs for the whole text.
+        QList<QPointF> positions;
+        positions.reserve(text.size());
+        for (qsizetype i = 0; i < text.size(); ++i) {
+            positions.append(QPointF(x, y));
+            x += advances[static_cast<size_t>(i)];
+        }
+        QGlyphRun run;
+        run.setRawFont(raw);
+        run.setGlyphIndexes(glyphs);
+        run.setPositions(positions);
+        run.setUnderline(font.underline());
+        run.setStrikeOut(font.strikeOut());
+        m_painter->drawGlyphRun(QPointF(0, 0), run);
+    } else {
+        QPainterPath path;
+        for (qsizetype i = 0; i < text.size(); ++i) {
+            if (outlines)
+                path.addText(QPointF(x, y), font, QString(text.at(i)));
+            else
+                m_painter->drawText(QPointF(x, y), QString(text.at(i))); // with the fonts' fallbacks
+            x += advances[static_cast<size_t>(i)];
+        }
+        if (outlines)
+            m_painter->fillPath(path, m_dc.textColor);
     }
     m_painter->restore();
     if (m_dc.textAlign & TA_UPDATECP)
