@@ -348,7 +348,8 @@ bool WmfPlayer::load(const QByteArray &bytes, QString *error)
     m_placeable = qFromLittleEndian<quint32>(bytes.constData()) == PlaceableKey;
     if (m_placeable) {
         const auto w = [&](int i) { return qFromLittleEndian<qint16>(bytes.constData() + 6 + i * 2); };
-        m_box = QRect(QPoint(w(0), w(1)), QPoint(w(2), w(3))).normalized();
+        // The box's right and bottom lie just outside it: a box of 0..1000 is 1000 units across.
+        m_box = QRect(w(0), w(1), w(2) - w(0), w(3) - w(1)).normalized();
         m_inch = qFromLittleEndian<quint16>(bytes.constData() + 14);
         if (m_inch == 0)
             m_inch = 1440;
