@@ -16,6 +16,7 @@ namespace {
 
 // Beyond this size on the device, glyphs are drawn as outlines rather than from the glyph cache.
 constexpr double MaxCachedGlyphPixels = 1024;
+constexpr double MaxFontPixels = 16384;
 
 enum MapMode { MM_TEXT = 1, MM_LOMETRIC, MM_HIMETRIC, MM_LOENGLISH, MM_HIENGLISH, MM_TWIPS, MM_ISOTROPIC, MM_ANISOTROPIC };
 enum TextAlign { TA_UPDATECP = 1, TA_RIGHT = 2, TA_CENTER = 6, TA_BOTTOM = 8, TA_BASELINE = 24 };
@@ -317,7 +318,8 @@ void GdiCanvas::textOut(QPointF reference, const QString &text, const std::vecto
     if (m_dc.textAlign & TA_UPDATECP)
         reference = m_dc.current;
     QFont font = m_dc.font.font;
-    const double height = std::abs(m_dc.font.fontHeight ? m_dc.font.fontHeight : 12);
+    // Heights past any real font's are damage; they are kept to a size the font engine can make.
+    const double height = std::min(MaxFontPixels, std::abs(m_dc.font.fontHeight ? double(m_dc.font.fontHeight) : 12.0));
     font.setPixelSize(std::max(1, static_cast<int>(std::lround(height))));
     // A positive height is the cell height: the characters are smaller by the internal leading.
     if (m_dc.font.fontHeight > 0) {
@@ -353,7 +355,7 @@ void GdiCanvas::textOut(QPointF reference, const QString &text, const std::vecto
         m_painter->setClipRect(opaqueRect.normalized(), Qt::IntersectClip);
     m_painter->translate(reference);
     if (m_dc.font.escapement)
-        m_painter->rotate(-m_dc.font.escapement / 10.0 * (flipped ? -1 : 1));
+        m_painter->rotate(-(m_dc.font.escapement / 10.0) * (flipped ? -1 : 1));
     if (flipped)
         m_painter->scale(1, -1);
     m_painter->setFont(font);
