@@ -2,6 +2,7 @@
 #include "emfwriter.h"
 
 #include <QFontMetricsF>
+#include <QHash>
 #include <QPaintEngine>
 #include <QPainterPath>
 #include <QTextItem>
@@ -9,6 +10,7 @@
 
 #include <cmath>
 #include <cstring>
+#include <optional>
 #include <vector>
 
 namespace velkora::metafile {
@@ -228,12 +230,22 @@ public:
             });
         }
         // Every character's advance, rounded so that the sum follows the unrounded positions.
-        const QFontMetricsF metrics(font, m_device);
+        // Metrics and advances are kept while the font stays the same: a page has few fonts.
+        if (!m_metrics || !(font == m_metricsFont)) {
+            m_metrics.emplace(font, m_device);
+            m_metricsFont = font;
+            m_advances.clear();
+        }
+        const QFontMetricsF &metrics = *m_metrics;
         std::vector<qint32> dx;
+        dx.reserve(static_cast<size_t>(text.size()));
         double x = 0;
         qint32 placed = 0;
         for (const QChar c : text) {
-            x += metrics.horizontalAdvance(c);
+            auto known = m_advances.constFind(c.unicode());
+            if (known == m_advances.constEnd())
+                known = m_advances.insert(c.unicode(), metrics.horizontalAdvance(c));
+            x += *known;
             const qint32 next = static_cast<qint32>(std::lround(x));
             dx.push_back(next - placed);
             placed = next;
@@ -555,6 +567,9 @@ private:
     QFont m_qfont, m_selectedFont;
     bool m_penSet = false, m_brushSet = false, m_fontSet = false, m_textColorSet = false;
     quint32 m_textColor = 0;
+    std::optional<QFontMetricsF> m_metrics;
+    QFont m_metricsFont;
+    QHash<char16_t, double> m_advances;
     quint32 m_fillMode = 0;
     QTransform m_transform;
     QPainterPath m_clip;
