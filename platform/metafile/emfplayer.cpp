@@ -72,11 +72,6 @@ private:
     quint32 m_size;
 };
 
-struct Stop
-{
-    QString reason;
-};
-
 QPen penFrom(quint32 style, double width, const QColor &color)
 {
     QPen pen(color, width);
@@ -565,23 +560,10 @@ bool EmfPlayer::play(QPainter *painter, const QRectF &target, QString *error) co
         source = QRectF(m_header.bounds.normalized());
     if (source.width() <= 0 || source.height() <= 0)
         source = QRectF(0, 0, 1, 1);
-    const QTransform toTarget = QTransform::fromTranslate(-source.left(), -source.top()) *
-                                QTransform::fromScale(target.width() / source.width(), target.height() / source.height()) *
-                                QTransform::fromTranslate(target.left(), target.top());
-    painter->save();
-    painter->setClipRect(target, Qt::IntersectClip);
-    const QTransform base = painter->worldTransform();
-    bool ok = true;
-    try {
-        Player player(m_bytes, m_header, painter, toTarget * base, pxPerMmX);
+    return playInto(painter, source, target, error, [&](const QTransform &toDevice) {
+        Player player(m_bytes, m_header, painter, toDevice, pxPerMmX);
         player.run();
-    } catch (const Stop &stop) {
-        ok = false;
-        if (error)
-            *error = stop.reason;
-    }
-    painter->restore();
-    return ok;
+    });
 }
 
 QMap<quint32, int> EmfPlayer::recordCounts() const

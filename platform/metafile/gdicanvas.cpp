@@ -532,4 +532,24 @@ void GdiCanvas::selectClipRegion(const std::optional<QPainterPath> &region, int 
     }
 }
 
+bool playInto(QPainter *painter, const QRectF &source, const QRectF &target, QString *error,
+              const std::function<void(const QTransform &)> &run)
+{
+    const QTransform toTarget = QTransform::fromTranslate(-source.left(), -source.top()) *
+                                QTransform::fromScale(target.width() / source.width(), target.height() / source.height()) *
+                                QTransform::fromTranslate(target.left(), target.top());
+    painter->save();
+    painter->setClipRect(target, Qt::IntersectClip);
+    bool ok = true;
+    try {
+        run(toTarget * painter->worldTransform());
+    } catch (const Stop &stop) {
+        ok = false;
+        if (error)
+            *error = stop.reason;
+    }
+    painter->restore();
+    return ok;
+}
+
 } // namespace velkora::metafile

@@ -11,10 +11,23 @@
 #include <QPen>
 #include <QTransform>
 
+#include <functional>
 #include <optional>
 #include <vector>
 
 namespace velkora::metafile {
+
+// Thrown by a player at a record it cannot go past; the drawing ends there with the reason.
+struct Stop
+{
+    QString reason;
+};
+
+// Plays a picture whose logical space shows `source` into `target` on the painter, clipped to the
+// target: `run` is given the transform from the picture to the device and plays the records. The
+// painter's state is restored afterwards; false, with the reason, when `run` stopped at a record.
+bool playInto(QPainter *painter, const QRectF &source, const QRectF &target, QString *error,
+              const std::function<void(const QTransform &)> &run);
 
 // An object of the metafile's object table.
 struct GdiObject

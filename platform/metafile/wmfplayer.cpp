@@ -15,11 +15,6 @@ namespace {
 
 constexpr quint32 PlaceableKey = 0x9AC6CDD7;
 
-struct Stop
-{
-    QString reason;
-};
-
 // One record's parameters as 16-bit words, bounds-checked.
 class Params
 {
@@ -397,23 +392,10 @@ bool WmfPlayer::play(QPainter *painter, const QRectF &target, QString *error) co
     if (m_bytes.isEmpty() || !painter)
         return false;
     const QRectF source = m_box.width() > 0 && m_box.height() > 0 ? QRectF(m_box) : QRectF(0, 0, 1, 1);
-    const QTransform toTarget = QTransform::fromTranslate(-source.left(), -source.top()) *
-                                QTransform::fromScale(target.width() / source.width(), target.height() / source.height()) *
-                                QTransform::fromTranslate(target.left(), target.top());
-    painter->save();
-    painter->setClipRect(target, Qt::IntersectClip);
-    const QTransform base = painter->worldTransform();
-    bool ok = true;
-    try {
-        Player player(m_bytes, m_first, m_objects, painter, toTarget * base, source);
+    return playInto(painter, source, target, error, [&](const QTransform &toDevice) {
+        Player player(m_bytes, m_first, m_objects, painter, toDevice, source);
         player.run();
-    } catch (const Stop &stop) {
-        ok = false;
-        if (error)
-            *error = stop.reason;
-    }
-    painter->restore();
-    return ok;
+    });
 }
 
 QMap<quint16, int> WmfPlayer::recordCounts() const
