@@ -9,17 +9,41 @@
 #include <QtMath>
 
 #include <cmath>
+#include <utility>
 
 namespace velkora::metafile {
 
 namespace {
 
-// Beyond this size on the device, glyphs are drawn as outlines rather than from the glyph cache.
+// The font engine's glyph cache is used only for glyphs of an ordinary shape on the device: no
+// larger than this, no smaller than the next, and not squeezed in one direction more than the
+// third (FreeType cannot rasterise a glyph a few hundredths of a pixel high and a hundred wide).
+// Any other glyph is filled as an outline, which stays a shape however it is stretched.
 constexpr double MaxCachedGlyphPixels = 1024;
+constexpr double MinCachedGlyphPixels = 2;
+constexpr double MaxCachedGlyphSquash = 8;
 constexpr double MaxFontPixels = 16384;
+// Drawing further than this from the target's origin, in device pixels, cannot be on any page.
+constexpr double MaxDeviceReach = 1 << 20;
 
 enum MapMode { MM_TEXT = 1, MM_LOMETRIC, MM_HIMETRIC, MM_LOENGLISH, MM_HIENGLISH, MM_TWIPS, MM_ISOTROPIC, MM_ANISOTROPIC };
 enum TextAlign { TA_UPDATECP = 1, TA_RIGHT = 2, TA_CENTER = 6, TA_BOTTOM = 8, TA_BASELINE = 24 };
+
+// How much a transform's linear part stretches at most and at least (its singular values).
+std::pair<double, double> stretchesOf(const QTransform &t)
+{
+    const double a = t.m11(), b = t.m12(), c = t.m21(), d = t.m22();
+    const double sum = a * a + b * b + c * c + d * d;
+    const double det = a * d - b * c;
+    const double root = std::sqrt(std::max(0.0, sum * sum - 4 * det * det));
+    return {std::sqrt((sum + root) / 2), std::sqrt(std::max(0.0, (sum - root) / 2))};
+}
+
+bool finiteTransform(const QTransform &t)
+{
+    return std::isfinite(t.m11()) && std::isfinite(t.m12()) && std::isfinite(t.m21()) && std::isfinite(t.m22())
+           && std::isfinite(t.dx()) && std::isfinite(t.dy());
+}
 
 double angleOf(QPointF centre, QPointF p)
 {
@@ -362,36 +386,50 @@ void GdiCanvas::textOut(QPointF reference, const QString &text, const std::vecto
     m_painter->setPen(m_dc.textColor);
     if (m_dc.bkMode == 2 && !opaque)
         m_painter->fillRect(QRectF(x, y - metrics.ascent(), width, metrics.height()), m_dc.bkColor);
-    // Glyphs are placed one by one at the recorded advances. Stretched or huge on the device they
-    // are filled as outlines: the glyph cache of the font engine is not made for such sizes.
+    // Glyphs are placed one by one at the recorded advances. A glyph that would be huge, tiny or
+    // squashed on the device is filled as an outline; text that lands nowhere near a page, or whose
+    // transform has lost its finiteness, is not drawn at all.
     const QTransform device = m_painter->combinedTransform();
-    const double stretch = std::max(std::hypot(device.m11(), device.m12()), std::hypot(device.m21(), device.m22()));
-    const bool outlines = font.pixelSize() * stretch > MaxCachedGlyphPixels;
-    const QRawFont raw = outlines ? QRawFont() : QRawFont::fromFont(font);
+    const auto [most, least] = stretchesOf(device);
+    const double glyphMost = font.pixelSize() * most, glyphLeast = font.pixelSize() * least;
+    const bool drawable = finiteTransform(device) && most > 0 && glyphMost >= 0.05; // a twentieth of a pixel leaves no trace
+    const bool outlines = glyphMost > MaxCachedGlyphPixels || glyphLeast < MinCachedGlyphPixels
+                          || glyphMost > glyphLeast * MaxCachedGlyphSquash;
+    // Characters whose place is beyond any page are left out, one by one.
+    const auto reachable = [&](QPointF p) { return QLineF(QPointF(), device.map(p)).length() < MaxDeviceReach; };
+    const QRawFont raw = outlines || !drawable ? QRawFont() : QRawFont::fromFont(font);
     const QList<quint32> glyphs = raw.isValid() ? raw.glyphIndexesForString(text) : QList<quint32>();
     const bool allGlyphs = glyphs.size() == text.size() && !glyphs.contains(0u);
-    if (allGlyphs) {
+    if (!drawable) {
+        // Nothing a page can show.
+    } else if (allGlyphs) {
         // The usual case, one run of glyphs for the whole text.
+        QList<quint32> shown;
         QList<QPointF> positions;
-        positions.reserve(text.size());
         for (qsizetype i = 0; i < text.size(); ++i) {
-            positions.append(QPointF(x, y));
+            if (reachable(QPointF(x, y))) {
+                shown.append(glyphs.at(i));
+                positions.append(QPointF(x, y));
+            }
             x += advances[static_cast<size_t>(i)];
         }
         QGlyphRun run;
         run.setRawFont(raw);
-        run.setGlyphIndexes(glyphs);
+        run.setGlyphIndexes(shown);
         run.setPositions(positions);
         run.setUnderline(font.underline());
         run.setStrikeOut(font.strikeOut());
-        m_painter->drawGlyphRun(QPointF(0, 0), run);
+        if (!shown.isEmpty())
+            m_painter->drawGlyphRun(QPointF(0, 0), run);
     } else {
         QPainterPath path;
         for (qsizetype i = 0; i < text.size(); ++i) {
-            if (outlines)
-                path.addText(QPointF(x, y), font, QString(text.at(i)));
-            else
-                m_painter->drawText(QPointF(x, y), QString(text.at(i))); // with the fonts' fallbacks
+            if (reachable(QPointF(x, y))) {
+                if (outlines)
+                    path.addText(QPointF(x, y), font, QString(text.at(i)));
+                else
+                    m_painter->drawText(QPointF(x, y), QString(text.at(i))); // with the fonts' fallbacks
+            }
             x += advances[static_cast<size_t>(i)];
         }
         if (outlines)
@@ -433,7 +471,38 @@ void GdiCanvas::drawImage(const QRectF &destination, const QImage &image, const 
         shown = image.mirrored(dest.width() < 0, dest.height() < 0);
         dest = dest.normalized();
     }
-    m_painter->drawImage(dest, shown, source.isValid() ? source : QRectF(shown.rect()));
+    // The source part is what the bitmap has of it: a record may name pixels past its edges, and
+    // the destination shrinks with it so the part still lands where the record put it.
+    QRectF from = source.isValid() ? source.normalized() : QRectF(shown.rect());
+    const QRectF inside = from.intersected(QRectF(shown.rect()));
+    if (inside.isEmpty() || dest.isEmpty() || !finiteTransform(m_painter->combinedTransform())) {
+        m_painter->setCompositionMode(QPainter::CompositionMode_SourceOver);
+        return;
+    }
+    const double sx = dest.width() / from.width(), sy = dest.height() / from.height();
+    dest = QRectF(dest.x() + (inside.x() - from.x()) * sx, dest.y() + (inside.y() - from.y()) * sy, inside.width() * sx,
+                  inside.height() * sy);
+    from = inside;
+    // Only the part that can reach the device is drawn: a bitmap stretched to millions of pixels
+    // would otherwise be scaled whole.
+    const QTransform toDevice = m_painter->combinedTransform();
+    const QRectF onDevice = toDevice.mapRect(dest);
+    const QRectF visible = onDevice.intersected(QRectF(QPointF(0, 0), QSizeF(m_painter->device()->width(), m_painter->device()->height())));
+    if (visible.isEmpty()) {
+        m_painter->setCompositionMode(QPainter::CompositionMode_SourceOver);
+        return;
+    }
+    if (onDevice.width() > MaxDeviceReach || onDevice.height() > MaxDeviceReach) {
+        if (!toDevice.isInvertible() || toDevice.isRotating()) {
+            m_painter->setCompositionMode(QPainter::CompositionMode_SourceOver);
+            return;
+        }
+        const QRectF part = toDevice.inverted().mapRect(visible).intersected(dest);
+        from = QRectF(from.x() + (part.x() - dest.x()) / sx, from.y() + (part.y() - dest.y()) / sy, part.width() / sx,
+                      part.height() / sy);
+        dest = part;
+    }
+    m_painter->drawImage(dest, shown, from);
     m_painter->setCompositionMode(QPainter::CompositionMode_SourceOver);
 }
 

@@ -6,8 +6,11 @@
 #include "platform/metafile/wmfplayer.h"
 
 #include <QBuffer>
+#include <QHash>
 #include <QImageReader>
 #include <QPainter>
+#include <QPointer>
+#include <QTextDocument>
 
 #include <algorithm>
 
@@ -62,7 +65,7 @@ QImage readDeviceBitmap(const PictureSource &s, QString *problem)
 
 } // namespace
 
-QImage placeholderImage(QSize size)
+QImage placeholderImage(QSize size, const QString &reason)
 {
     size = size.boundedTo(QSize(2000, 2000)).expandedTo(QSize(8, 8));
     QImage image(size, QImage::Format_RGB32);
@@ -70,14 +73,95 @@ QImage placeholderImage(QSize size)
     QPainter p(&image);
     p.setPen(QColor(150, 150, 150));
     p.drawRect(0, 0, size.width() - 1, size.height() - 1);
+    // The reason as a whole where it fits, else the short form, else a cross alone.
+    const QRect inner = image.rect().adjusted(3, 3, -3, -3);
+    const QString shortText = QStringLiteral("Resim gösterilemiyor");
+    const QStringList texts = reason.isEmpty() ? QStringList() : QStringList{shortText + QStringLiteral(": ") + reason, shortText};
+    for (const QString &text : texts) {
+        for (const int pixels : {11, 9}) {
+            QFont font(QStringLiteral("Arial"));
+            font.setPixelSize(pixels);
+            if (QFontMetrics(font).boundingRect(inner, Qt::TextWordWrap, text).height() > inner.height())
+                continue;
+            p.setFont(font);
+            p.setPen(QColor(60, 60, 60));
+            p.drawText(inner, Qt::AlignCenter | Qt::TextWordWrap, text);
+            return image;
+        }
+    }
     p.drawLine(0, 0, size.width() - 1, size.height() - 1);
     p.drawLine(0, size.height() - 1, size.width() - 1, 0);
     return image;
 }
 
+namespace {
+
+// The pixel size a picture's own bytes give it, read from its header only; empty when unknown.
+QSize naturalPixels(const PictureSource &s)
+{
+    switch (s.kind) {
+    case PictureKind::Png:
+    case PictureKind::Jpeg: {
+        QBuffer buffer;
+        buffer.setData(s.bytes);
+        buffer.open(QIODevice::ReadOnly);
+        QImageReader reader(&buffer, s.kind == PictureKind::Png ? "PNG" : "JPEG");
+        reader.setAutoTransform(false);
+        const QSize size = reader.size();
+        return size.isValid() ? size : QSize();
+    }
+    case PictureKind::Dib: {
+        const auto at = [&](qsizetype i, int n) -> qint64 {
+            if (i + n > s.bytes.size())
+                return 0;
+            qint64 v = 0;
+            for (int k = n - 1; k >= 0; --k)
+                v = (v << 8) | static_cast<uchar>(s.bytes.at(i + k));
+            return n == 4 ? static_cast<qint32>(v) : v;
+        };
+        const bool core = at(0, 4) == 12;
+        const qint64 w = core ? at(4, 2) : at(4, 4), h = core ? at(6, 2) : std::abs(at(8, 4));
+        return w > 0 && h > 0 && w <= MaxPictureSide && h <= MaxPictureSide ? QSize(int(w), int(h)) : QSize();
+    }
+    case PictureKind::Bitmap:
+        return s.picw > 0 && s.pich > 0 ? QSize(s.picw, s.pich) : QSize();
+    case PictureKind::Emf:
+    case PictureKind::Wmf: break;
+    }
+    return QSize();
+}
+
+} // namespace
+
+QSizeF pictureDisplaySize(const PictureSource &s)
+{
+    const bool metafile = s.kind == PictureKind::Emf || s.kind == PictureKind::Wmf;
+    const QSize natural = s.bytes.size() > MaxPictureBytes ? QSize() : naturalPixels(s);
+    // The goal size scaled, else its own extent.
+    double w = 0, h = 0;
+    if (s.goalw > 0 && s.goalh > 0) {
+        w = s.goalw / 15.0;
+        h = s.goalh / 15.0;
+    } else if (natural.isValid()) {
+        w = natural.width();
+        h = natural.height();
+    } else if (s.picw > 0 && s.pich > 0) {
+        w = metafile ? s.picw * 96.0 / 2540.0 : s.picw;
+        h = metafile ? s.pich * 96.0 / 2540.0 : s.pich;
+    }
+    w = w * std::clamp(s.scalex, 1, 10000) / 100.0;
+    h = h * std::clamp(s.scaley, 1, 10000) / 100.0;
+    if (w < 1 || h < 1 || w > MaxPictureSide || h > MaxPictureSide) {
+        w = natural.isValid() ? std::min(natural.width(), MaxPictureSide) : 32;
+        h = natural.isValid() ? std::min(natural.height(), MaxPictureSide) : 32;
+    }
+    return QSizeF(w, h);
+}
+
 DecodedPicture decodePicture(const PictureSource &s)
 {
     DecodedPicture out;
+    out.displaySize = pictureDisplaySize(s);
     QImage image;
     const bool metafile = s.kind == PictureKind::Emf || s.kind == PictureKind::Wmf;
     if (s.bytes.size() > MaxPictureBytes) {
@@ -96,25 +180,7 @@ DecodedPicture decodePicture(const PictureSource &s)
         case PictureKind::Wmf: break; // drawn below, once its size is known
         }
     }
-    // The size the picture is shown at: the goal size scaled, else its own extent.
-    double w = 0, h = 0;
-    if (s.goalw > 0 && s.goalh > 0) {
-        w = s.goalw / 15.0;
-        h = s.goalh / 15.0;
-    } else if (!image.isNull()) {
-        w = image.width();
-        h = image.height();
-    } else if (s.picw > 0 && s.pich > 0) {
-        w = metafile ? s.picw * 96.0 / 2540.0 : s.picw;
-        h = metafile ? s.pich * 96.0 / 2540.0 : s.pich;
-    }
-    w = w * std::clamp(s.scalex, 1, 10000) / 100.0;
-    h = h * std::clamp(s.scaley, 1, 10000) / 100.0;
-    if (w < 1 || h < 1 || w > MaxPictureSide || h > MaxPictureSide) {
-        w = image.isNull() ? 32 : std::min<double>(image.width(), MaxPictureSide);
-        h = image.isNull() ? 32 : std::min<double>(image.height(), MaxPictureSide);
-    }
-    out.displaySize = QSizeF(w, h);
+    const double w = out.displaySize.width(), h = out.displaySize.height();
     if (metafile && s.bytes.size() <= MaxPictureBytes) {
         // Drawn at the size it is shown at, on white, by the metafile player.
         QImage drawn(QSize(std::max(1, qRound(w)), std::max(1, qRound(h))).boundedTo(QSize(4096, 4096)), QImage::Format_RGB32);
@@ -138,10 +204,64 @@ DecodedPicture decodePicture(const PictureSource &s)
         out.placeholder = true;
         if (out.problem.isEmpty() && metafile)
             out.problem = QStringLiteral("metafile shown by its size");
-        image = placeholderImage(QSize(qRound(w), qRound(h)));
+        image = placeholderImage(QSize(qRound(w), qRound(h)), out.problem);
     }
     out.image = image;
     return out;
+}
+
+namespace {
+
+// The pictures of one document not decoded yet, kept as a child of the document.
+class DeferredPictures : public QObject
+{
+public:
+    explicit DeferredPictures(QTextDocument *document) : QObject(document) {}
+    QHash<QUrl, PictureSource> sources;
+};
+
+DeferredPictures *deferredOf(const QTextDocument *document)
+{
+    for (QObject *child : document->children()) {
+        if (auto *pictures = dynamic_cast<DeferredPictures *>(child))
+            return pictures;
+    }
+    return nullptr;
+}
+
+// Decodes a picture of `owner` on its first use and keeps the image in `owner`.
+QTextDocument::ResourceProvider providerFor(QTextDocument *owner)
+{
+    return [doc = QPointer<QTextDocument>(owner)](const QUrl &url) -> QVariant {
+        DeferredPictures *pictures = doc ? deferredOf(doc) : nullptr;
+        if (!pictures)
+            return QVariant();
+        const auto it = pictures->sources.constFind(url);
+        if (it == pictures->sources.constEnd())
+            return QVariant();
+        const QImage image = decodePicture(*it).image;
+        pictures->sources.erase(it);
+        doc->addResource(QTextDocument::ImageResource, url, QVariant(image));
+        return QVariant(image);
+    };
+}
+
+} // namespace
+
+void addDeferredPicture(QTextDocument *document, const QUrl &name, const PictureSource &source)
+{
+    DeferredPictures *pictures = deferredOf(document);
+    if (!pictures) {
+        pictures = new DeferredPictures(document);
+        document->setResourceProvider(providerFor(document));
+    }
+    pictures->sources.insert(name, source);
+}
+
+void shareDeferredPictures(const QTextDocument *from, QTextDocument *to)
+{
+    if (deferredOf(from))
+        to->setResourceProvider(providerFor(const_cast<QTextDocument *>(from)));
 }
 
 } // namespace velkora::richedit

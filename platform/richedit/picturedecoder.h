@@ -7,6 +7,9 @@
 #include <QImage>
 #include <QSizeF>
 #include <QString>
+#include <QUrl>
+
+class QTextDocument;
 
 namespace velkora::richedit {
 
@@ -35,7 +38,18 @@ struct DecodedPicture
 
 DecodedPicture decodePicture(const PictureSource &source);
 
-// A grey frame of the given size that stands for a picture that cannot be drawn.
-QImage placeholderImage(QSize size);
+// The size a picture is shown at, in pixels at 96 per inch, found without decoding it.
+QSizeF pictureDisplaySize(const PictureSource &source);
+
+// A grey frame of the given size that stands for a picture that cannot be drawn; the reason, when
+// given, is written inside it.
+QImage placeholderImage(QSize size, const QString &reason = QString());
+
+// Makes the picture the image resource `name` of the document, decoded only when the document
+// first needs its pixels (to draw it, print it or write it as PNG), not when the document is read:
+// a damaged picture then costs only its own frame, drawn with the reason in it. Copies of the
+// document made with clone() get their pictures through shareDeferredPictures().
+void addDeferredPicture(QTextDocument *document, const QUrl &name, const PictureSource &source);
+void shareDeferredPictures(const QTextDocument *from, QTextDocument *to);
 
 } // namespace velkora::richedit

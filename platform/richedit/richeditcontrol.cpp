@@ -697,6 +697,7 @@ int RichEditControl::formatRange(QPainter *painter, const QRectF &target, int fr
         return from;
     // A copy holding just the range, laid out for the painter's device at the target's width.
     std::unique_ptr<QTextDocument> copy(document()->clone());
+    shareDeferredPictures(document(), copy.get());
     QTextCursor cut(copy.get());
     cut.setPosition(to);
     cut.movePosition(QTextCursor::End, QTextCursor::KeepAnchor);

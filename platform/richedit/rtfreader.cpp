@@ -186,7 +186,7 @@ private:
     // Pictures and objects.
     void pictureWord(QByteArrayView word, bool hasParam, int param);
     void finishPicture();
-    void insertImage(const DecodedPicture &picture, const PictureSource &source);
+    void insertImage(const PictureSource &source);
 
     void warn(const QString &w)
     {
@@ -448,11 +448,10 @@ void Reader::groupEnd()
         if (!m_objectHasResult) {
             // An object without a picture of its own is shown as a frame; its data is kept.
             m_objectHead = m_in.sliced(m_objectStart, m_pos - m_objectStart).toByteArray();
-            DecodedPicture frame;
-            frame.image = placeholderImage(QSize(64, 64));
-            frame.displaySize = QSizeF(64, 64);
-            frame.placeholder = true;
-            insertImage(frame, PictureSource());
+            PictureSource frame;
+            frame.kind = PictureKind::Bitmap;
+            frame.picw = frame.pich = 64;
+            insertImage(frame);
         }
         m_objectDepth = -1;
         m_objectHead.clear();
@@ -951,29 +950,29 @@ void Reader::finishPicture()
     }
     if (picture.tooLarge)
         warn(QStringLiteral("a picture larger than %1 bytes was left out").arg(MaxPictureBytes));
-    const DecodedPicture decoded = decodePicture(picture.source);
-    if (decoded.placeholder && !decoded.problem.isEmpty())
-        warn(decoded.problem);
-    insertImage(decoded, picture.source);
+    insertImage(picture.source);
 }
 
-void Reader::insertImage(const DecodedPicture &picture, const PictureSource &source)
+void Reader::insertImage(const PictureSource &source)
 {
     if (state().destination != Destination::Normal)
         return;
     flushBytes();
     enterTables();
     flushRun();
-    const QByteArray key = source.bytes.isEmpty() ? QByteArray::number(qint64(picture.image.cacheKey()))
-                                                  : source.bytes;
     QTextImageFormat f;
     f.merge(charFormat(state().chr));
-    const QUrl original = addBytesResource(m_doc, QStringLiteral("pict"), key);
-    const QUrl name(QStringLiteral("velkora-image:%1").arg(original.path()));
-    m_doc->addResource(QTextDocument::ImageResource, name, QVariant(picture.image));
+    // The picture is decoded when it is first drawn; its name says which bytes and sizes it shows.
+    const QSizeF size = pictureDisplaySize(source);
+    const QUrl original = addBytesResource(m_doc, QStringLiteral("pict"), source.bytes);
+    const QUrl name(QStringLiteral("velkora-image:%1-%2x%3").arg(original.path()).arg(size.width()).arg(size.height()));
+    if (source.bytes.isEmpty())
+        m_doc->addResource(QTextDocument::ImageResource, name, QVariant(placeholderImage(size.toSize())));
+    else
+        addDeferredPicture(m_doc, name, source);
     f.setName(name.toString());
-    f.setWidth(picture.displaySize.width());
-    f.setHeight(picture.displaySize.height());
+    f.setWidth(size.width());
+    f.setHeight(size.height());
     if (!source.bytes.isEmpty()) {
         f.setProperty(property::PictureKind, static_cast<int>(source.kind));
         f.setProperty(property::PictureData, original);

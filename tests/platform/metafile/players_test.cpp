@@ -190,3 +190,23 @@ TEST(MetafilePlayers, DamagedInputIsRefusedOrStopsWithAMessage)
         EXPECT_FALSE(error.isEmpty());
     }
 }
+
+TEST(MetafilePlayers, GlyphCrashReproducerRendersAtEveryWidth)
+{
+    // A fuzzed EMF whose text is squashed a thousandfold by its world transform once crashed
+    // the font engine when drawn 64 pixels wide.
+    const QByteArray bytes = readAll(QStringLiteral(VELKORA_CORPUS_DIR "/../regress/emf-glyph-crash.emf"));
+    if (bytes.isEmpty())
+        GTEST_SKIP() << "no regression corpus";
+    EmfPlayer player;
+    ASSERT_TRUE(player.load(bytes));
+    for (const int width : {16, 32, 64, 100, 128, 256, 512, 1024}) {
+        QImage image(width, width * 2 / 3 + 1, QImage::Format_RGB32);
+        image.fill(Qt::white);
+        QPainter painter(&image);
+        QString error;
+        player.play(&painter, QRectF(image.rect()), &error);
+        // It is damaged further on: drawing stops there with a message.
+        EXPECT_FALSE(error.isEmpty());
+    }
+}

@@ -10,7 +10,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <initializer_list>
+#include <vector>
 
 using velkora::metafile::EmfPlayer;
 using velkora::metafile::WmfPlayer;
@@ -32,8 +34,10 @@ private:
     void put(T v) { data.append(reinterpret_cast<const char *>(&v), sizeof v); }
 };
 
+using Records = std::vector<std::pair<quint32, std::vector<qint32>>>;
+
 // An EMF of 100 x 100 pixels at 96 dpi whose records are given as (type, parameters).
-QByteArray emf(std::initializer_list<std::pair<quint32, std::initializer_list<qint32>>> records)
+QByteArray emf(const Records &records)
 {
     Bytes body;
     quint32 count = 1;
@@ -52,12 +56,44 @@ QByteArray emf(std::initializer_list<std::pair<quint32, std::initializer_list<qi
     return h.data + body.data;
 }
 
-QImage play(const QByteArray &bytes, QString *error)
+qint32 bitsOf(float f)
 {
-    QImage image(200, 200, QImage::Format_RGB32);
+    qint32 v;
+    std::memcpy(&v, &f, 4);
+    return v;
+}
+
+// EXTCREATEFONTINDIRECTW of Arial as object `handle`, `height` logical units high.
+std::pair<quint32, std::vector<qint32>> font(qint32 handle, qint32 height)
+{
+    std::vector<qint32> p{handle, height, 0, 0, 0, 400, 0, 0};
+    const QString face = QStringLiteral("Arial");
+    for (int i = 0; i < 16; ++i) {
+        const quint16 lo = 2 * i < face.size() ? face.at(2 * i).unicode() : 0;
+        const quint16 hi = 2 * i + 1 < face.size() ? face.at(2 * i + 1).unicode() : 0;
+        p.push_back(qint32(lo | (quint32(hi) << 16)));
+    }
+    return {82, p};
+}
+
+// EXTTEXTOUTW of "HHHH" at (x, y), each character `advance` units on.
+std::pair<quint32, std::vector<qint32>> text(qint32 x, qint32 y, qint32 advance)
+{
+    // Bounds, graphics mode, scales, reference, count, string offset, options, rectangle, dx offset.
+    std::vector<qint32> p{0, 0, -1, -1, 1, 0, 0, x, y, 4, 76, 0, 0, 0, -1, -1, 84};
+    p.push_back('H' | ('H' << 16));
+    p.push_back('H' | ('H' << 16));
+    for (int i = 0; i < 4; ++i)
+        p.push_back(advance);
+    return {84, p};
+}
+
+QImage play(const QByteArray &bytes, QString *error, int side = 200)
+{
+    QImage image(side, side, QImage::Format_RGB32);
     image.fill(Qt::white);
     QPainter painter(&image);
-    const QRectF target(0, 0, 200, 200);
+    const QRectF target(0, 0, side, side);
     bool ok = false;
     if (EmfPlayer::isEmf(bytes)) {
         EmfPlayer p;
@@ -162,4 +198,80 @@ TEST(MetafileRecords, WmfPlaceableWindowAndStretchedBitmap)
     EXPECT_EQ(image.pixel(190, 10), qRgb(255, 255, 255));
     EXPECT_EQ(image.pixel(110, 90), qRgb(0, 0, 255));     // its bottom row: blue, green
     EXPECT_EQ(image.pixel(190, 90), qRgb(0, 255, 0));
+}
+
+TEST(MetafileRecords, TextUnderAnyTransformAtAnyTargetSizeIsDrawnOrLeftOut)
+{
+    // World transforms that squash, stretch, shrink or flatten text, with fonts from tiny to huge
+    // and advances from none to absurd; the font engine's glyph cache must never see such glyphs.
+    struct Case
+    {
+        float m11, m12, m21, m22;
+        qint32 height, advance;
+        int inkAt; // the target size at which the text must show, 0 where only surviving counts
+    };
+    const Case cases[] = {
+        {1, 0, 0, 1, -20, 12, 200},                 // ordinary text
+        {32, 0, 0, 0.02f, -34, 3, 0},               // a hundred times wider than high
+        {27.7f, -0.01f, 16.0f, 0.0176f, -29, 2, 0}, // squashed and sheared
+        {0.02f, 0, 0, 32, -34, 12, 0},              // a hundred times higher than wide
+        {0.001f, 0, 0, 0.001f, -12, 12, 0},         // a thousandth of a pixel
+        {1, 0, 0, 0, -20, 12, 0},                   // flattened to a line
+        {400, 0, 0, 400, -20, 12, 0},               // huge
+        {1, 0, 0, 1, -120, 12, 1024},               // over a thousand pixels high: filled as outlines
+        {1, 0, 0, 1, -20, 100000000, 200},          // advances far past the page: the first still shows
+        {1, 0, 0, 1, -1000000000, 12, 0},           // a height no font has
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(testing::Message() << c.m11 << ' ' << c.m12 << ' ' << c.m21 << ' ' << c.m22 << " height " << c.height);
+        const QByteArray bytes = emf({
+            {35, {bitsOf(c.m11), bitsOf(c.m12), bitsOf(c.m21), bitsOf(c.m22), 0, 0}}, // SETWORLDTRANSFORM
+            font(1, c.height),
+            {37, {1}},
+            {22, {0}}, // SETTEXTALIGN top left
+            text(0, 0, c.advance),
+        });
+        for (const int side : {16, 23, 64, 200, 1024}) {
+            QString error;
+            const QImage image = play(bytes, &error, side);
+            if (side == c.inkAt) {
+                bool inked = false;
+                for (int y = 0; y < image.height() && !inked; ++y)
+                    for (int x = 0; x < image.width() && !inked; ++x)
+                        inked = image.pixel(x, y) != qRgb(255, 255, 255);
+                EXPECT_TRUE(inked);
+            }
+        }
+    }
+}
+
+TEST(MetafileRecords, BitmapSourcesPastTheBitmapsEdgesDrawOnlyWhatItHas)
+{
+    // STRETCHDIBITS of a 2 x 2 red bitmap naming a source of 4 x 4 from (-1, -1): only the
+    // bitmap's own pixels land, at the place the record gives them, the rest stays white.
+    Bytes dib;
+    dib.u32(40).i32(2).i32(2).u16(1).u16(24).u32(0).u32(16).i32(0).i32(0).u32(0).u32(0);
+    dib.raw(QByteArray::fromHex("0000ff0000ff0000")).raw(QByteArray::fromHex("0000ff0000ff0000"));
+    std::vector<qint32> p{0, 0, 99, 99, 0, 0, -1, -1, 4, 4, 80, 40, 120, 16, 0, 0x00CC0020, 100, 100};
+    for (qsizetype i = 0; i < dib.data.size(); i += 4)
+        p.push_back(qFromLittleEndian<qint32>(dib.data.constData() + i));
+    // Offsets: header at 80, 40 bytes; bits at 120, 16 bytes (two rows of 8).
+    QString error;
+    const QImage image = play(emf({{81, p}}), &error);
+    // The destination is the whole picture (200 target pixels for 100 units); the bitmap is the
+    // source's middle half, so the target's middle half is red and its edges white.
+    EXPECT_EQ(image.pixel(100, 100), qRgb(255, 0, 0));
+    EXPECT_EQ(image.pixel(60, 60), qRgb(255, 0, 0));
+    EXPECT_EQ(image.pixel(20, 20), qRgb(255, 255, 255));
+    EXPECT_EQ(image.pixel(180, 180), qRgb(255, 255, 255));
+
+    // A destination millions of pixels wide is drawn only where it reaches the target.
+    p[16] = 100000000;
+    p[17] = 100000000;
+    p[6] = 0;
+    p[7] = 0;
+    p[8] = 2;
+    p[9] = 2;
+    const QImage huge = play(emf({{81, p}}), &error);
+    EXPECT_EQ(huge.pixel(100, 100), qRgb(255, 0, 0));
 }

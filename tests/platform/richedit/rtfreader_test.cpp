@@ -9,6 +9,7 @@
 #include <QBuffer>
 #include <QDir>
 #include <QImage>
+#include <QPainter>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QTextBlock>
@@ -245,4 +246,50 @@ TEST(RtfReader, EveryCorpusFileLoadsAndRoundTrips)
         EXPECT_EQ(RtfWriter::write(again), written) << name.toStdString();
     }
     EXPECT_GT(files, 70);
+}
+
+TEST(RtfReader, PicturesAreDecodedWhenDrawnAndAFailedOneIsAFrameWithItsReason)
+{
+    // A damaged metafile costs nothing while the body is only read; drawn, it is a grey frame of
+    // its size with the reason written in it, and the text around it still shows.
+    const QByteArray damaged = "{\\rtf1\\ansi before {\\pict\\emfblip\\picw2540\\pich1270\\picwgoal1500\\pichgoal750 "
+                               "0100000008000000}after}";
+    QTextDocument doc;
+    ASSERT_TRUE(RtfReader::read(damaged, &doc));
+    EXPECT_EQ(doc.toPlainText(), QStringLiteral("before \uFFFCafter"));
+    QTextImageFormat image;
+    for (auto it = doc.begin().begin(); !it.atEnd(); ++it) {
+        if (it.fragment().charFormat().isImageFormat())
+            image = it.fragment().charFormat().toImageFormat();
+    }
+    ASSERT_TRUE(image.isValid());
+    EXPECT_DOUBLE_EQ(image.width(), 100);
+    const QImage shown = doc.resource(QTextDocument::ImageResource, QUrl(image.name())).value<QImage>();
+    ASSERT_EQ(shown.size(), QSize(100, 50));
+    EXPECT_EQ(shown.pixel(50, 2), qRgb(235, 235, 235)); // the placeholder's grey, not white
+    int dark = 0;
+    for (int y = 0; y < shown.height(); ++y)
+        for (int x = 2; x < shown.width() - 2; ++x)
+            dark += qGray(shown.pixel(x, y)) < 120;
+    EXPECT_GT(dark, 20); // the reason's letters
+    // Written back, the picture keeps its own bytes though it could not be shown.
+    EXPECT_TRUE(RtfWriter::write(doc).contains("0100000008000000"));
+
+    // The body that once crashed the program at start: read, drawn at two sizes, written.
+    const QString corpus = velkora::testing::corpusFolder();
+    if (corpus.isEmpty())
+        GTEST_SKIP() << "no shared corpus in this checkout (../shared/corpus)";
+    QFile f(corpus + QStringLiteral("/regress/body-with-emf-glyph-crash.rtf"));
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    QTextDocument body;
+    ASSERT_TRUE(RtfReader::read(f.readAll(), &body));
+    for (const int width : {64, 600}) {
+        body.setTextWidth(width);
+        QImage page(width, 400, QImage::Format_RGB32);
+        page.fill(Qt::white);
+        QPainter painter(&page);
+        body.drawContents(&painter);
+    }
+    QTextDocument again;
+    EXPECT_TRUE(RtfReader::read(RtfWriter::write(body), &again));
 }
