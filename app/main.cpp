@@ -8,7 +8,19 @@
 
 #include <cstdio>
 
+#include <sys/prctl.h>
+#include <sys/resource.h>
+
 namespace {
+
+// The program holds the book's titles and bodies in the clear in its memory: a crash must not
+// write them into a core file beside the book, and no other process of the user may read them.
+void keepMemoryPrivate()
+{
+    const rlimit none = {0, 0};
+    setrlimit(RLIMIT_CORE, &none);
+    prctl(PR_SET_DUMPABLE, 0, 0, 0, 0);
+}
 
 long residentKiB()
 {
@@ -28,6 +40,7 @@ int main(int argc, char **argv)
 {
     QElapsedTimer sinceStart;
     sinceStart.start();
+    keepMemoryPrivate();
     QApplication app(argc, argv);
     velkora::app::Startup::prepareApplication(app);
     velkora::app::Startup startup;

@@ -23,6 +23,7 @@ void Connection::open()
     const database::ConnectionString parsed = database::ConnectionString::parse(m_connectionString);
     database::Database::Options options;
     options.busyTimeoutMs = m_busyTimeoutMs;
+    options.readOnly = parsed.readOnly;
     m_engine = std::make_unique<BookEngine>(
         database::Database::open(parsed.resolvedPath(workingFolder()), parsed.password, options));
 }

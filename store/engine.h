@@ -29,6 +29,12 @@ public:
     virtual Row insert(const TableInfo &table, const database::Database::Changes &values) = 0;
     virtual qint64 update(const TableInfo &table, qint64 key, qint64 version, const database::Database::Changes &changes) = 0;
     virtual void remove(const TableInfo &table, qint64 key, qint64 version) = 0;
+
+    // True when the book was opened without the right to write it (a file or folder the user can
+    // only read); every write then fails.
+    virtual bool readOnly() const { return false; }
+    // Files beside the book that look like its log but are not, left alone: the user is told of them.
+    virtual QStringList strayLogs() const { return {}; }
 };
 
 // The engine of a book file: SQLCipher behind database::Database.
@@ -44,6 +50,9 @@ public:
     Row insert(const TableInfo &table, const database::Database::Changes &values) override;
     qint64 update(const TableInfo &table, qint64 key, qint64 version, const database::Database::Changes &changes) override;
     void remove(const TableInfo &table, qint64 key, qint64 version) override;
+
+    bool readOnly() const override { return m_database->isReadOnly(); }
+    QStringList strayLogs() const override { return m_database->strayLogs(); }
 
     database::Database &database() { return *m_database; }
 

@@ -84,7 +84,9 @@ ConnectionString ConnectionString::parse(const QString &text)
             result.password = value;
         else if (key == u"persist security info")
             result.persistSecurityInfo = isTrue(value);
-        // Other keys (User ID, Mode, ...) carry nothing this engine uses.
+        else if (key == u"mode")
+            result.readOnly = value.trimmed().compare(QLatin1String("Read"), Qt::CaseInsensitive) == 0;
+        // Other keys (User ID, ...) carry nothing this engine uses.
     }
     if (result.dataSource.isEmpty())
         throw DatabaseError(QStringLiteral("The connection string names no data source."));

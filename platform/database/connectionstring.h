@@ -15,6 +15,7 @@ struct ConnectionString
     QString dataSource;
     QString password;
     bool persistSecurityInfo = false;
+    bool readOnly = false; // Mode=Read
 
     // Throws DatabaseError for a string that has no data source or is not key=value pairs.
     static ConnectionString parse(const QString &text);

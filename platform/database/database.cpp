@@ -1,15 +1,26 @@
 // One open connection to an encrypted book file, and the record-level operations the book needs.
 #include "database.h"
 
+#include "booklogvfs.h"
+#include "bookpages.h"
 #include "databaseerror.h"
 #include "schema.h"
 #include "sqlitestatement.h"
 
+#include <QDateTime>
 #include <QFile>
+#include <QMap>
 #include <QFileInfo>
 #include <QRegularExpression>
 
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <mutex>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace velkora::database {
 
@@ -131,6 +142,10 @@ Database::Database(sqlite3 *db, QString path) : m_db(db), m_path(std::move(path)
 
 Database::~Database()
 {
+    // The last connection empties the log into the book and removes it, so a normal exit leaves
+    // no log behind; a checkpoint first makes that so even while a statement is still open.
+    if (m_db && !m_readOnly)
+        sqlite3_wal_checkpoint_v2(m_db, nullptr, SQLITE_CHECKPOINT_PASSIVE, nullptr, nullptr);
     sqlite3_close_v2(m_db);
 }
 
@@ -139,31 +154,130 @@ std::unique_ptr<Database> Database::open(const QString &path, const QString &pas
     return open(path, password, Options());
 }
 
+namespace {
+
+bool folderWritable(const QString &path)
+{
+    return ::access(QFile::encodeName(QFileInfo(path).absolutePath()).constData(), W_OK) == 0;
+}
+
+// The process holding a lock that conflicts with writing the given bytes of a file, or 0.
+pid_t lockingProcess(const QString &file, off_t start, off_t length)
+{
+    const int fd = ::open(QFile::encodeName(file).constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0)
+        return 0;
+    struct flock probe = {};
+    probe.l_type = F_WRLCK;
+    probe.l_whence = SEEK_SET;
+    probe.l_start = start;
+    probe.l_len = length;
+    const bool found = ::fcntl(fd, F_GETLK, &probe) == 0 && probe.l_type != F_UNLCK && probe.l_pid > 0;
+    ::close(fd);
+    return found ? probe.l_pid : 0;
+}
+
+// Who holds the book, where the system can say: "process 1234 (velkora)". A writer in log mode
+// holds the write lock of the log's index (byte 120 of "-shm"); otherwise the book's own locks.
+QString lockHolder(const QString &path)
+{
+    pid_t pid = lockingProcess(path + QStringLiteral("-shm"), 120, 1);
+    if (!pid)
+        pid = lockingProcess(path, 0, 0);
+    if (!pid)
+        return QString();
+    QFile comm(QStringLiteral("/proc/%1/comm").arg(pid));
+    const QString name = comm.open(QIODevice::ReadOnly) ? QString::fromLocal8Bit(comm.readAll()).trimmed() : QString();
+    return name.isEmpty() ? QStringLiteral("process %1").arg(pid) : QStringLiteral("process %1 (%2)").arg(pid).arg(name);
+}
+
+// Why a file with the book's name is not one, in words a person can act on; empty when the first
+// bytes look like an encrypted book.
+QString notABookReason(const QString &path, const QByteArray &head, qint64 size)
+{
+    const QByteArray signature = head.mid(4, 15);
+    if (signature == "Standard Jet DB" || signature == "Standard ACE DB")
+        return QStringLiteral("'%1' is a Microsoft Access (Jet) book, not a Velkora book file. "
+                              "It can be converted with velkora-book import.")
+            .arg(path);
+    if (size == 0)
+        return unrecognizedMessage(path) + QStringLiteral(" The file is empty: it is not a Velkora book file.");
+    if (head.startsWith(QByteArrayLiteral("SQLite format 3\0")))
+        return unrecognizedMessage(path) + QStringLiteral(" It is an SQLite database without encryption, not a Velkora book file.");
+    if (size < BookPages::PageSize)
+        return unrecognizedMessage(path) +
+               QStringLiteral(" It is only %1 bytes long: it is not a Velkora book file, or a book cut short.").arg(size);
+    if (head.count('\0') == head.size())
+        return unrecognizedMessage(path) + QStringLiteral(" Its first page holds only zero bytes: it is not a Velkora book file, "
+                                                          "or a book whose beginning was wiped.");
+    return QString();
+}
+
+// The message for a book file the cipher refuses: another password, another kind of file, or a
+// book damaged at its header or a later page.
+QString refusedMessage(const QString &path, const QString &password)
+{
+    const PageCheck pages = BookPages::check(path, password, 64);
+    if (!pages.readable)
+        return QStringLiteral("The book file '%1' cannot be read.").arg(path);
+    if (pages.allDamaged())
+        return QStringLiteral("Not a valid password. '%1' is not a Velkora book file, or one written with another password.")
+            .arg(path);
+    if (!pages.damaged.isEmpty() && pages.damaged.first() == 1)
+        return QStringLiteral("The book '%1' is damaged: its header (page 1) cannot be read. "
+                              "Restore the book from a backup.")
+            .arg(path);
+    if (!pages.damaged.isEmpty())
+        return QStringLiteral("The book '%1' is damaged at page %2. Restore the book from a backup.")
+            .arg(path)
+            .arg(pages.damaged.first());
+    if (pages.cutShort)
+        return QStringLiteral("The book '%1' is damaged: it ends inside page %2. Restore the book from a backup.")
+            .arg(path)
+            .arg(pages.pages + 1);
+    return QStringLiteral("The book '%1' is damaged: its pages are intact but their contents cannot be read. "
+                          "Restore the book from a backup.")
+        .arg(path);
+}
+
+} // namespace
+
 std::unique_ptr<Database> Database::open(const QString &path, const QString &password, const Options &options)
 {
-    const QFileInfo info(path);
-    if (!info.exists() || info.isDir())
-        throw DatabaseError(QStringLiteral("Could not find file '%1'.").arg(path));
+    const QByteArray native = QFile::encodeName(path);
+    // Anything but a regular file (after links) is refused before it is opened: reading a pipe or
+    // a device would wait for ever.
+    struct stat status = {};
+    if (::stat(native.constData(), &status) != 0) {
+        if (errno == ENOENT || errno == ENOTDIR)
+            throw DatabaseError(QStringLiteral("Could not find file '%1'.").arg(path));
+        throw DatabaseError(QStringLiteral("The book file '%1' cannot be read: %2.").arg(path, QString::fromLocal8Bit(std::strerror(errno))));
+    }
+    if (S_ISDIR(status.st_mode))
+        throw DatabaseError(QStringLiteral("'%1' is a folder, not a Velkora book file.").arg(path));
+    if (!S_ISREG(status.st_mode))
+        throw DatabaseError(QStringLiteral("'%1' is not a regular file (it is a pipe, a socket or a device), "
+                                           "so it is not a Velkora book file.")
+                                .arg(path));
     {
         QFile file(path);
         if (!file.open(QIODevice::ReadOnly))
-            throw DatabaseError(cannotOpenMessage(path));
-        const QByteArray head = file.read(100);
-        const QByteArray signature = head.mid(4, 15);
-        if (signature == "Standard Jet DB" || signature == "Standard ACE DB")
-            throw DatabaseError(QStringLiteral("'%1' is a Microsoft Access (Jet) book, not a Velkora book file. "
-                                               "It can be converted with velkora-book import.")
-                                    .arg(path));
-        if (head.startsWith(QByteArrayLiteral("SQLite format 3\0")) || info.size() < 512)
-            throw DatabaseError(unrecognizedMessage(path));
+            throw DatabaseError(QStringLiteral("The book file '%1' cannot be read: %2.").arg(path, file.errorString()));
+        const QByteArray head = file.read(BookPages::PageSize);
+        const QString reason = notABookReason(path, head, status.st_size);
+        if (!reason.isEmpty())
+            throw DatabaseError(reason);
     }
-    if (!info.isWritable())
-        throw DatabaseError(cannotOpenMessage(path));
+    // A file nobody may write is read-only even for a user the system would let write it.
+    const bool readOnly = options.readOnly || (status.st_mode & 0222) == 0 || ::access(native.constData(), W_OK) != 0
+                          || !folderWritable(path);
 
     sqlite3 *db = nullptr;
-    const QByteArray native = QFile::encodeName(path);
-    int rc = sqlite3_open_v2(native.constData(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr);
+    const int flags = (readOnly ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE) | SQLITE_OPEN_NOMUTEX;
+    int rc = sqlite3_open_v2(native.constData(), &db, flags, bookLogVfsName());
     std::unique_ptr<Database> database(new Database(db, path));
+    database->m_readOnly = readOnly;
+    database->m_password = password;
     if (rc != SQLITE_OK)
         throw DatabaseError(cannotOpenMessage(path));
     const QByteArray key = password.toUtf8();
@@ -173,48 +287,114 @@ std::unique_ptr<Database> Database::open(const QString &path, const QString &pas
     database->exec(QByteArray("PRAGMA cipher_page_size = " + QByteArray::number(schema::CipherPageSize)).constData());
     sqlite3_busy_timeout(db, options.busyTimeoutMs);
     rc = sqlite3_exec(db, "SELECT count(*) FROM sqlite_master", nullptr, nullptr, nullptr);
-    if ((rc & 0xff) == SQLITE_NOTADB)
-        throw DatabaseError(QStringLiteral("Not a valid password."));
-    if ((rc & 0xff) == SQLITE_BUSY || (rc & 0xff) == SQLITE_LOCKED || (rc & 0xff) == SQLITE_CANTOPEN)
-        throw DatabaseError(cannotOpenMessage(path));
+    if ((rc & 0xff) == SQLITE_NOTADB || (rc & 0xff) == SQLITE_CORRUPT)
+        throw DatabaseError(refusedMessage(path, password));
+    if ((rc & 0xff) == SQLITE_BUSY || (rc & 0xff) == SQLITE_LOCKED) {
+        const QString holder = lockHolder(path);
+        throw DatabaseError(cannotOpenMessage(path) +
+                            (holder.isEmpty() ? QString() : QStringLiteral(" It is held by %1.").arg(holder)));
+    }
+    if ((rc & 0xff) == SQLITE_CANTOPEN)
+        throw DatabaseError(readOnly ? QStringLiteral("The book '%1' has a log of unsaved changes that cannot be read from a "
+                                                      "read-only folder. Open it once where it can be written.")
+                                           .arg(path)
+                                     : cannotOpenMessage(path));
     if (rc != SQLITE_OK)
         throw DatabaseError(unrecognizedMessage(path));
     database->configure(options);
     database->loadLayout();
+    const QStringList foreign = database->schemaDifferences();
+    if (!foreign.isEmpty())
+        throw DatabaseError(unrecognizedMessage(path) + QStringLiteral(" Its layout is not Velkora's own (%1); it is not opened, "
+                                                                       "so that nothing in it runs.")
+                                                            .arg(foreign.first()));
+    database->m_strayLogs = strayLogFiles(path);
     return database;
 }
 
 void Database::create(const QString &path, const QString &password)
 {
-    if (QFileInfo::exists(path))
+    if (QFileInfo::exists(path) || QFileInfo(path).isSymLink())
         throw DatabaseError(QStringLiteral("The file '%1' already exists; a new book is never written over it.").arg(path));
     if (password.isEmpty())
         throw DatabaseError(QStringLiteral("A book needs a password."));
-    sqlite3 *db = nullptr;
     const QByteArray native = QFile::encodeName(path);
-    int rc = sqlite3_open_v2(native.constData(), &db,
-                             SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX, nullptr);
+    {
+        // The file is made for its owner alone, before anything is written into it.
+        const int fd = ::open(native.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+        if (fd < 0)
+            throw DatabaseError(QStringLiteral("Cannot create file \"%1\". %2").arg(path, QString::fromLocal8Bit(std::strerror(errno))));
+        ::close(fd);
+    }
+    // The layout is written with a rollback journal; the book switches to its write-ahead log once
+    // it has its salt, so its log is named after it from the first write on.
+    {
+        sqlite3 *db = nullptr;
+        int rc = sqlite3_open_v2(native.constData(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, bookLogVfsName());
+        Database database(db, path);
+        if (rc != SQLITE_OK)
+            throw DatabaseError(QStringLiteral("Cannot create file \"%1\". %2").arg(path, sqliteMessage(db, rc)));
+        const QByteArray key = password.toUtf8();
+        sqlite3_key(db, key.constData(), static_cast<int>(key.size()));
+        database.exec(QByteArray("PRAGMA cipher_page_size = " + QByteArray::number(schema::CipherPageSize)).constData());
+        WriteTransaction transaction(db);
+        for (const char *statement : schema::CreateStatements)
+            database.exec(statement);
+        database.exec(QByteArray("PRAGMA user_version = " + QByteArray::number(schema::Version)).constData());
+        transaction.commit();
+    }
+    sqlite3 *db = nullptr;
+    sqlite3_open_v2(native.constData(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, bookLogVfsName());
     Database database(db, path);
-    if (rc != SQLITE_OK)
-        throw DatabaseError(QStringLiteral("Cannot create file \"%1\". %2").arg(path, sqliteMessage(db, rc)));
     const QByteArray key = password.toUtf8();
     sqlite3_key(db, key.constData(), static_cast<int>(key.size()));
     database.exec(QByteArray("PRAGMA cipher_page_size = " + QByteArray::number(schema::CipherPageSize)).constData());
     database.configure(Options());
-    WriteTransaction transaction(db);
-    for (const char *statement : schema::CreateStatements)
-        database.exec(statement);
-    database.exec(QByteArray("PRAGMA user_version = " + QByteArray::number(schema::Version)).constData());
-    transaction.commit();
+}
+
+namespace {
+
+std::mutex g_observerMutex;
+Database::WaitObserver g_observer;
+
+} // namespace
+
+void Database::setWaitObserver(WaitObserver observer)
+{
+    const std::lock_guard lock(g_observerMutex);
+    g_observer = std::move(observer);
+}
+
+int Database::busyHandler(void *self, int count)
+{
+    auto *db = static_cast<Database *>(self);
+    const qint64 now = QDateTime::currentMSecsSinceEpoch();
+    if (count == 0) {
+        db->m_busySince = now;
+        WaitObserver observer;
+        {
+            const std::lock_guard lock(g_observerMutex);
+            observer = g_observer;
+        }
+        if (observer)
+            observer(db->m_path, lockHolder(db->m_path));
+    }
+    if (now - db->m_busySince >= db->m_busyTimeoutMs)
+        return 0;
+    sqlite3_sleep(count < 10 ? 2 : 20);
+    return 1;
 }
 
 void Database::configure(const Options &options)
 {
-    sqlite3_busy_timeout(m_db, options.busyTimeoutMs);
+    m_busyTimeoutMs = options.busyTimeoutMs;
+    sqlite3_busy_handler(m_db, &Database::busyHandler, this);
     exec("PRAGMA foreign_keys = ON");
     // Several processes may use one book: WAL lets readers go on while one writes, and a process
-    // killed in the middle of a write leaves the last committed state behind.
-    exec("PRAGMA journal_mode = WAL");
+    // killed in the middle of a write leaves the last committed state behind. A book opened only
+    // for reading is left in whatever mode it has: switching would write to it.
+    if (!m_readOnly)
+        exec("PRAGMA journal_mode = WAL");
     exec("PRAGMA synchronous = FULL");
     exec("PRAGMA cache_size = -16384");
     sqlite3_create_collation_v2(m_db, "VELKORA_TR", SQLITE_UTF8, &m_collator, collate, nullptr);
@@ -535,9 +715,72 @@ void Database::remove(const TableInfo &t, qint64 key, qint64 version)
     transaction.commit();
 }
 
+namespace {
+
+// What sqlite_master holds, by "type name": the statement that made it.
+QMap<QString, QString> layoutOf(sqlite3 *db)
+{
+    QMap<QString, QString> out;
+    SqliteStatement st(db, QStringLiteral("SELECT type, name, sql FROM sqlite_master"));
+    while (st.step())
+        out.insert(st.text(0) + u' ' + st.text(1), st.text(2));
+    return out;
+}
+
+} // namespace
+
+QStringList Database::schemaDifferences() const
+{
+    static const QMap<QString, QString> own = [] {
+        sqlite3 *memory = nullptr;
+        sqlite3_open_v2(":memory:", &memory, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr);
+        for (const char *statement : schema::CreateStatements)
+            sqlite3_exec(memory, statement, nullptr, nullptr, nullptr);
+        QMap<QString, QString> layout = layoutOf(memory);
+        sqlite3_close(memory);
+        return layout;
+    }();
+    // The table SQLite keeps the last keys in appears with the first row; its form is SQLite's own.
+    const QString sequence = QStringLiteral("table sqlite_sequence");
+    QStringList differences;
+    const QMap<QString, QString> book = layoutOf(m_db);
+    for (auto it = book.cbegin(); it != book.cend(); ++it) {
+        if (it.key() == sequence)
+            continue;
+        if (!own.contains(it.key()))
+            differences.append(QStringLiteral("the book holds a %1 the program does not make").arg(it.key()));
+        else if (own.value(it.key()) != it.value())
+            differences.append(QStringLiteral("the %1 is defined otherwise than the program defines it").arg(it.key()));
+    }
+    for (auto it = own.cbegin(); it != own.cend(); ++it) {
+        if (!book.contains(it.key()))
+            differences.append(QStringLiteral("the %1 is missing").arg(it.key()));
+    }
+    return differences;
+}
+
 QStringList Database::check() const
 {
+    // The pages first: a damaged one can stop the checks that read through SQLite.
     QStringList problems;
+    const PageCheck pages = BookPages::check(m_path, m_password);
+    for (const qint64 page : pages.damaged)
+        problems.append(page == 1 ? QStringLiteral("page 1 (the header) is damaged") : QStringLiteral("page %1 is damaged").arg(page));
+    if (pages.damagedCount > pages.damaged.size())
+        problems.append(QStringLiteral("%1 more pages are damaged").arg(pages.damagedCount - pages.damaged.size()));
+    if (pages.cutShort)
+        problems.append(QStringLiteral("the file ends inside page %1").arg(pages.pages + 1));
+    try {
+        problems.append(layoutProblems());
+    } catch (const DatabaseError &e) {
+        problems.append(QStringLiteral("the book cannot be read through: %1").arg(e.message()));
+    }
+    return problems;
+}
+
+QStringList Database::layoutProblems() const
+{
+    QStringList problems = schemaDifferences();
     {
         SqliteStatement st(m_db, QStringLiteral("PRAGMA integrity_check"));
         while (st.step()) {

@@ -10,6 +10,7 @@
 #include <QVariant>
 #include <QVector>
 
+#include <functional>
 #include <memory>
 #include <optional>
 #include <utility>
@@ -75,10 +76,16 @@ public:
     struct Options
     {
         int busyTimeoutMs = 5000;
+        // Opens the book without writing a byte to it (its log mode is left as it is). A book the
+        // user cannot write, or whose folder they cannot write, is always opened so.
+        bool readOnly = false;
     };
 
-    // Opens an existing book. Throws DatabaseError with a provider-style message when the file is
-    // missing, not a database, keyed with another password, locked, a Jet file, or of another layout.
+    // Opens an existing book. Throws DatabaseError with a message a person can act on when the file
+    // is missing, not a regular file, unreadable, not a book, keyed with another password, damaged
+    // (naming the header or the page), locked (naming the holder where known), a Jet file, or of a
+    // layout that is not the program's own (an added trigger, view, index or column included).
+    // The provider's own wording leads where it has one (missing, wrong password, locked).
     static std::unique_ptr<Database> open(const QString &path, const QString &password);
     static std::unique_ptr<Database> open(const QString &path, const QString &password, const Options &options);
 
@@ -115,8 +122,22 @@ public:
     qint64 update(const TableInfo &table, qint64 key, qint64 version, const Changes &changes);
     void remove(const TableInfo &table, qint64 key, qint64 version);
 
-    // Problems found by SQLite's integrity check and by the layout check; empty when all is well.
+    // Problems found by SQLite's integrity check, by authenticating every page, and by comparing
+    // the layout with the program's own; empty when all is well.
     QStringList check() const;
+    // How the layout differs from the program's own: tables, columns and their types, indexes,
+    // and no triggers or views. Empty when it is the same.
+    QStringList schemaDifferences() const;
+
+    // Told once per wait when a statement has to wait for another program that holds the book
+    // (up to the busy timeout), with that program where the system can name it. Called on the
+    // thread that waits; the front end shows the wait from it. One observer for the process.
+    using WaitObserver = std::function<void(const QString &path, const QString &holder)>;
+    static void setWaitObserver(WaitObserver observer);
+
+    bool isReadOnly() const { return m_readOnly; }
+    // Log or journal files beside the book that are not its own; left alone, to be named to the user.
+    const QStringList &strayLogs() const { return m_strayLogs; }
 
     QString cipherVersion() const;
     int schemaVersion() const;
@@ -127,11 +148,18 @@ private:
     Database(sqlite3 *db, QString path);
     void configure(const Options &options);
     void loadLayout();
+    QStringList layoutProblems() const;
+    static int busyHandler(void *self, int count);
     void exec(const char *sql) const;
     QVariant converted(const ColumnInfo &column, const QVariant &value) const;
 
     sqlite3 *m_db = nullptr;
     QString m_path;
+    QString m_password;
+    bool m_readOnly = false;
+    int m_busyTimeoutMs = 5000;
+    qint64 m_busySince = 0; // milliseconds since the epoch when the current wait began
+    QStringList m_strayLogs;
     QVector<TableInfo> m_tables;
     TurkishCollator m_collator;
 };

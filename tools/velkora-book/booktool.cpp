@@ -3,6 +3,7 @@
 
 #include "rtfbuilder.h"
 
+#include "platform/database/booklogvfs.h"
 #include "platform/database/database.h"
 #include "platform/database/databaseerror.h"
 #include "store/bookstore.h"
@@ -44,15 +45,24 @@ QByteArray jsonValue(const QVariant &value)
     return jsonString(value.toString());
 }
 
+// Read-only: dumping a book changes no byte of it or of anything beside it.
 QString connectionStringFor(const QString &path, const QString &password)
 {
     QString quotedPath = path;
     quotedPath.replace(u'"', QStringLiteral("\"\""));
     QString quotedPassword = password;
     quotedPassword.replace(u'"', QStringLiteral("\"\""));
-    return QStringLiteral("Provider=Microsoft.Jet.OLEDB.4.0;Data Source=\"%1\";Persist Security Info=False;"
+    return QStringLiteral("Provider=Microsoft.Jet.OLEDB.4.0;Data Source=\"%1\";Persist Security Info=False;Mode=Read;"
                           "Jet OLEDB:Database Password=\"%2\"")
         .arg(QFileInfo(path).absoluteFilePath(), quotedPassword);
+}
+
+void noteStrayLogs(const QStringList &stray, QStringList *notes)
+{
+    if (!notes)
+        return;
+    for (const QString &file : stray)
+        notes->append(QStringLiteral("'%1' lies beside the book but is not its log; it was left alone.").arg(file));
 }
 
 } // namespace
@@ -110,17 +120,18 @@ void createSampleBook(const QString &path, const QString &password)
         flush();
     } catch (...) {
         QFile::remove(path);
-        QFile::remove(path + QStringLiteral("-wal"));
+        QFile::remove(database::bookLogPath(path));
         QFile::remove(path + QStringLiteral("-shm"));
         throw;
     }
 }
 
-QByteArray dumpBook(const QString &path, const QString &password, bool brief)
+QByteArray dumpBook(const QString &path, const QString &password, bool brief, QStringList *notes)
 {
     store::BookStore book;
     book.ADOConnection1->setConnectionString(connectionStringFor(path, password));
     book.connect();
+    noteStrayLogs(book.ADOConnection1->engine().strayLogs(), notes);
     book.openQueries();
     store::Query &topics = *book.ADOQuery1;
     store::Query &subtopics = *book.ADOQuery2;
@@ -147,9 +158,13 @@ QByteArray dumpBook(const QString &path, const QString &password, bool brief)
     return out;
 }
 
-QStringList checkBook(const QString &path, const QString &password)
+QStringList checkBook(const QString &path, const QString &password, QStringList *notes)
 {
-    return database::Database::open(path, password)->check();
+    database::Database::Options options;
+    options.readOnly = true;
+    const auto db = database::Database::open(path, password, options);
+    noteStrayLogs(db->strayLogs(), notes);
+    return db->check();
 }
 
 } // namespace velkora::tools

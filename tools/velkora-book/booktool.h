@@ -18,9 +18,9 @@ void createSampleBook(const QString &path, const QString &password);
 // The whole book as JSON: {"topics": [{"Sira": n, "Baslik": "…", "subtopics": [{"Altkonu": "…",
 // "Aciklama": "…"}]}]}, topics in the book's order and subtopics sorted by title as the program
 // lists them, each body whole as stored (or cut to 80 characters when brief).
-QByteArray dumpBook(const QString &path, const QString &password, bool brief);
+QByteArray dumpBook(const QString &path, const QString &password, bool brief, QStringList *notes = nullptr);
 
 // Integrity and layout problems; empty when the book is sound.
-QStringList checkBook(const QString &path, const QString &password);
+QStringList checkBook(const QString &path, const QString &password, QStringList *notes = nullptr);
 
 } // namespace velkora::tools

@@ -48,16 +48,23 @@ int main(int argc, char **argv)
         return usage();
     const QString &command = rest[0];
     const QString &path = rest[1];
+    QStringList notes;
+    const auto tell = [&notes] {
+        for (const QString &note : std::as_const(notes))
+            fail(QStringLiteral("note: ") + note);
+    };
     try {
         if (command == u"create") {
             velkora::tools::createBook(path, password);
         } else if (command == u"sample") {
             velkora::tools::createSampleBook(path, password);
         } else if (command == u"dump") {
-            const QByteArray json = velkora::tools::dumpBook(path, password, brief);
+            const QByteArray json = velkora::tools::dumpBook(path, password, brief, &notes);
+            tell();
             std::fwrite(json.constData(), 1, static_cast<size_t>(json.size()), stdout);
         } else if (command == u"check") {
-            const QStringList problems = velkora::tools::checkBook(path, password);
+            const QStringList problems = velkora::tools::checkBook(path, password, &notes);
+            tell();
             if (problems.isEmpty()) {
                 std::puts("ok");
                 return 0;

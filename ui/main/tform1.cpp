@@ -9,10 +9,13 @@
 #include "topicselector.h"
 #include "tsrdbgrid.h"
 
+#include "platform/database/database.h"
+
 #include <QAbstractEventDispatcher>
 #include <QApplication>
 #include <QColorDialog>
 #include <QDesktopServices>
+#include <QFileInfo>
 #include <QFileDialog>
 #include <QHeaderView>
 #include <QLocale>
@@ -20,6 +23,8 @@
 #include <QMouseEvent>
 #include <QSplitter>
 #include <QStatusBar>
+#include <QThread>
+#include <QTimer>
 #include <QVBoxLayout>
 
 namespace velkora::ui {
@@ -131,6 +136,17 @@ TForm1::TForm1(QWidget *parent)
 
     // The connection opens while the layout loads; a failure is shown and start-up goes on.
     guarded([this] { Book->connect(); }, this);
+    tellAboutTheBookFile();
+    // Saving waits for another program that is writing the book: the wait is shown while it lasts.
+    database::Database::setWaitObserver([this](const QString &, const QString &holder) {
+        if (QThread::currentThread() != thread())
+            return;
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+        Panels[2]->setText(QStringLiteral("  Kitap başka bir program tarafından kullanılıyor%1; bekleniyor...")
+                               .arg(holder.isEmpty() ? QString() : QStringLiteral(" (%1)").arg(holder)));
+        Panels[2]->repaint();
+        QTimer::singleShot(0, this, [] { QApplication::restoreOverrideCursor(); });
+    });
 
     Timer1 = new QTimer(this);
     Timer1->setObjectName(QStringLiteral("Timer1"));
@@ -153,6 +169,7 @@ TForm1::~TForm1()
     // The controls hear the queries close as the window's children go; none of it may reach the
     // window's own handlers, whose actions are going too.
     qApp->removeEventFilter(this);
+    database::Database::setWaitObserver(nullptr);
     for (QObject *child : findChildren<QObject *>())
         disconnect(child, nullptr, this, nullptr);
     Yazi->setDataSource(nullptr);
@@ -606,6 +623,28 @@ void TForm1::buildPanels()
     OpenDialog1->setObjectName(QStringLiteral("OpenDialog1"));
     OpenDialog1->setNameFilters({QStringLiteral("Text - Word Dosyalar (*.txt *.rtf)"), QStringLiteral("Text Dosyaları (*.txt)"),
                                  QStringLiteral("Word Dosyası (*.rtf)")});
+}
+
+void TForm1::tellAboutTheBookFile()
+{
+    if (!Book->ADOConnection1->connected())
+        return;
+    store::Engine &engine = Book->ADOConnection1->engine();
+    QStringList said;
+    if (engine.readOnly()) {
+        // A book the user may only read is shown but never written: every control stays read-only.
+        m_bookReadOnly = true;
+        SetReadOnly(true);
+        said << QStringLiteral("Kitap dosyası yalnızca okunabiliyor; kitap salt okunur açıldı.");
+    }
+    const QStringList stray = engine.strayLogs();
+    if (!stray.isEmpty())
+        said << QStringLiteral("Kitabın yanındaki %1 bu kitaba ait değil; dokunulmadı.")
+                    .arg(QFileInfo(stray.first()).fileName() + (stray.size() > 1 ? QStringLiteral(" (ve %1 dosya daha)").arg(stray.size() - 1) : QString()));
+    if (said.isEmpty())
+        return;
+    Panels[2]->setText(QStringLiteral("  ") + said.join(u' '));
+    Panels[2]->setToolTip(said.join(u'\n') + (stray.isEmpty() ? QString() : u'\n' + stray.join(u'\n')));
 }
 
 void TForm1::buildStatusBar()

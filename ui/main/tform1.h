@@ -166,6 +166,7 @@ public:
     QSplitter *Splitter1 = nullptr;
     editor::TJvDBRichEdit *Yazi = nullptr;
     QStatusBar *StatusBar1 = nullptr;
+    bool m_bookReadOnly = false; // the book's file cannot be written: read-only whatever is chosen
     QLabel *Panels[4] = {};
     QTimer *Timer1 = nullptr;
     QColorDialog *ColorDialog1 = nullptr;
@@ -186,6 +187,9 @@ private:
     void buildToolbars();
     void buildPanels();
     void buildStatusBar();
+    // Says in the status bar that the book could only be opened for reading, or that files lie
+    // beside it that look like its log but are not.
+    void tellAboutTheBookFile();
     QAction *menuItem(QMenu *menu, const char *name, const QString &caption, const QString &hint,
                       const QKeySequence &shortcut = QKeySequence());
     QToolButton *toolButton(QToolBar *bar, const char *name, const QString &glyph, const QString &hint, bool tooltip,

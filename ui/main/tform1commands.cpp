@@ -220,7 +220,7 @@ void TForm1::SetReadOnly(bool readOnly)
         const QMetaProperty p = w->metaObject()->property(index);
         if (p.metaType().id() != QMetaType::Bool || !p.isWritable())
             continue;
-        p.write(w, readOnly);
+        p.write(w, readOnly || m_bookReadOnly);
     }
 }
 

@@ -53,7 +53,7 @@ TEST(Database, OpensOnlyWithTheRightKeyAndTheCipherIsReal)
     BookFixture book;
     auto db = book.open();
     EXPECT_FALSE(db->cipherVersion().isEmpty()); // plain libsqlite3 was not picked up by mistake
-    EXPECT_EQ(openError(book.path(), QStringLiteral("yanlış")), QStringLiteral("Not a valid password."));
+    EXPECT_TRUE(openError(book.path(), QStringLiteral("yanlış")).startsWith(QStringLiteral("Not a valid password.")));
     // Nothing of the content is readable without the key.
     QFile f(book.path());
     ASSERT_TRUE(f.open(QIODevice::ReadOnly));
@@ -69,7 +69,7 @@ TEST(Database, RefusesWhatIsNotABookWithAClearMessage)
 
     const QString empty = dir.filePath(QStringLiteral("empty.mdb"));
     QFile(empty).open(QIODevice::WriteOnly);
-    EXPECT_EQ(openError(empty), QStringLiteral("Unrecognized database format '%1'.").arg(empty));
+    EXPECT_TRUE(openError(empty).startsWith(QStringLiteral("Unrecognized database format '%1'.").arg(empty)));
     EXPECT_EQ(QFileInfo(empty).size(), 0);
 
     const QString text = dir.filePath(QStringLiteral("text.mdb"));
