@@ -12,6 +12,7 @@
 #include <QMap>
 #include <QFileInfo>
 #include <QRegularExpression>
+#include <QUrl>
 
 #include <algorithm>
 #include <cerrno>
@@ -273,8 +274,15 @@ std::unique_ptr<Database> Database::open(const QString &path, const QString &pas
                           || !folderWritable(path);
 
     sqlite3 *db = nullptr;
-    const int flags = (readOnly ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE) | SQLITE_OPEN_NOMUTEX;
-    int rc = sqlite3_open_v2(native.constData(), &db, flags, bookLogVfsName());
+    int flags = (readOnly ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE) | SQLITE_OPEN_NOMUTEX;
+    QByteArray name = native;
+    // Read without a log of unsaved changes, the book is read from its file alone: SQLite would
+    // otherwise make a log and its index beside it even to read.
+    if (readOnly && QFileInfo(bookLogPath(path)).size() == 0) {
+        name = "file:" + QUrl::toPercentEncoding(QFileInfo(path).absoluteFilePath(), "/") + "?immutable=1";
+        flags |= SQLITE_OPEN_URI;
+    }
+    int rc = sqlite3_open_v2(name.constData(), &db, flags, bookLogVfsName());
     std::unique_ptr<Database> database(new Database(db, path));
     database->m_readOnly = readOnly;
     database->m_password = password;

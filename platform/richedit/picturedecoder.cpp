@@ -81,7 +81,8 @@ QImage placeholderImage(QSize size, const QString &reason)
         for (const int pixels : {11, 9}) {
             QFont font(QStringLiteral("Arial"));
             font.setPixelSize(pixels);
-            if (QFontMetrics(font).boundingRect(inner, Qt::TextWordWrap, text).height() > inner.height())
+            const QRect needed = QFontMetrics(font).boundingRect(inner, Qt::TextWordWrap, text);
+            if (needed.height() > inner.height() || needed.width() > inner.width())
                 continue;
             p.setFont(font);
             p.setPen(QColor(60, 60, 60));

@@ -5,6 +5,8 @@
 #include "support/bookfixture.h"
 
 #include <QCoreApplication>
+#include <QCryptographicHash>
+#include <QDir>
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -12,6 +14,8 @@
 #include <QProcess>
 
 #include <gtest/gtest.h>
+
+#include <sys/stat.h>
 
 using namespace velkora;
 
@@ -27,7 +31,7 @@ ToolRun runTool(const QStringList &args)
 {
     QProcess p;
     p.start(QStringLiteral(VELKORA_BOOK_TOOL), args);
-    p.waitForFinished(60000);
+    p.waitForFinished(20000); // a tool that hangs fails here
     return {p.exitCode(), p.readAllStandardOutput(), p.readAllStandardError()};
 }
 
@@ -99,4 +103,40 @@ TEST(BookTool, BadInputIsAMessageAndExitStatusTwoAndWritesNothing)
     const ToolRun empty = runTool({QStringLiteral("dump"), path});
     EXPECT_EQ(empty.exitCode, 0);
     EXPECT_EQ(empty.out, QByteArray("{\"topics\": []}\n"));
+}
+
+TEST(BookTool, CheckAndDumpWriteNothingAndRefuseWhatIsNotAFileAtOnce)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("Data.mdb"));
+    ASSERT_EQ(runTool({QStringLiteral("sample"), path}).exitCode, 0);
+    // A log of another book and an index beside it, as a copied folder leaves them.
+    QFile stray(path + QStringLiteral("-wal"));
+    ASSERT_TRUE(stray.open(QIODevice::WriteOnly));
+    stray.write(QByteArray(8192, 'x'));
+    stray.close();
+    const auto listing = [&] {
+        QStringList out;
+        const QDir d(dir.path());
+        for (const QString &name : d.entryList(QDir::Files | QDir::Hidden)) {
+            QFile f(d.filePath(name));
+            f.open(QIODevice::ReadOnly);
+            out << name + u' ' + QString::fromLatin1(QCryptographicHash::hash(f.readAll(), QCryptographicHash::Sha1).toHex());
+        }
+        return out;
+    };
+    const QStringList before = listing();
+    const ToolRun checked = runTool({QStringLiteral("check"), path});
+    EXPECT_EQ(checked.exitCode, 0) << checked.err.toStdString();
+    EXPECT_TRUE(checked.err.contains("is not its log")) << checked.err.toStdString();
+    EXPECT_EQ(runTool({QStringLiteral("dump"), path}).exitCode, 0);
+    EXPECT_EQ(listing(), before);
+
+    const QString fifo = dir.filePath(QStringLiteral("fifo.mdb"));
+    ASSERT_EQ(mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    for (const QString &command : {QStringLiteral("check"), QStringLiteral("dump")}) {
+        const ToolRun r = runTool({command, fifo});
+        EXPECT_EQ(r.exitCode, 2);
+        EXPECT_TRUE(r.err.contains("not a regular file")) << r.err.toStdString();
+    }
 }

@@ -18,6 +18,7 @@
 #include <QFileInfo>
 #include <QFileDialog>
 #include <QHeaderView>
+#include <QLabel>
 #include <QLocale>
 #include <QMenuBar>
 #include <QMouseEvent>
@@ -630,21 +631,27 @@ void TForm1::tellAboutTheBookFile()
     if (!Book->ADOConnection1->connected())
         return;
     store::Engine &engine = Book->ADOConnection1->engine();
-    QStringList said;
     if (engine.readOnly()) {
-        // A book the user may only read is shown but never written: every control stays read-only.
+        // A book the user may only read is shown but never written: every control stays read-only,
+        // and the status bar says so for as long as the window is open.
         m_bookReadOnly = true;
         SetReadOnly(true);
-        said << QStringLiteral("Kitap dosyası yalnızca okunabiliyor; kitap salt okunur açıldı.");
+        auto *note = new QLabel(QStringLiteral(" Salt okunur kitap "), StatusBar1);
+        note->setObjectName(QStringLiteral("ReadOnlyBookPanel"));
+        note->setFrameShape(QFrame::Panel);
+        note->setFrameShadow(QFrame::Sunken);
+        note->setToolTip(QStringLiteral("Kitap dosyasına yazılamıyor; kitap yalnızca okunmak için açıldı."));
+        StatusBar1->addPermanentWidget(note);
     }
     const QStringList stray = engine.strayLogs();
-    if (!stray.isEmpty())
-        said << QStringLiteral("Kitabın yanındaki %1 bu kitaba ait değil; dokunulmadı.")
-                    .arg(QFileInfo(stray.first()).fileName() + (stray.size() > 1 ? QStringLiteral(" (ve %1 dosya daha)").arg(stray.size() - 1) : QString()));
-    if (said.isEmpty())
+    if (stray.isEmpty())
         return;
-    Panels[2]->setText(QStringLiteral("  ") + said.join(u' '));
-    Panels[2]->setToolTip(said.join(u'\n') + (stray.isEmpty() ? QString() : u'\n' + stray.join(u'\n')));
+    // Files that look like the book's log but belong to another book are left as they are; the
+    // user is told once the window is up, so they can move them away.
+    const QString message = QStringLiteral("Kitabın yanında bu kitaba ait olmayan günlük dosyaları var:\n\n%1\n\n"
+                                           "Bu dosyalara dokunulmadı; kitap kendi kayıtlarıyla açıldı.")
+                                .arg(stray.join(u'\n'));
+    QTimer::singleShot(0, this, [this, message] { ask(message, MessageKind::Warning, ButtonOk); });
 }
 
 void TForm1::buildStatusBar()

@@ -182,9 +182,14 @@ TEST(BookFiles, AReadOnlyBookIsReadAndNothingIsWrittenBesideIt)
     }
     EXPECT_EQ(snapshot(book.folder()), before);
 
-    // A file nobody may write is opened read-only, also for a user the system would let write it.
+    // A file nobody may write is opened read-only, also for a user the system would let write it;
+    // in log mode too, nothing is made beside it.
     ASSERT_TRUE(QFile::remove(book.path() + QStringLiteral("-wal")));
     ASSERT_TRUE(QFile::remove(book.path() + QStringLiteral("-shm")));
+    {
+        auto db = book.open();
+        ASSERT_EQ(sqlite3_exec(db->handle(), "PRAGMA journal_mode = WAL", nullptr, nullptr, nullptr), SQLITE_OK);
+    }
     ASSERT_TRUE(QFile::setPermissions(book.path(), QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther));
     const auto locked = snapshot(book.folder());
     {
