@@ -4,6 +4,7 @@
 #include "ui/main/tform1.h"
 #include "ui/main/tsrdbgrid.h"
 
+#include "platform/database/selectstatement.h"
 #include "store/field.h"
 
 #include <QAbstractScrollArea>
@@ -184,4 +185,98 @@ TEST(SubtopicList, TopicFormattingToolbarSetsTheListsColoursAndStyles)
     l.form->BtnKalin2->click(); // bold on, italic on, bold off: italic only
     EXPECT_FALSE(l.grid->font().bold());
     EXPECT_TRUE(l.grid->font().italic());
+}
+
+namespace {
+
+// Types into the open in-place editor one key at a time, as a person does.
+void typeIntoCell(ui::TSrDBGrid *grid, const QString &text)
+{
+    for (const QChar c : text) {
+        QWidget *target = grid->titleEditor() ? static_cast<QWidget *>(grid->titleEditor()) : grid;
+        QKeyEvent press(QEvent::KeyPress, 0, Qt::NoModifier, QString(c));
+        QApplication::sendEvent(target, &press);
+    }
+}
+
+QString savedTitle(const WorkingBook &book, int row)
+{
+    auto db = book.fixture.open();
+    const auto rs = db->select(database::SelectStatement::parse(QStringLiteral("SELECT * FROM detail ORDER BY Kimlik")), {});
+    return row < rs.rows.size() ? rs.rows[row].values[rs.table.columnIndex(u"Altkonu")].toString() : QStringLiteral("<none>");
+}
+
+} // namespace
+
+TEST(SubtopicList, ATitleTypedInItsCellIsKeptByEveryWayOfLeavingIt)
+{
+    // The first key typed starts editing; a save, a move, "Yeni" and the close question all take
+    // the cell's text, whether or not Enter was pressed.
+    {
+        List l; // "Yeni", type into the new row, Ctrl+S
+        l.form->DataSetInsert1->trigger();
+        l.grid->setFocus();
+        typeIntoCell(l.grid, QStringLiteral("Zeta Başlık"));
+        ASSERT_TRUE(l.grid->titleEditor());
+        l.form->updateActions(); // as when the program goes idle
+        l.form->DataSetPost1->trigger();
+        EXPECT_EQ(l.q().state(), DataSetState::Browse);
+        EXPECT_EQ(savedTitle(l, 5), QStringLiteral("Zeta Başlık"));
+        EXPECT_TRUE(l.errors.isEmpty()) << l.errors.join(u'\n').toStdString();
+    }
+    {
+        List l; // F2 on an existing subtopic: the first key puts it into edit state
+        l.q().setRecNo(2);
+        QTest::keyClick(l.grid, Qt::Key_F2);
+        ASSERT_TRUE(l.grid->titleEditor());
+        EXPECT_EQ(l.q().state(), DataSetState::Browse);
+        QTest::keyClick(l.grid->titleEditor(), Qt::Key_End); // F2 selects the title; type after it
+        typeIntoCell(l.grid, QStringLiteral("X"));
+        EXPECT_EQ(l.q().state(), DataSetState::Edit);
+        l.form->updateActions();
+        EXPECT_TRUE(l.form->DataSetPost1->isEnabled()); // "Kaydet"
+        EXPECT_FALSE(l.form->DataSetEdit1->isEnabled()); // "Düzenle"
+        l.form->DataSetNext1->trigger(); // "Sonraki"
+        EXPECT_EQ(savedTitle(l, 1), QStringLiteral("bX"));
+        EXPECT_EQ(l.q().recNo(), 3);
+        EXPECT_FALSE(l.grid->titleEditor()); // the editor went with the row
+    }
+    {
+        List l; // F2, type, "Yeni"
+        l.q().setRecNo(4);
+        QTest::keyClick(l.grid, Qt::Key_F2);
+        QTest::keyClick(l.grid->titleEditor(), Qt::Key_End);
+        typeIntoCell(l.grid, QStringLiteral("!"));
+        l.form->DataSetInsert1->trigger();
+        EXPECT_EQ(l.q().state(), DataSetState::Insert);
+        EXPECT_EQ(savedTitle(l, 3), QStringLiteral("d!"));
+    }
+    {
+        List l; // F2, type, close the window: the question is asked and Yes keeps the title
+        int asked = 0;
+        l.form->askToSave = [&] {
+            ++asked;
+            return true;
+        };
+        l.q().setRecNo(1);
+        QTest::keyClick(l.grid, Qt::Key_F2);
+        QTest::keyClick(l.grid->titleEditor(), Qt::Key_End);
+        typeIntoCell(l.grid, QStringLiteral("ğ"));
+        EXPECT_TRUE(l.form->FormClose());
+        EXPECT_EQ(asked, 1);
+        EXPECT_EQ(savedTitle(l, 0), QStringLiteral("ağ"));
+    }
+    {
+        List l; // a title longer than the field is cut where the field ends, as in the title box
+        l.q().setRecNo(1);
+        QTest::keyClick(l.grid, Qt::Key_F2);
+        ASSERT_TRUE(l.grid->titleEditor());
+        EXPECT_EQ(l.grid->titleEditor()->maxLength(), 255);
+        l.grid->titleEditor()->selectAll();
+        typeIntoCell(l.grid, QString(300, u'ş'));
+        l.form->updateActions();
+        l.form->DataSetPost1->trigger();
+        EXPECT_EQ(savedTitle(l, 0), QString(255, u'ş'));
+        EXPECT_TRUE(l.errors.isEmpty()) << l.errors.join(u'\n').toStdString();
+    }
 }

@@ -8,12 +8,20 @@ namespace velkora::ui {
 SubtopicListModel::SubtopicListModel(store::DataSource *source, QObject *parent)
     : QAbstractTableModel(parent), m_source(source)
 {
-    const auto reset = [this] {
+    // With the same rows, the titles are only drawn again: a title being typed into its cell keeps
+    // its editor when the subtopic enters edit state or a field changes.
+    const auto follow = [this] {
+        const int rows = rowCount();
+        if (rows == m_rows && rows > 0) {
+            Q_EMIT dataChanged(index(0, 0), index(rows - 1, 0));
+            return;
+        }
         beginResetModel();
+        m_rows = rows;
         endResetModel();
     };
-    connect(source, &store::DataSource::dataChanged, this, reset);
-    connect(source, &store::DataSource::stateChanged, this, reset);
+    connect(source, &store::DataSource::dataChanged, this, follow);
+    connect(source, &store::DataSource::stateChanged, this, follow);
 }
 
 int SubtopicListModel::rowCount(const QModelIndex &parent) const

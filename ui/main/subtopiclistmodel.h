@@ -7,7 +7,8 @@
 
 namespace velkora::ui {
 
-// Follows its data source: every change of the rows, their order or the current row resets it.
+// Follows its data source: a change in the number of rows resets it; any other change of the rows,
+// their order or the current row draws the titles again.
 class SubtopicListModel : public QAbstractTableModel
 {
     Q_OBJECT
@@ -24,6 +25,7 @@ public:
 
 private:
     store::DataSource *m_source;
+    int m_rows = 0; // the row count last shown
 };
 
 } // namespace velkora::ui

@@ -33,6 +33,24 @@ public:
         p->drawText(option.rect.adjusted(2, 0, -2, 0), Qt::AlignLeft | Qt::AlignVCenter, index.data().toString());
     }
 
+    QWidget *createEditor(QWidget *parent, const QStyleOptionViewItem &, const QModelIndex &) const override
+    {
+        auto *editor = new QLineEdit(parent);
+        editor->setFrame(false);
+        m_grid->attachTitleEditor(editor);
+        return editor;
+    }
+
+    // The cell shows the title once, as it opens: redrawing the list while a title is typed (the
+    // subtopic entering edit state) must not put the stored title back over the typing.
+    void setEditorData(QWidget *editor, const QModelIndex &index) const override
+    {
+        if (editor->property("filled").toBool())
+            return;
+        QStyledItemDelegate::setEditorData(editor, index);
+        editor->setProperty("filled", true);
+    }
+
 private:
     TSrDBGrid *m_grid;
 };
@@ -57,15 +75,62 @@ TSrDBGrid::TSrDBGrid(QWidget *parent) : QTableView(parent)
 void TSrDBGrid::setDataSource(store::DataSource *source)
 {
     m_source = source;
+    m_titleLink.setDataSource(source);
+    m_titleLink.setFieldName(QStringLiteral("Altkonu"));
+    m_titleLink.onUpdateData = [this] {
+        if (store::Field *f = m_titleLink.field(); f && m_titleEditor)
+            f->setAsString(m_titleEditor->text());
+    };
+    // A post or a cancel ends the cell's editing; what it held is in the record (or dropped).
+    m_titleLink.onEditingChange = [this] {
+        if (!m_titleLink.fieldEditing() && m_titleEditor)
+            closeEditor(m_titleEditor, QAbstractItemDelegate::NoHint);
+    };
     auto *model = new SubtopicListModel(source, this);
     setModel(model);
     connect(source, &store::DataSource::dataChanged, this, [this] { followDataSet(); });
     connect(source, &store::DataSource::stateChanged, this, [this] { followDataSet(); });
 }
 
+void TSrDBGrid::attachTitleEditor(QLineEdit *editor)
+{
+    m_titleEditor = editor;
+    m_editorRow = dataSet() ? dataSet()->currentDisplayRow() : -1;
+    const store::Field *f = m_titleLink.field();
+    // As long as the field holds, as the topic title box does: longer typed or pasted text is cut.
+    editor->setMaxLength(f && f->size() > 0 ? f->size() : 32767);
+    editor->installEventFilter(this);
+    connect(editor, &QLineEdit::textEdited, this, [this] { m_titleLink.modified(); });
+}
+
+bool TSrDBGrid::startTitleEditing()
+{
+    bool editing = false;
+    guarded([&] { editing = m_titleLink.edit(); }, this);
+    return editing;
+}
+
+bool TSrDBGrid::eventFilter(QObject *watched, QEvent *event)
+{
+    // Every key that changes the cell's text starts editing first, like the other bound controls.
+    if (watched == m_titleEditor && event->type() == QEvent::KeyPress) {
+        auto *key = static_cast<QKeyEvent *>(event);
+        const bool changes = key->key() == Qt::Key_Backspace || key->key() == Qt::Key_Delete ||
+                             key->matches(QKeySequence::Paste) || key->matches(QKeySequence::Cut) ||
+                             (!key->text().isEmpty() && key->text().at(0).isPrint() &&
+                              !(key->modifiers() & (Qt::ControlModifier | Qt::AltModifier)));
+        if (changes && !m_titleLink.fieldEditing() && !startTitleEditing()) {
+            QApplication::beep();
+            return true;
+        }
+    }
+    return QTableView::eventFilter(watched, event);
+}
+
 void TSrDBGrid::setReadOnly(bool readOnly)
 {
     m_readOnly = readOnly;
+    m_titleLink.setReadOnly(readOnly);
     setEditTriggers(readOnly ? QAbstractItemView::NoEditTriggers : QAbstractItemView::DoubleClicked);
 }
 
@@ -101,6 +166,8 @@ QColor TSrDBGrid::rowText(int row) const
 void TSrDBGrid::followDataSet()
 {
     const store::DataSet *set = dataSet();
+    if (m_titleEditor && (!set || !set->active() || set->currentDisplayRow() != m_editorRow))
+        closeEditor(m_titleEditor, QAbstractItemDelegate::NoHint); // another subtopic is current
     if (!set || !set->active() || m_following)
         return;
     const int row = set->currentDisplayRow();
@@ -139,9 +206,11 @@ void TSrDBGrid::editTitle(const QString &typed)
     const QModelIndex index = model()->index(row, 0);
     setCurrentIndex(index);
     edit(index);
-    if (auto *line = qobject_cast<QLineEdit *>(indexWidget(index) ? indexWidget(index) : focusWidget())) {
-        if (!typed.isEmpty())
-            line->setText(typed);
+    if (m_titleEditor && !typed.isEmpty()) {
+        if (!startTitleEditing() || !m_titleEditor)
+            return;
+        m_titleEditor->setText(typed);
+        m_titleLink.modified();
     }
 }
 
@@ -253,6 +322,8 @@ void TSrDBGrid::keyPressEvent(QKeyEvent *event)
 void TSrDBGrid::closeEditor(QWidget *editor, QAbstractItemDelegate::EndEditHint hint)
 {
     // Enter writes the title into the record (saved later, when the subtopic is left or saved).
+    if (editor == m_titleEditor)
+        m_titleEditor = nullptr;
     QTableView::closeEditor(editor, hint);
     viewport()->update();
 }

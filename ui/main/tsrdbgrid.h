@@ -2,9 +2,12 @@
 // current row in its own, stepping with the wheel, and editing titles in place.
 #pragma once
 
+#include "store/datalink.h"
 #include "store/datasource.h"
 
 #include <QColor>
+#include <QLineEdit>
+#include <QPointer>
 #include <QTableView>
 
 #include <functional>
@@ -41,8 +44,13 @@ public:
     QColor rowBackground(int displayRow) const;
     QColor rowText(int displayRow) const;
 
+    // The in-place title editor, while one is open; the delegate hands it over as it makes it.
+    QLineEdit *titleEditor() const { return m_titleEditor; }
+    void attachTitleEditor(QLineEdit *editor);
+
 protected:
     bool event(QEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;
     void wheelEvent(QWheelEvent *event) override;
     void mousePressEvent(QMouseEvent *event) override;
@@ -55,6 +63,7 @@ private:
     bool untouchedInsert() const;
     void followDataSet();
     void editTitle(const QString &typed);
+    bool startTitleEditing();
     void run(const std::function<void()> &step);
 
     store::DataSource *m_source = nullptr;
@@ -62,6 +71,11 @@ private:
     QColor m_background = QColor(0xD6, 0xDF, 0xF7); // the grid's own colour until the window sets one
     QColor m_text = Qt::black;
     bool m_following = false;
+    // The title as a bound control: typing in the cell starts editing like any bound control, and
+    // every post, move and save takes the cell's text first (the update-data step).
+    store::FieldDataLink m_titleLink;
+    QPointer<QLineEdit> m_titleEditor;
+    int m_editorRow = -1; // the display row the editor was opened on
 };
 
 } // namespace velkora::ui
