@@ -3,6 +3,7 @@
 #include "workingbook.h"
 #include "ui/main/messagedialogs.h"
 #include "ui/main/tform1.h"
+#include "ui/main/topicselector.h"
 
 #include "platform/database/selectstatement.h"
 #include "store/field.h"
@@ -243,4 +244,54 @@ TEST(BookEditing, TwoProgramsOnOneBookLoseNeitherText)
     EXPECT_EQ(first.form.ADOQuery2->state(), DataSetState::Edit);
     EXPECT_TRUE(first.form.Yazi->toPlainText().startsWith(QStringLiteral("birinci"))); // still on screen
     EXPECT_TRUE(book.stored()[QStringLiteral("Ali'nin Notu")].contains(QStringLiteral("ikinci"))); // still stored
+}
+
+TEST(BookEditing, ANewTopicStaysCurrentOnceSavedAndTakesTheNextSubtopic)
+{
+    Book book(grammar());
+    Window w;
+    w.form.ADOQuery1->first(); // "Cümle" chosen
+    w.form.KonuEkle->trigger();
+    ASSERT_EQ(w.form.ADOQuery1->state(), DataSetState::Insert);
+    w.form.DBEdit1->setFocus();
+    type(w.form.DBEdit1, QStringLiteral("Noktalama"));
+    w.form.updateActions();
+    w.form.KonuKaydet->trigger();
+    EXPECT_EQ(w.form.ADOQuery1->state(), DataSetState::Browse);
+    EXPECT_EQ(w.form.ADOQuery1->fieldByName(QStringLiteral("Baslik"))->asString(), QStringLiteral("Noktalama"));
+    // The selector follows only what is chosen in it: it keeps the title it had.
+    EXPECT_EQ(w.form.ComboKonu1->displayText(), QStringLiteral("Cümle"));
+    const qint64 topic = w.form.ADOQuery1->fieldByName(QStringLiteral("Sira"))->value().toLongLong();
+    // "Yeni" subtopic with a body: it is saved under the new topic.
+    w.form.Yazi->setFocus();
+    w.form.updateActions();
+    w.form.DataSetInsert1->trigger();
+    type(w.form.Yazi, QStringLiteral("virgül"));
+    w.form.updateActions();
+    w.form.DataSetPost1->trigger();
+    auto db = book.fixture.open();
+    const auto rs = db->select(database::SelectStatement::parse(QStringLiteral("Select * From detail")), {});
+    bool found = false;
+    for (const auto &row : rs.rows) {
+        if (db->fetchLong(rs.table, row.key, rs.table.columnIndex(u"Aciklama"))->value.toString().contains(QStringLiteral("virg")))
+            found = row.values[rs.table.columnIndex(u"Sira")].toLongLong() == topic;
+    }
+    EXPECT_TRUE(found);
+    EXPECT_TRUE(book.errors.isEmpty()) << book.errors.join(u'\n').toStdString();
+
+    // A topic renamed in the title box and saved: the selector still shows the title it had.
+    w.form.DBEdit1->setFocus();
+    w.form.DBEdit1->selectAll();
+    type(w.form.DBEdit1, QStringLiteral("Noktalama İşaretleri"));
+    w.form.updateActions();
+    w.form.KonuKaydet->trigger();
+    EXPECT_EQ(w.form.ComboKonu1->displayText(), QStringLiteral("Cümle"));
+    EXPECT_EQ(w.form.ADOQuery1->fieldByName(QStringLiteral("Baslik"))->asString(), QStringLiteral("Noktalama İşaretleri"));
+    // Deleting a topic whose title was being edited leaves the selector as it was too.
+    w.form.ComboKonu1->chooseValue(QStringLiteral("Ekler"));
+    w.form.DBEdit1->setFocus();
+    type(w.form.DBEdit1, QStringLiteral("x"));
+    w.form.ask = [](const QString &, ui::MessageKind, int) { return ui::ButtonYes; };
+    w.form.ADOQuery1->remove();
+    EXPECT_EQ(w.form.ComboKonu1->displayText(), QStringLiteral("Ekler"));
 }

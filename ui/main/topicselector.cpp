@@ -45,10 +45,14 @@ TopicSelector::~TopicSelector() = default;
 void TopicSelector::setDataSource(store::DataSource *source)
 {
     m_source = source;
+    m_lastState = topics() ? topics()->state() : store::DataSetState::Inactive;
     connect(source, &store::DataSource::stateChanged, this, [this] {
-        // Opened again: the value is located once more and shown, or nothing is shown.
+        // Opened again: the value is located once more and shown, or nothing is shown. A post, a
+        // cancel or a delete moves nothing here: the selector keeps showing the title it had.
         store::DataSet *set = topics();
-        if (set && set->active() && set->state() == store::DataSetState::Browse && !m_value.isEmpty() && !listOpen()) {
+        const bool reopened = m_lastState == store::DataSetState::Inactive;
+        m_lastState = set ? set->state() : store::DataSetState::Inactive;
+        if (reopened && set && set->active() && set->state() == store::DataSetState::Browse && !m_value.isEmpty() && !listOpen()) {
             const QString value = m_value;
             if (!locate(value, false)) {
                 m_value.clear();

@@ -72,6 +72,7 @@ private:
     bool m_closing = false;
     QFrame *m_popup = nullptr;
     QListWidget *m_list = nullptr;
+    store::DataSetState m_lastState = store::DataSetState::Inactive; // to tell a reopening from a post
 };
 
 } // namespace velkora::ui
