@@ -5,6 +5,7 @@
 #include "workingbook.h"
 #include "ui/main/messagedialogs.h"
 #include "ui/main/tform1.h"
+#include "ui/main/toolbaroverflow.h"
 #include "ui/main/topicselector.h"
 #include "ui/main/tsrdbgrid.h"
 
@@ -14,11 +15,14 @@
 #include <QDir>
 #include <QFileDialog>
 #include <QLocale>
+#include <QMenu>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QStatusBar>
 #include <QTest>
 #include <QTimer>
+#include <QToolBar>
+#include <QToolButton>
 
 #include <gtest/gtest.h>
 
@@ -359,4 +363,41 @@ TEST(MainWindow, WebLinkHelpAndThePictureDialog)
                              "JPEG Image File (*.jpeg)|*.jpeg|CompuServe GIF Image (*.gif)|*.gif"));
     ASSERT_TRUE(f.PictureDialog);
     EXPECT_EQ(f.PictureDialog->nameFilters().size(), 8);
+}
+
+TEST(MainWindow, TopicButtonsShowAtTheFirstWidthAndOverflowOpensAMenu)
+{
+    Program program;
+    Window w;
+    w.form.resize(800, 480);
+    w.form.PageControl1->setCurrentWidget(w.form.TabSheet3);
+    QApplication::processEvents();
+    for (QToolButton *b : {w.form.BtnKEkle, w.form.BtnKSil, w.form.BtnKKaydet}) {
+        EXPECT_TRUE(b->isVisibleTo(&w.form)) << b->objectName().toStdString();
+        EXPECT_TRUE(w.form.ToolBar4->rect().contains(b->geometry())) << b->objectName().toStdString();
+    }
+    EXPECT_TRUE(ui::overflowControls(w.form.ToolBar4).isEmpty());
+    // The formatting toolbar squeezed: what does not fit is offered by its overflow button.
+    w.form.ToolBar2->setFixedWidth(120);
+    QApplication::processEvents();
+    const QList<QWidget *> hidden = ui::overflowControls(w.form.ToolBar2);
+    ASSERT_FALSE(hidden.isEmpty());
+    EXPECT_TRUE(hidden.contains(w.form.BtnYapistir));
+    auto *extension = w.form.ToolBar2->findChild<QToolButton *>(QStringLiteral("qt_toolbar_ext_button"));
+    ASSERT_TRUE(extension && extension->isVisible());
+    QMenu menu;
+    ui::fillOverflowMenu(w.form.ToolBar2, &menu);
+    QStringList names;
+    for (QAction *a : menu.actions())
+        names << a->text();
+    EXPECT_TRUE(names.contains(QStringLiteral("Yapıştır"))) << names.join(u'|').toStdString();
+    // Choosing an entry runs its button: the paste command.
+    w.form.Yazi->setFocus();
+    QApplication::clipboard()->setText(QStringLiteral("yapıştırılan"));
+    w.form.updateActions();
+    for (QAction *a : menu.actions()) {
+        if (a->text() == QStringLiteral("Yapıştır"))
+            a->trigger();
+    }
+    EXPECT_TRUE(w.form.Yazi->toPlainText().contains(QStringLiteral("yapıştırılan")));
 }

@@ -7,6 +7,7 @@
 #include "readonlycontrols.h"
 #include "subtopiclistmodel.h"
 #include "topicselector.h"
+#include "toolbaroverflow.h"
 #include "tsrdbgrid.h"
 
 #include "platform/database/database.h"
@@ -500,10 +501,14 @@ void TForm1::buildToolbars()
 
     // The topic page's small toolbar.
     BtnKEkle = toolButton(ToolBar4, "BtnKEkle", QStringLiteral("topic-add"), QString(), false, KonuEkle);
-    auto *topicDelete = new QAction(this);
+    auto *topicDelete = new QAction(QStringLiteral("Konu Sil"), this);
     command(topicDelete, [this] { BtnKSilClick(); });
     BtnKSil = toolButton(ToolBar4, "BtnKSil", QStringLiteral("topic-delete"), QString(), false, topicDelete);
     BtnKKaydet = toolButton(ToolBar4, "BtnKKaydet", QStringLiteral("topic-save"), QStringLiteral("Kaydet"), false, KonuKaydet);
+    ToolBar4->setMinimumWidth(ToolBar4->sizeHint().width());
+    // Toolbars inside the window's panels cannot grow: their overflow opens a menu.
+    for (QToolBar *bar : {ToolBar2, ToolBar3, ToolBar4})
+        installOverflowMenu(bar);
 }
 
 void TForm1::buildPanels()
@@ -565,19 +570,26 @@ void TForm1::buildPanels()
     connect(Edit2, &QLineEdit::textChanged, this, [this] { Edit2Change(); });
 
     TabSheet3 = page("TabSheet3", QStringLiteral("Ekle/Sil"), QStringLiteral("Konu Ekle / Sil"));
+    // The page's label with the small toolbar at its right edge, and the title box below them,
+    // as wide as the page: all three buttons show at the panel's narrowest width.
     ToolBar4 = new QToolBar(TabSheet3);
     ToolBar4->setObjectName(QStringLiteral("ToolBar4"));
     ToolBar4->setIconSize(QSize(16, 16));
-    auto *titleRow = new QHBoxLayout;
+    auto *labelRow = new QHBoxLayout;
+    labelRow->setContentsMargins(0, 0, 0, 0);
+    auto *pageLayout = static_cast<QVBoxLayout *>(TabSheet3->layout());
+    QLayoutItem *label = pageLayout->takeAt(0);
+    labelRow->addWidget(label->widget(), 1);
+    delete label;
+    labelRow->addWidget(ToolBar4, 0, Qt::AlignRight);
+    pageLayout->addLayout(labelRow);
     auto *titleBox = new TDBEdit(TabSheet3);
     titleBox->setDataSource(DataSource1);
     titleBox->setDataField(QStringLiteral("Baslik"));
     DBEdit1 = titleBox;
     DBEdit1->setObjectName(QStringLiteral("DBEdit1"));
     skyBlue(DBEdit1);
-    titleRow->addWidget(DBEdit1);
-    titleRow->addWidget(ToolBar4);
-    static_cast<QVBoxLayout *>(TabSheet3->layout())->addLayout(titleRow);
+    pageLayout->addWidget(DBEdit1);
     PageControl1->setCurrentIndex(0);
 
     Panel4 = new QWidget(Panel2);
