@@ -62,8 +62,13 @@ TEST(TopicSelector, ShowsTheCurrentTopicAndOpensEighteenRows)
     QTest::keyClick(s.combo, Qt::Key_Down, Qt::AltModifier);
     ASSERT_TRUE(s.combo->listOpen());
     EXPECT_EQ(s.combo->list()->count(), 3);
-    const int rowHeight = std::max(s.combo->list()->fontMetrics().height() + 2, 14);
-    EXPECT_EQ(s.combo->list()->parentWidget()->height(), rowHeight * ui::TopicSelector::ListRows + 2);
+    // Exactly 18 rows of the selector's font inside the list's frame, in the selector's colours.
+    const int rowHeight = std::max(QFontMetrics(s.combo->font()).height() + 2, 14);
+    EXPECT_EQ(s.combo->list()->visualItemRect(s.combo->list()->item(0)).height(), rowHeight);
+    EXPECT_EQ(s.combo->list()->parentWidget()->height(),
+              rowHeight * ui::TopicSelector::ListRows + 2 + 2 * s.combo->list()->frameWidth());
+    EXPECT_EQ(s.combo->list()->palette().color(QPalette::Base), s.combo->palette().color(QPalette::Base));
+    EXPECT_EQ(s.combo->list()->font(), s.combo->font());
     EXPECT_EQ(s.combo->list()->currentRow(), 0);
 }
 
@@ -81,8 +86,9 @@ TEST(TopicSelector, HighlightMovesTheTopicQueryAndEscKeepsTheOldTitle)
     EXPECT_EQ(s.current(), QStringLiteral("Üç"));            // stays on the last highlighted
     EXPECT_EQ(s.combo->displayText(), QStringLiteral("Bir")); // and shows its old title
 
-    s.combo->openList();
-    QTest::keyClick(s.combo->list(), Qt::Key_Up);
+    s.combo->openList(); // opening highlights the selector's value, not the current topic
+    EXPECT_EQ(s.combo->list()->currentRow(), 0);
+    QTest::keyClick(s.combo->list(), Qt::Key_Down);
     QTest::keyClick(s.combo->list(), Qt::Key_Return); // close and choose
     EXPECT_EQ(s.combo->value(), QStringLiteral("İki"));
     EXPECT_EQ(s.current(), QStringLiteral("İki"));
@@ -141,12 +147,29 @@ TEST(TopicSelector, KeepsShowingItsTitleWhenTheTopicMovesOtherwise)
     s.form->ADOQuery1->last();
     EXPECT_EQ(s.combo->displayText(), QStringLiteral("Aynı")); // a navigation command: the old title stays
     // Two topics with the same title: choosing the second keeps the second current.
-    s.combo->openList();
-    QTest::keyClick(s.combo->list(), Qt::Key_Up);
+    s.combo->openList(); // the value's first topic is highlighted; the second is one down
+    EXPECT_EQ(s.combo->list()->currentRow(), 0);
+    QTest::keyClick(s.combo->list(), Qt::Key_Down);
     QTest::keyClick(s.combo->list(), Qt::Key_Return);
     EXPECT_EQ(s.form->ADOQuery1->recNo(), 2);
     // Deleting the current topic leaves its old title shown.
     s.form->ADOQuery1->remove();
     EXPECT_EQ(s.combo->displayText(), QStringLiteral("Aynı"));
     EXPECT_TRUE(s.errors.isEmpty()) << s.errors.join(u'\n').toStdString();
+}
+
+TEST(TopicSelector, ANewTopicPendingAddsNoRowAndEveryHighlightIsThatTopic)
+{
+    Selector s({QStringLiteral("Bir"), QStringLiteral("İki"), QStringLiteral("Üç")});
+    s.form->ADOQuery1->insert(); // "Konu Ekle", nothing typed yet
+    s.combo->openList();
+    ASSERT_TRUE(s.combo->listOpen());
+    EXPECT_EQ(s.combo->list()->count(), 3);
+    EXPECT_EQ(s.combo->list()->item(0)->text(), QStringLiteral("Bir"));
+    QTest::keyClick(s.combo->list(), Qt::Key_Down);
+    EXPECT_EQ(s.current(), QStringLiteral("İki"));
+    EXPECT_EQ(s.combo->list()->currentItem()->text(), s.current());
+    QTest::keyClick(s.combo->list(), Qt::Key_Return);
+    EXPECT_EQ(s.combo->displayText(), QStringLiteral("İki"));
+    EXPECT_EQ(s.current(), QStringLiteral("İki"));
 }

@@ -28,6 +28,7 @@ TopicSelector::TopicSelector(QWidget *parent) : QWidget(parent)
     m_list = new QListWidget(m_popup);
     m_list->setObjectName(QStringLiteral("TopicList"));
     m_list->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    m_list->setUniformItemSizes(true);
     layout->addWidget(m_list);
     m_list->installEventFilter(this);
     m_list->viewport()->installEventFilter(this);
@@ -126,8 +127,16 @@ void TopicSelector::fillList()
     const store::DataSet *set = topics();
     const store::Field *f = set && set->active() ? set->findField(u"Baslik") : nullptr;
     if (f) {
-        for (int r = 0; r < set->displayRowCount(); ++r)
-            m_list->addItem(set->displayValue(r, f->index()).toString());
+        // The topics themselves: a new topic not yet saved has no row here, so list row r is
+        // always the topic with record number r + 1.
+        const bool inserting = set->state() == store::DataSetState::Insert;
+        const int rowHeight = listRowHeight();
+        for (int r = 0; r < set->displayRowCount(); ++r) {
+            if (inserting && r == set->currentDisplayRow())
+                continue;
+            auto *item = new QListWidgetItem(set->displayValue(r, f->index()).toString(), m_list);
+            item->setSizeHint(QSize(width(), rowHeight));
+        }
     }
     m_closing = false;
 }
@@ -136,11 +145,22 @@ void TopicSelector::openList()
 {
     if (m_readOnly || listOpen())
         return;
+    // A pending change of the topic query is settled first, as every locate does, so the list
+    // holds the topics as they are.
+    if (store::DataSet *set = topics(); set && set->active() && set->state() != store::DataSetState::Browse) {
+        if (!guarded([&] { set->checkBrowseMode(); }, this))
+            return;
+    }
+    // The list takes the selector's colours and font.
+    m_list->setFont(font());
+    QPalette colours = m_list->palette();
+    colours.setColor(QPalette::Base, palette().color(QPalette::Base));
+    colours.setColor(QPalette::Text, palette().color(QPalette::Text));
+    m_list->setPalette(colours);
     fillList();
     // Always 18 rows; below the selector, or above it when the screen has no room below, and
     // moved left as far as needed to stay on the screen.
-    const int rowHeight = std::max(m_list->fontMetrics().height() + 2, 14);
-    m_popup->resize(width(), rowHeight * ListRows + 2);
+    m_popup->resize(width(), listRowHeight() * ListRows + 2 + 2 * m_list->frameWidth());
     QPoint at = mapToGlobal(QPoint(0, height()));
     if (const QScreen *screen = this->screen()) {
         const QRect area = screen->availableGeometry();
@@ -150,12 +170,34 @@ void TopicSelector::openList()
             at.setX(std::max(area.left(), area.right() - m_popup->width()));
     }
     m_popup->move(at);
-    const store::DataSet *set = topics();
     m_closing = true;
-    m_list->setCurrentRow(set && set->recNo() > 0 ? set->recNo() - 1 : -1);
+    m_list->setCurrentRow(valueRow());
+    if (m_list->currentItem())
+        m_list->scrollToItem(m_list->currentItem(), QAbstractItemView::PositionAtCenter);
     m_closing = false;
     m_popup->show();
     m_list->setFocus();
+}
+
+int TopicSelector::listRowHeight() const
+{
+    return std::max(QFontMetrics(font()).height() + 2, 14);
+}
+
+int TopicSelector::valueRow() const
+{
+    // The selector's value, the current topic first when it has that title.
+    const store::DataSet *set = topics();
+    if (m_value.isEmpty() || !set)
+        return -1;
+    const int current = set->recNo() - 1;
+    if (current >= 0 && current < m_list->count() && m_list->item(current)->text().compare(m_value, Qt::CaseInsensitive) == 0)
+        return current;
+    for (int r = 0; r < m_list->count(); ++r) {
+        if (m_list->item(r)->text().compare(m_value, Qt::CaseInsensitive) == 0)
+            return r;
+    }
+    return -1;
 }
 
 void TopicSelector::closeList(bool choose)

@@ -56,6 +56,8 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
+    int listRowHeight() const;
+    int valueRow() const; // the list row of the selector's value, -1 when none
     store::DataSet *topics() const { return m_source ? m_source->dataSet() : nullptr; }
     bool locate(const QString &title, bool prefix);
     QString currentTitle() const;
