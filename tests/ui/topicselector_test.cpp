@@ -173,3 +173,21 @@ TEST(TopicSelector, ANewTopicPendingAddsNoRowAndEveryHighlightIsThatTopic)
     EXPECT_EQ(s.combo->displayText(), QStringLiteral("İki"));
     EXPECT_EQ(s.current(), QStringLiteral("İki"));
 }
+
+TEST(TopicSelector, EveryLetterOfTheTurkishCodePageOpensTheList)
+{
+    Selector s({QStringLiteral("Şapka"), QStringLiteral("ılık"), QStringLiteral("Ğ harfi"), QStringLiteral("İnce")});
+    for (const QString &letter : {QStringLiteral("ş"), QStringLiteral("ı"), QStringLiteral("ğ"), QStringLiteral("İ"),
+                                  QStringLiteral("Ş"), QStringLiteral("Ğ")}) {
+        SCOPED_TRACE(letter.toStdString());
+        QKeyEvent press(QEvent::KeyPress, 0, Qt::NoModifier, letter);
+        QApplication::sendEvent(s.combo, &press);
+        ASSERT_TRUE(s.combo->listOpen());
+        EXPECT_TRUE(s.current().startsWith(letter, Qt::CaseInsensitive)) << s.current().toStdString();
+        QTest::keyClick(s.combo->list(), Qt::Key_Escape);
+    }
+    // A character the code page lacks does not open it.
+    QKeyEvent press(QEvent::KeyPress, 0, Qt::NoModifier, QStringLiteral("ж"));
+    QApplication::sendEvent(s.combo, &press);
+    EXPECT_FALSE(s.combo->listOpen());
+}

@@ -12,6 +12,7 @@
 #include <QListWidget>
 #include <QPainter>
 #include <QScreen>
+#include <QStringDecoder>
 #include <QStyleOptionComboBox>
 #include <QVBoxLayout>
 
@@ -298,6 +299,24 @@ void TopicSelector::mousePressEvent(QMouseEvent *event)
         openList();
 }
 
+namespace {
+
+// The printable characters of the Turkish Windows code page (1254), codes 32 to 255: ş, ı, ğ, İ,
+// Ş and Ğ among them, as they are the letters of the titles.
+bool isTypeAheadCharacter(QChar c)
+{
+    static const QString table = [] {
+        QByteArray bytes;
+        for (int b = 32; b <= 255; ++b)
+            bytes.append(char(b));
+        QStringDecoder decode("windows-1254");
+        return QString(decode(bytes));
+    }();
+    return c.isPrint() && table.contains(c);
+}
+
+} // namespace
+
 void TopicSelector::keyPressEvent(QKeyEvent *event)
 {
     const bool alt = event->modifiers() & Qt::AltModifier;
@@ -321,7 +340,7 @@ void TopicSelector::keyPressEvent(QKeyEvent *event)
         return;
     }
     const QString text = event->text();
-    if (!text.isEmpty() && text.at(0).unicode() >= 32 && text.at(0).unicode() <= 255 && text.at(0).isPrint()) {
+    if (!text.isEmpty() && isTypeAheadCharacter(text.at(0))) {
         openList();
         typeAheadKey(text, false);
         return;
