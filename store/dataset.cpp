@@ -613,6 +613,28 @@ QVariant DataSet::displayValue(int displayRow, int fieldIndex) const
     return m_result.rows[rowIndex].values.value(fieldIndex);
 }
 
+qint64 DataSet::displayKey(int displayRow) const
+{
+    if (m_state == DataSetState::Insert) {
+        if (displayRow == m_insertAt)
+            return 0;
+        if (displayRow > m_insertAt)
+            --displayRow;
+    }
+    if (displayRow < 0 || displayRow >= static_cast<int>(m_view.size()))
+        return 0;
+    return m_result.rows[m_view[static_cast<size_t>(displayRow)]].key;
+}
+
+int DataSet::recNoOfKey(qint64 key) const
+{
+    for (size_t i = 0; i < m_view.size(); ++i) {
+        if (m_result.rows[m_view[i]].key == key)
+            return static_cast<int>(i) + 1;
+    }
+    return -1;
+}
+
 int DataSet::displayRecNo(int displayRow) const
 {
     if (m_state == DataSetState::Insert || displayRow < 0 || displayRow >= static_cast<int>(m_view.size()))

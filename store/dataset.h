@@ -88,6 +88,11 @@ public:
     int currentDisplayRow() const;
     QVariant displayValue(int displayRow, int fieldIndex) const;
     int displayRecNo(int displayRow) const;
+    // The key of the record shown at displayRow (0 for the row being inserted), and the record
+    // number of the row with a key (-1 when there is none): a record kept across a settle that
+    // re-sorts the rows.
+    qint64 displayKey(int displayRow) const;
+    int recNoOfKey(qint64 key) const;
 
     std::function<void(DataSet &)> afterScroll;
     std::function<void(DataSet &)> afterOpen;

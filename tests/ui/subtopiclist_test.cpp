@@ -280,3 +280,23 @@ TEST(SubtopicList, ATitleTypedInItsCellIsKeptByEveryWayOfLeavingIt)
         EXPECT_TRUE(l.errors.isEmpty()) << l.errors.join(u'\n').toStdString();
     }
 }
+
+TEST(SubtopicList, AClickMakesTheClickedSubtopicCurrentWhenSavingReordersTheList)
+{
+    List l;
+    // "a" renamed to "z" is saved by the click and sorts to the end: the rows move up by one.
+    l.q().setRecNo(1);
+    l.q().edit();
+    l.q().fieldByName(QStringLiteral("Altkonu"))->setAsString(QStringLiteral("z"));
+    const QRect c = l.grid->visualRect(l.grid->model()->index(2, 0)); // "c" as shown before saving
+    QTest::mouseClick(l.grid->viewport(), Qt::LeftButton, Qt::NoModifier, c.center());
+    EXPECT_EQ(l.q().state(), DataSetState::Browse);
+    EXPECT_EQ(l.q().fieldByName(QStringLiteral("Altkonu"))->asString(), QStringLiteral("c"));
+    // A new subtopic left untouched above the clicked row is dropped; the clicked one is current.
+    l.q().setRecNo(2);
+    l.q().insert();
+    const QRect e = l.grid->visualRect(l.grid->model()->index(4, 0)); // "d" below the new row
+    QTest::mouseClick(l.grid->viewport(), Qt::LeftButton, Qt::NoModifier, e.center());
+    EXPECT_EQ(l.q().fieldByName(QStringLiteral("Altkonu"))->asString(), QStringLiteral("d"));
+    EXPECT_EQ(l.q().recordCount(), 5);
+}

@@ -359,10 +359,13 @@ void TSrDBGrid::mousePressEvent(QMouseEvent *event)
     if (target == set->currentDisplayRow())
         return;
     run([&] {
-        // Settling first may drop a new row above the target; the target is counted after it.
-        const bool dropsRowAbove = untouchedInsert() && set->currentDisplayRow() < target;
+        // The clicked subtopic is the one to make current, wherever settling the current one
+        // (dropping a new row, or saving a title that sorts elsewhere) puts it.
+        const qint64 clicked = set->displayKey(target);
         set->checkBrowseMode();
-        set->setRecNo(target + (dropsRowAbove ? 0 : 1));
+        const int recNo = set->recNoOfKey(clicked);
+        if (recNo > 0)
+            set->setRecNo(recNo);
     });
 }
 
