@@ -421,7 +421,7 @@ void DataSet::beginInsert(bool atEnd)
     m_insertAt = atEnd ? static_cast<int>(m_view.size()) : (m_current < 0 ? 0 : m_current);
     m_buffer = QVector<QVariant>(m_result.table.columns.size());
     m_assigned = QVector<bool>(m_buffer.size(), false);
-    m_bof = m_eof = false;
+    // Not a move: the begin- and end-of-set flags stay as they were.
     setState(DataSetState::Insert);
     newRecord();
     m_modified = false;
@@ -500,7 +500,8 @@ void DataSet::post()
     m_buffer.clear();
     m_assigned.clear();
     m_insertAt = -1;
-    m_bof = m_eof = false;
+    if (m_view.empty())
+        m_bof = m_eof = true;
     setState(DataSetState::Browse);
     dataEvent(DataEvent::DataSetChange);
     if (afterPost)
@@ -518,7 +519,8 @@ void DataSet::cancel()
     m_buffer.clear();
     m_assigned.clear();
     m_insertAt = -1;
-    m_bof = m_eof = m_view.empty();
+    if (m_view.empty())
+        m_bof = m_eof = true;
     setState(DataSetState::Browse);
     dataEvent(DataEvent::DataSetChange);
     if (wasInsert)

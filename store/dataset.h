@@ -26,7 +26,8 @@ enum class DataSetState { Inactive, Browse, Edit, Insert };
 //   the controls' content (UpdateRecord), then is posted when it was changed and cancelled otherwise.
 // - bof() is raised on opening, re-querying, first() and a move that runs into the first row;
 //   eof() on last(), a move that runs past the last row, and whenever the set is empty. A move that
-//   is carried out lowers both first.
+//   is carried out lowers both first; nothing else lowers them (an edit, an insert, a post or a
+//   cancel leaves them as they were).
 // - recNo() is 1-based, and -1 while the set is empty or inserting.
 // - afterScroll runs after opening a non-empty set, after every move (first and last also on an
 //   empty set), after an insert begins, after an insert is cancelled, and after a deletion.

@@ -55,6 +55,16 @@ TEST(RecordSet, MovesRaiseAndLowerTheEndFlags)
     EXPECT_EQ(flags(q), (Flags{false, true, 5}));
     q.first();
     EXPECT_EQ(flags(q), (Flags{true, false, 1}));
+    // Only a move lowers the flags: editing and saving, or beginning and dropping an insert, on
+    // the first row keeps "İlk" and "Önceki" disabled.
+    q.edit();
+    EXPECT_TRUE(q.bof());
+    q.post();
+    EXPECT_EQ(flags(q), (Flags{true, false, 1}));
+    q.insert();
+    EXPECT_TRUE(q.bof());
+    q.cancel();
+    EXPECT_EQ(flags(q), (Flags{true, false, 1}));
     q.setRecNo(3);
     EXPECT_EQ(book.subtopic(), QStringLiteral("c"));
 
