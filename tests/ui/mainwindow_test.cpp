@@ -18,7 +18,9 @@
 #include <QMenu>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QSplitter>
 #include <QStatusBar>
+#include <QStatusTipEvent>
 #include <QTest>
 #include <QTimer>
 #include <QToolBar>
@@ -105,6 +107,9 @@ TEST(StartUp, ABookThatCannotBeOpenedIsShownAndTheListsStayEmpty)
     EXPECT_TRUE(program.errors[0].endsWith(u'.'));
     EXPECT_FALSE(w.form.ADOQuery1->active());
     EXPECT_EQ(w.form.DBGrid1->model()->rowCount(), 0);
+    // Closed queries write nothing into the status bar.
+    EXPECT_FALSE(w.form.Panels[0]->text().contains(QStringLiteral("-1"))) << w.form.Panels[0]->text().toStdString();
+    EXPECT_FALSE(w.form.Panels[1]->text().contains(QStringLiteral("-1"))) << w.form.Panels[1]->text().toStdString();
     EXPECT_FALSE(w.form.DataSetInsert1->isEnabled());
     EXPECT_FALSE(w.form.BtnYeni->isEnabled());
 }
@@ -233,6 +238,27 @@ TEST(MainWindow, StatusBarTexts)
     EXPECT_EQ(f.Panels[2]->text(), QStringLiteral("  Değişiklikleri kaydet"));
     EXPECT_EQ(ui::TForm1::longHint(QStringLiteral("Kaydet")), QStringLiteral("Kaydet"));
     EXPECT_EQ(f.BtnKaydet->toolTip(), QStringLiteral("Kaydet [Ctrl+S)"));
+
+    // A menu item's status tip goes to the message panel only: the other panels keep their text.
+    QStatusTipEvent tip(QStringLiteral("Yeni bir kayıt ekle"));
+    QApplication::sendEvent(&f, &tip);
+    EXPECT_TRUE(f.statusBar()->currentMessage().isEmpty());
+    EXPECT_TRUE(f.Panels[0]->isVisible());
+    EXPECT_EQ(f.Panels[0]->text(), QStringLiteral("  Toplam 2 konu - Gösterilen  1."));
+    // The splitter's hint shows over its bar alone, not over the panes it holds.
+    f.resize(800, 480);
+    QApplication::processEvents();
+    QWidget *bar = f.Splitter1->handle(1);
+    QCursor::setPos(bar->mapToGlobal(bar->rect().center()));
+    f.checkHint();
+    EXPECT_EQ(f.Panels[2]->text(), QStringLiteral("  Pencere boyutlarını ayarla"));
+    for (QWidget *pane : {static_cast<QWidget *>(f.Yazi), static_cast<QWidget *>(f.DBGrid1), static_cast<QWidget *>(f.PageControl1)}) {
+        QCursor::setPos(pane->mapToGlobal(pane->rect().center()));
+        f.checkHint();
+        EXPECT_FALSE(f.Panels[2]->text().contains(QStringLiteral("Pencere"))) << pane->objectName().toStdString();
+        QCursor::setPos(bar->mapToGlobal(bar->rect().center()));
+        f.checkHint();
+    }
 
     f.Timer1Timer();
     const QLocale tr(QLocale::Turkish, QLocale::Turkey);

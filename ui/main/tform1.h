@@ -66,6 +66,8 @@ public:
     void ADOQuery1AfterScroll();
     void ADOQuery2AfterScroll();
     void HintAc(const QString &hint);
+    // Takes the hint under the mouse pointer (done each time the program goes idle).
+    void checkHint();
     void writeCaretPosition();
     void writeModifiedMark();
     void Timer1Timer();
@@ -179,6 +181,7 @@ protected:
     void showEvent(QShowEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
     void changeEvent(QEvent *event) override;
+    bool event(QEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
@@ -197,7 +200,6 @@ private:
     void wire(QAction *item, QAction *command);
     void command(QAction *action, std::function<void()> run, std::function<bool()> enabled = {});
     void notYet(QAction *action);
-    void checkHint();
     bool dispatchShortcut(QKeyEvent *event);
 
     std::vector<Command> m_commands;

@@ -14,6 +14,7 @@
 #include <QLocale>
 #include <QMenuBar>
 #include <QMetaProperty>
+#include <QSplitter>
 #include <QStatusBar>
 
 namespace velkora::ui {
@@ -128,12 +129,16 @@ void TForm1::changeEvent(QEvent *event)
 
 void TForm1::ADOQuery1AfterScroll()
 {
+    if (!ADOQuery1->active())
+        return; // a closed query writes nothing: the panel keeps its text
     Panels[0]->setText(QStringLiteral("  Toplam ") + QString::number(ADOQuery1->recordCount()) + QStringLiteral(" konu -") +
                        QStringLiteral(" Gösterilen  ") + QString::number(ADOQuery1->recNo()) + u'.');
 }
 
 void TForm1::ADOQuery2AfterScroll()
 {
+    if (!ADOQuery2->active())
+        return;
     Panels[1]->setText(QString::number(ADOQuery2->recNo()));
 }
 
@@ -150,9 +155,13 @@ void TForm1::checkHint()
     if (QApplication::activePopupWidget())
         return;
     QString hint;
-    for (QWidget *w = QApplication::widgetAt(QCursor::pos()); w; w = w->parentWidget()) {
+    const QWidget *from = nullptr;
+    for (QWidget *w = QApplication::widgetAt(QCursor::pos()); w; from = w, w = w->parentWidget()) {
         if (w->window() != this)
             break;
+        // A splitter's hint belongs to its bar, not to the panes it holds.
+        if (qobject_cast<QSplitter *>(w) && from && !qobject_cast<const QSplitterHandle *>(from))
+            continue;
         const QVariant h = w->property("hint");
         if (h.isValid() && !h.toString().isEmpty()) {
             hint = longHint(h.toString());
@@ -355,6 +364,15 @@ bool TForm1::dispatchShortcut(QKeyEvent *event)
         return true;
     }
     return false;
+}
+
+bool TForm1::event(QEvent *event)
+{
+    // Hints reach the status bar's message panel through HintAc alone; Qt's own status tips would
+    // cover all four panels with a temporary message.
+    if (event->type() == QEvent::StatusTip)
+        return true;
+    return QMainWindow::event(event);
 }
 
 bool TForm1::eventFilter(QObject *watched, QEvent *event)
