@@ -368,6 +368,14 @@ TEST(MainWindow, WebLinkHelpAndThePictureDialog)
     QApplication::sendEvent(f.Label34, &enter);
     EXPECT_EQ(f.Label34->palette().color(QPalette::Window), QColor(0, 0, 255));
     EXPECT_EQ(f.Label34->palette().color(QPalette::WindowText), QColor(192, 192, 192));
+    // As drawn: a blue ground and silver letters.
+    const QImage hovered = f.Label34->grab().toImage();
+    EXPECT_EQ(hovered.pixelColor(2, 2), QColor(0, 0, 255));
+    bool silver = false;
+    for (int y = 0; y < hovered.height() && !silver; ++y)
+        for (int x = 0; x < hovered.width() && !silver; ++x)
+            silver = hovered.pixelColor(x, y) == QColor(192, 192, 192);
+    EXPECT_TRUE(silver);
     QEvent leave(QEvent::Leave);
     QApplication::sendEvent(f.Label34, &leave);
     EXPECT_EQ(f.Label34->palette().color(QPalette::Window), QApplication::palette().color(QPalette::Button));

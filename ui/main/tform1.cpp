@@ -23,6 +23,7 @@
 #include <QLocale>
 #include <QMenuBar>
 #include <QMouseEvent>
+#include <QPainter>
 #include <QSplitter>
 #include <QStatusBar>
 #include <QThread>
@@ -66,10 +67,21 @@ WebLink::WebLink(QWidget *parent) : QLabel(Host, parent)
 
 void WebLink::paint(const QColor &background)
 {
+    m_background = background;
+    update();
     QPalette p = palette();
     p.setColor(QPalette::Window, background);
     p.setColor(QPalette::WindowText, Silver);
     setPalette(p);
+}
+
+void WebLink::paintEvent(QPaintEvent *)
+{
+    QPainter p(this);
+    p.fillRect(rect(), m_background);
+    p.setPen(Silver);
+    p.setFont(font());
+    p.drawText(rect(), Qt::AlignCenter, text());
 }
 
 void WebLink::enterEvent(QEnterEvent *event)

@@ -224,9 +224,12 @@ protected:
     void enterEvent(QEnterEvent *event) override;
     void leaveEvent(QEvent *event) override;
     void mouseReleaseEvent(QMouseEvent *event) override;
+    // Drawn by the link itself: the toolbar it stands in would otherwise paint its own ground.
+    void paintEvent(QPaintEvent *event) override;
 
 private:
     void paint(const QColor &background);
+    QColor m_background;
 };
 
 } // namespace velkora::ui
