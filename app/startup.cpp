@@ -10,8 +10,8 @@ namespace velkora::app {
 
 void Startup::prepareApplication(QApplication &app)
 {
+    // No display name: Qt would append it to every window title, and the captions are exact.
     QApplication::setApplicationName(QStringLiteral("Velkora"));
-    QApplication::setApplicationDisplayName(QStringLiteral("Velkora"));
     app.setProperty("helpFile", help::HelpSystem::HelpFile);
     // Qt's own dialogs and texts in Turkish.
     auto *qt = new QTranslator(&app);
