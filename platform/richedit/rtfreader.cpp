@@ -187,6 +187,7 @@ private:
     void pictureWord(QByteArrayView word, bool hasParam, int param);
     void finishPicture();
     void insertImage(const PictureSource &source);
+    int m_footnoteDepth = -1; // the group of the footnote being read, -1 outside one
 
     void warn(const QString &w)
     {
@@ -417,6 +418,11 @@ void Reader::groupEnd()
     }
     const int depth = static_cast<int>(m_stack.size()) - 1;
     const Destination ending = m_stack.back().destination;
+    if (depth == m_footnoteDepth) {
+        flushBytes();
+        appendText(QStringLiteral("]"));
+        m_footnoteDepth = -1;
+    }
     flushRun();
     m_stack.pop_back();
     // What the group was for is finished in the group around it.
@@ -1079,7 +1085,7 @@ void Reader::controlWord(QByteArrayView w, bool hasParam, int param)
     // Destinations, wherever they start.
     static const QByteArrayList skipped = {
         "stylesheet", "info", "header", "footer", "headerl", "headerr", "headerf", "footerl", "footerr",
-        "footerf", "footnote", "annotation", "atnid", "atnauthor", "atnref", "atntime", "xe", "tc", "rxe",
+        "footerf", "annotation", "atnid", "atnauthor", "atnref", "atntime", "xe", "tc", "rxe",
         "bkmkstart", "bkmkend", "txe", "pgdsctbl", "listpicture", "themedata", "colorschememapping",
         "datastore", "latentstyles", "xmlnstbl", "rsidtbl", "generator", "fldtype", "objname", "objtime",
         "shpinst", "picprop", "nonshppict", "wgrffmtfilter", "private", "pnseclvl", "filetbl", "revtbl",
@@ -1088,6 +1094,19 @@ void Reader::controlWord(QByteArrayView w, bool hasParam, int param)
         "objclass", "leveltext", "levelnumbers", "listname", "liststylename", "mhtmltag", "htmltag",
         "fchars", "lchars", "pgptbl", "defchp", "defpap", "upr", "ud", "passwordhash", "rsid",
         "nonesttables"};
+    if (w == "footnote") {
+        // Footnotes and endnotes are kept where their mark stands, smaller and in brackets, so a
+        // body read from such a file loses none of its words when it is saved again.
+        if (d == Destination::Normal && m_footnoteDepth < 0) {
+            m_footnoteDepth = static_cast<int>(m_stack.size()) - 1;
+            flushBytes();
+            appendText(QStringLiteral(" ["));
+            state().chr.halfPoints = std::max(2, state().chr.halfPoints * 3 / 4);
+        } else {
+            setDestination(Destination::Skip); // a note inside a note
+        }
+        return;
+    }
     if (skipped.contains(w.toByteArray())) {
         if (d == Destination::ListLevel && w == "leveltext") {
             setDestination(Destination::ListLevelText);
@@ -1417,7 +1436,10 @@ void Reader::controlWord(QByteArrayView w, bool hasParam, int param)
     }
     // Special characters and breaks.
     else if (d == Destination::Normal) {
-        if (w == "par") {
+        if (w == "par" && m_footnoteDepth >= 0) {
+            flushBytes();
+            appendChar(u' '); // the note's paragraphs run on inside its brackets
+        } else if (w == "par") {
             endParagraph();
         } else if (w == "line") {
             flushBytes();

@@ -13,6 +13,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QTextBlock>
+#include <QTextCursor>
 #include <QTextDocument>
 #include <QTextList>
 #include <QTextTable>
@@ -292,4 +293,24 @@ TEST(RtfReader, PicturesAreDecodedWhenDrawnAndAFailedOneIsAFrameWithItsReason)
     }
     QTextDocument again;
     EXPECT_TRUE(RtfReader::read(RtfWriter::write(body), &again));
+}
+
+TEST(RtfReader, FootnotesAndEndnotesKeepTheirTextWhereTheirMarkStands)
+{
+    const QByteArray rtf = "{\\rtf1\\ansi\\fs24 Ana metin{\\super\\chftn}{\\footnote\\pard\\plain\\fs20{\\super\\chftn} Dipnot metni.\\par"
+                           " ikinci satir}{\\footnote\\ftnalt son not} devam.\\par Yeni paragraf.}";
+    QTextDocument doc;
+    ASSERT_TRUE(RtfReader::read(rtf, &doc));
+    const QString text = doc.toPlainText();
+    EXPECT_EQ(text, QStringLiteral("Ana metin [ Dipnot metni. ikinci satir] [son not] devam.\nYeni paragraf."));
+    // The note is set smaller than the text around it.
+    QTextCursor c(&doc);
+    c.setPosition(text.indexOf(QStringLiteral("Dipnot")) + 1);
+    const double note = c.charFormat().fontPointSize();
+    c.setPosition(text.indexOf(QStringLiteral("devam")) + 1);
+    EXPECT_LT(note, c.charFormat().fontPointSize());
+    // Written and read again, the words are all there.
+    QTextDocument again;
+    ASSERT_TRUE(RtfReader::read(RtfWriter::write(doc), &again));
+    EXPECT_EQ(again.toPlainText(), text);
 }
