@@ -16,6 +16,7 @@
 #include <QFileDialog>
 #include <QLocale>
 #include <QMenu>
+#include <QMenuBar>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QSplitter>
@@ -434,4 +435,24 @@ TEST(MainWindow, TopicButtonsShowAtTheFirstWidthAndOverflowOpensAMenu)
             a->trigger();
     }
     EXPECT_TRUE(w.form.Yazi->toPlainText().contains(QStringLiteral("yapıştırılan")));
+}
+
+TEST(MainWindow, F10AndAltAloneReachTheMenuBarFromTheKeyboard)
+{
+    Program program;
+    Window w;
+    QApplication::setActiveWindow(&w.form);
+    w.form.Yazi->setFocus();
+    for (const bool f10 : {true, false}) {
+        if (f10) {
+            QTest::keyClick(w.form.Yazi, Qt::Key_F10);
+        } else {
+            QTest::keyPress(w.form.Yazi, Qt::Key_Alt, Qt::AltModifier);
+            QTest::keyRelease(w.form.Yazi, Qt::Key_Alt);
+        }
+        ASSERT_TRUE(w.form.MainMenu1->activeAction()) << (f10 ? "F10" : "Alt");
+        EXPECT_EQ(w.form.MainMenu1->activeAction()->text(), QStringLiteral("Dosya"));
+        QTest::keyClick(w.form.MainMenu1, Qt::Key_Escape);
+        EXPECT_FALSE(w.form.MainMenu1->activeAction());
+    }
 }

@@ -337,6 +337,16 @@ void TForm1::updateActions()
 
 bool TForm1::dispatchShortcut(QKeyEvent *event)
 {
+    // F10 puts the menu bar into keyboard navigation, as Alt alone does: the first menu is
+    // highlighted, the arrows move, Enter or Down opens it.
+    if (event->key() == Qt::Key_F10 && event->modifiers() == Qt::NoModifier && MainMenu1->isVisible()) {
+        QWidget *target = QApplication::focusWidget() ? QApplication::focusWidget() : this;
+        QKeyEvent altPress(QEvent::KeyPress, Qt::Key_Alt, Qt::AltModifier);
+        QKeyEvent altRelease(QEvent::KeyRelease, Qt::Key_Alt, Qt::NoModifier);
+        QApplication::sendEvent(target, &altPress);
+        QApplication::sendEvent(target, &altRelease);
+        return true;
+    }
     const QKeySequence pressed(event->keyCombination());
     // The editor's context menu while the editor has the focus, then the menu bar.
     QList<QAction *> candidates;
