@@ -72,6 +72,39 @@ QByteArray readFile(const QString &path)
     return f.readAll();
 }
 
+// Another process that opens the book, runs sql (taking a lock) and holds it until end().
+struct OtherProgram
+{
+    OtherProgram(const BookFixture &book, const char *sql)
+    {
+        int ready[2];
+        if (pipe(ready) != 0)
+            return;
+        pid = fork();
+        if (pid == 0) {
+            auto db = book.open();
+            sqlite3_exec(db->handle(), sql, nullptr, nullptr, nullptr);
+            (void)!write(ready[1], "x", 1);
+            sleep(30);
+            _exit(0);
+        }
+        char c;
+        (void)!read(ready[0], &c, 1);
+        close(ready[0]);
+        close(ready[1]);
+    }
+    ~OtherProgram() { end(); }
+    void end()
+    {
+        if (pid > 0) {
+            kill(pid, SIGKILL);
+            waitpid(pid, nullptr, 0);
+            pid = -1;
+        }
+    }
+    pid_t pid = -1;
+};
+
 void addTopic(Database &db, const QString &title)
 {
     const TableInfo &master = db.table(u"master");
@@ -272,21 +305,10 @@ TEST(BookFiles, ADamagedBookNamesWhereItIsDamaged)
 TEST(BookFiles, ABookLockedByAnotherProgramNamesIt)
 {
     BookFixture book;
-    int ready[2];
-    ASSERT_EQ(pipe(ready), 0);
-    const pid_t child = fork();
-    if (child == 0) {
-        auto db = book.open();
-        sqlite3_exec(db->handle(), "PRAGMA locking_mode = EXCLUSIVE; BEGIN EXCLUSIVE;", nullptr, nullptr, nullptr);
-        (void)!write(ready[1], "x", 1);
-        sleep(30);
-        _exit(0);
-    }
-    char c;
-    ASSERT_EQ(read(ready[0], &c, 1), 1);
+    OtherProgram other(book, "PRAGMA locking_mode = EXCLUSIVE; BEGIN EXCLUSIVE;");
+    const pid_t child = other.pid;
     const QString message = openError(book.path(), 200);
-    kill(child, SIGKILL);
-    waitpid(child, nullptr, 0);
+    other.end();
     EXPECT_TRUE(message.contains(QStringLiteral("cannot open the file"))) << message.toStdString();
     EXPECT_TRUE(message.contains(QStringLiteral("process %1").arg(child))) << message.toStdString();
 }
@@ -318,18 +340,8 @@ TEST(BookFiles, ALayoutThatIsNotTheProgramsOwnIsReportedAndRefused)
 TEST(BookFiles, SavingWhileAnotherProgramWritesSaysWhoItWaitsFor)
 {
     BookFixture book({{QStringLiteral("Konu"), {}}});
-    int ready[2];
-    ASSERT_EQ(pipe(ready), 0);
-    const pid_t child = fork();
-    if (child == 0) {
-        auto db = book.open();
-        sqlite3_exec(db->handle(), "BEGIN IMMEDIATE", nullptr, nullptr, nullptr);
-        (void)!write(ready[1], "x", 1);
-        sleep(30);
-        _exit(0);
-    }
-    char c;
-    ASSERT_EQ(read(ready[0], &c, 1), 1);
+    OtherProgram other(book, "BEGIN IMMEDIATE");
+    const pid_t child = other.pid;
     QStringList waits;
     Database::setWaitObserver([&](const QString &path, const QString &holder) { waits << path + u'|' + holder; });
     Database::Options options;
@@ -340,8 +352,7 @@ TEST(BookFiles, SavingWhileAnotherProgramWritesSaysWhoItWaitsFor)
     EXPECT_THROW(addTopic(*db, QStringLiteral("Bekleyen")), DatabaseError);
     const qint64 waited = timer.elapsed();
     Database::setWaitObserver(nullptr);
-    kill(child, SIGKILL);
-    waitpid(child, nullptr, 0);
+    other.end();
     EXPECT_GE(waited, 250);
     ASSERT_EQ(waits.size(), 1);
     EXPECT_TRUE(waits[0].startsWith(book.path() + QStringLiteral("|process %1 (").arg(child))) << waits[0].toStdString();
