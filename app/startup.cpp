@@ -4,6 +4,7 @@
 
 #include <QApplication>
 #include <QLibraryInfo>
+#include <QThread>
 #include <QTranslator>
 
 namespace velkora::app {
@@ -34,9 +35,13 @@ bool Startup::run()
     steps << QStringLiteral("splash shown");
     steps << QStringLiteral("application initialised");
 
+    // For looking at the splash window (tools/screenshot-splash): each step may be held a while.
+    const int holdMs = qEnvironmentVariableIntValue("VELKORA_SPLASH_STEP_MS");
     const auto before = [&](int order, const char *name) {
         splash->ProgressBar->setProgress(order);
         gauge.push_back(splash->ProgressBar->progress());
+        if (holdMs > 0)
+            QThread::msleep(static_cast<unsigned long>(std::min(holdMs, 5000)));
         steps << QStringLiteral("create %1").arg(QString::fromLatin1(name));
     };
     before(1, "Form1");

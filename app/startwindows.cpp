@@ -37,8 +37,16 @@ TSplashFrm::TSplashFrm() : QWidget(nullptr, Qt::SplashScreen | Qt::FramelessWind
     bold.setBold(true);
     status->setFont(bold);
     status->move(16, 61);
+    auto *gaugeFrame = new QFrame(this);
+    gaugeFrame->setGeometry(16, 75, 265, 19);
+    gaugeFrame->setFrameShape(QFrame::Panel);
+    gaugeFrame->setFrameShadow(QFrame::Sunken);
     ProgressBar = new TGauge(this);
     ProgressBar->setGeometry(17, 75, 264, 17);
+    ProgressBar->setKind(TGauge::gkHorizontalBar);
+    ProgressBar->setBorderStyle(TGauge::bsNone);
+    ProgressBar->setForeColor(QColor(0, 0, 255));
+    ProgressBar->setBackColor(palette().color(QPalette::Button));
     ProgressBar->setMaxValue(6);
     ProgressBar->setProgress(1);
     if (const QScreen *screen = QGuiApplication::primaryScreen())
