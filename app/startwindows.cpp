@@ -1,6 +1,8 @@
 // The windows the start-up sequence creates besides the main window, and the splash window.
 #include "startwindows.h"
 
+#include "ui/about/shadowedname.h"
+
 #include <QFrame>
 #include <QGuiApplication>
 #include <QLabel>
@@ -22,15 +24,7 @@ TSplashFrm::TSplashFrm() : QWidget(nullptr, Qt::SplashScreen | Qt::FramelessWind
     QFont big(QStringLiteral("MS Sans Serif"));
     big.setPixelSize(32);
     big.setBold(true);
-    auto *shadow = new QLabel(QStringLiteral("Velkora 3.1"), this);
-    shadow->setObjectName(QStringLiteral("Label2"));
-    shadow->setFont(big);
-    shadow->setStyleSheet(QStringLiteral("color: gray"));
-    shadow->move(59, 16);
-    auto *name = new QLabel(QStringLiteral("Velkora 3.1"), this);
-    name->setObjectName(QStringLiteral("Label1"));
-    name->setFont(big);
-    name->move(57, 14);
+    ui::addShadowedName(this, QStringLiteral("Velkora 3.1"), big, QPoint(57, 14), QStringLiteral("Label2"), QStringLiteral("Label1"));
     auto *status = new QLabel(QStringLiteral("Velkora 3.1 hazırlanıyor..."), this);
     status->setObjectName(QStringLiteral("Label4"));
     QFont bold = font;

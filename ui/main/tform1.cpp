@@ -8,6 +8,7 @@
 #include "subtopiclistmodel.h"
 #include "topicselector.h"
 #include "toolbaroverflow.h"
+#include "ui/about/tabout.h"
 #include "tsrdbgrid.h"
 
 #include "platform/database/database.h"
@@ -371,7 +372,7 @@ void TForm1::buildMenus()
     command(YardimGoster1, [this] { BtnHelpClick(); });
     Yardm1->addSeparator();
     Hakkinda1 = menuItem(Yardm1, "Hakkinda1", QStringLiteral("Hakkında..."), QStringLiteral("Program hakkında"));
-    notYet(Hakkinda1);
+    command(Hakkinda1, [this] { Hakkinda1Click(); });
 
     // The editor's context menu: no hints.
     PopupMenu = new QMenu(this);

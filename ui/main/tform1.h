@@ -78,6 +78,7 @@ public:
     void KonuBicimlendirme1Click();
     void DurumCubugu1Click();
     void SetReadOnly(bool readOnly);
+    void Hakkinda1Click();
 
     // Commands of this window.
     void BtnSilClick();

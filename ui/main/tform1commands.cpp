@@ -5,6 +5,7 @@
 #include "store/booktexts.h"
 #include "topicselector.h"
 #include "tsrdbgrid.h"
+#include "ui/about/tabout.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -231,6 +232,13 @@ void TForm1::SetReadOnly(bool readOnly)
             continue;
         p.write(w, readOnly || m_bookReadOnly);
     }
+}
+
+void TForm1::Hakkinda1Click()
+{
+    // A fresh box each time, its notice starting from the bottom; gone when it closes.
+    TAbout box(this);
+    box.exec();
 }
 
 void TForm1::BtnSilClick()
