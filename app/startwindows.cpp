@@ -17,6 +17,17 @@ TSplashFrm::TSplashFrm() : QWidget(nullptr, Qt::SplashScreen | Qt::FramelessWind
     QFont font(QStringLiteral("MS Sans Serif"));
     font.setPixelSize(11);
     setFont(font);
+    // A panel filling the window, and in it a second one with a lowered outer and a raised inner bevel.
+    auto *outer = new QFrame(this);
+    outer->setGeometry(rect());
+    outer->setFrameShape(QFrame::Panel);
+    outer->setFrameShadow(QFrame::Sunken);
+    outer->setLineWidth(1);
+    auto *inner = new QFrame(this);
+    inner->setGeometry(rect().adjusted(1, 1, -1, -1));
+    inner->setFrameShape(QFrame::Panel);
+    inner->setFrameShadow(QFrame::Raised);
+    inner->setLineWidth(1);
     auto *frame = new QFrame(this);
     frame->setGeometry(16, 12, 265, 44);
     frame->setFrameShape(QFrame::Panel);
