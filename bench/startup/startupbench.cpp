@@ -58,7 +58,7 @@ int main(int argc, char **argv)
         QThread::msleep(1000);
     }
     int status = 0;
-    for (const QString platform : {QStringLiteral("offscreen"), QStringLiteral("xcb")}) {
+    for (const QString &platform : {QStringLiteral("offscreen"), QStringLiteral("xcb")}) {
         if (platform == u"xcb" && xvfb.state() != QProcess::Running)
             continue;
         std::vector<double> wall, inside;

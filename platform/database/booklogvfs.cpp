@@ -8,9 +8,11 @@
 
 #include <sqlcipher/sqlite3.h>
 
-#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstring>
 #include <map>
 #include <mutex>
@@ -37,23 +39,38 @@ std::map<std::string, std::string> g_salts;
 // ending in two NULs as SQLite's own file names do.
 std::set<std::string> g_names;
 
-std::string saltOfFile(const std::string &book)
+std::string hexOf(const unsigned char *bytes, int n)
 {
-    const int fd = ::open(book.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    if (fd < 0)
-        return "new";
-    unsigned char salt[SaltBytes];
-    const ssize_t n = ::pread(fd, salt, sizeof salt, 0);
-    ::close(fd);
-    if (n != SaltBytes)
-        return "new";
     static const char digits[] = "0123456789abcdef";
     std::string hex;
-    for (const unsigned char c : salt) {
-        hex += digits[c >> 4];
-        hex += digits[c & 15];
+    for (int i = 0; i < n; ++i) {
+        hex += digits[bytes[i] >> 4];
+        hex += digits[bytes[i] & 15];
     }
     return hex;
+}
+
+// The salt of a book file SQLite has just opened, read through that same file.
+std::string saltOfOpenFile(sqlite3_file *file)
+{
+    unsigned char salt[SaltBytes];
+    if (!file->pMethods || file->pMethods->xRead(file, salt, SaltBytes, 0) != SQLITE_OK)
+        return "new"; // a short read: a file still empty
+    return hexOf(salt, SaltBytes);
+}
+
+std::string saltOfFile(const std::string &book)
+{
+    {
+        const std::lock_guard lock(g_mutex);
+        if (const auto it = g_salts.find(book); it != g_salts.end() && it->second != "new")
+            return it->second;
+    }
+    const BookFileReader reader(QFile::decodeName(QByteArray::fromStdString(book)));
+    const QByteArray salt = reader.isOpen() ? reader.read(0, SaltBytes) : QByteArray();
+    if (salt.size() != SaltBytes)
+        return "new";
+    return hexOf(reinterpret_cast<const unsigned char *>(salt.constData()), SaltBytes);
 }
 
 // The book a log or journal name belongs to, or an empty view for any other file.
@@ -74,13 +91,21 @@ const char *mapped(const char *name)
     const std::string_view book = bookOf(name);
     if (book.empty())
         return name;
-    const std::lock_guard lock(g_mutex);
     const std::string key(book);
-    auto it = g_salts.find(key);
-    if (it == g_salts.end())
-        it = g_salts.emplace(key, saltOfFile(key)).first;
-    std::string full = std::string(name) + '.' + it->second;
+    std::string salt;
+    {
+        const std::lock_guard lock(g_mutex);
+        if (const auto it = g_salts.find(key); it != g_salts.end())
+            salt = it->second;
+    }
+    if (salt.empty()) {
+        const std::string found = saltOfFile(key); // reads the book, outside the lock
+        const std::lock_guard lock(g_mutex);
+        salt = g_salts.emplace(key, found).first->second;
+    }
+    std::string full = std::string(name) + '.' + salt;
     full += '\0';
+    const std::lock_guard lock(g_mutex);
     return g_names.insert(std::move(full)).first->c_str();
 }
 
@@ -89,8 +114,9 @@ int xOpen(sqlite3_vfs *, const char *name, sqlite3_file *file, int flags, int *o
     const bool log = flags & (SQLITE_OPEN_WAL | SQLITE_OPEN_MAIN_JOURNAL);
     const int rc = g_base->xOpen(g_base, log ? mapped(name) : name, file, flags, outFlags);
     if (rc == SQLITE_OK && name && (flags & SQLITE_OPEN_MAIN_DB)) {
+        const std::string salt = saltOfOpenFile(file);
         const std::lock_guard lock(g_mutex);
-        g_salts[name] = saltOfFile(name);
+        g_salts[name] = salt;
     }
     return rc;
 }
@@ -161,16 +187,99 @@ QStringList strayLogFiles(const QString &bookPath)
     const QString own = QStringLiteral(".") + QString::fromLatin1(saltOfFile(QFile::encodeName(book.absoluteFilePath()).toStdString()));
     QStringList stray;
     const QDir dir = book.absoluteDir();
+    // Compared as text, in its letter case: a book's name is no pattern.
+    const QStringList names = dir.entryList(QDir::Files | QDir::Hidden | QDir::System);
     for (const QString &suffix : {QStringLiteral("-wal"), QStringLiteral("-journal")}) {
         const QString plain = book.fileName() + suffix;
-        const QStringList names = dir.entryList({plain, plain + QStringLiteral(".*")}, QDir::Files | QDir::Hidden | QDir::System);
         for (const QString &name : names) {
+            if (name != plain && !name.startsWith(plain + u'.'))
+                continue;
             if (name == plain + own || QFileInfo(dir.filePath(name)).size() == 0)
                 continue;
             stray.append(dir.filePath(name));
         }
     }
     return stray;
+}
+
+BookFileReader::BookFileReader(const QString &path) : m_name(QFile::encodeName(QFileInfo(path).absoluteFilePath()))
+{
+    bookLogVfsName(); // the base layer is found on first use
+    m_name.append('\0'); // SQLite's names end in two NULs
+    auto *file = static_cast<sqlite3_file *>(sqlite3_malloc(g_base->szOsFile));
+    if (!file)
+        return;
+    std::memset(file, 0, static_cast<size_t>(g_base->szOsFile));
+    int out = 0;
+    if (g_base->xOpen(g_base, m_name.constData(), file, SQLITE_OPEN_MAIN_DB | SQLITE_OPEN_READONLY, &out) != SQLITE_OK) {
+        if (file->pMethods)
+            file->pMethods->xClose(file);
+        sqlite3_free(file);
+        return;
+    }
+    m_file = file;
+}
+
+BookFileReader::~BookFileReader()
+{
+    if (m_file) {
+        m_file->pMethods->xClose(m_file); // kept open by SQLite while another connection holds locks
+        sqlite3_free(m_file);
+    }
+}
+
+qint64 BookFileReader::size() const
+{
+    sqlite3_int64 size = 0;
+    return m_file && m_file->pMethods->xFileSize(m_file, &size) == SQLITE_OK ? size : 0;
+}
+
+QByteArray BookFileReader::read(qint64 offset, qint64 bytes) const
+{
+    if (!m_file || bytes <= 0 || offset < 0)
+        return QByteArray();
+    const qint64 available = std::max<qint64>(0, std::min(bytes, size() - offset));
+    QByteArray out(static_cast<qsizetype>(available), '\0');
+    if (available == 0 || m_file->pMethods->xRead(m_file, out.data(), static_cast<int>(available), offset) != SQLITE_OK)
+        return QByteArray();
+    return out;
+}
+
+QString otherLockHolder(const QString &bookPath)
+{
+    // /proc/locks: "1: POSIX  ADVISORY  WRITE 1234 08:01:5678 120 120"; waiters are marked "->".
+    struct stat book = {}, index = {};
+    const QByteArray native = QFile::encodeName(bookPath);
+    if (::stat(native.constData(), &book) != 0)
+        return QString();
+    const bool haveIndex = ::stat((native + "-shm").constData(), &index) == 0;
+    QFile locks(QStringLiteral("/proc/locks"));
+    if (!locks.open(QIODevice::ReadOnly))
+        return QString();
+    const auto same = [](const QByteArray &id, const struct stat &st) {
+        const QList<QByteArray> parts = id.split(':');
+        bool a = false, b = false, c = false;
+        return parts.size() == 3 && parts[0].toUInt(&a, 16) == major(st.st_dev) && parts[1].toUInt(&b, 16) == minor(st.st_dev)
+               && parts[2].toULongLong(&c) == st.st_ino && a && b && c;
+    };
+    qint64 writer = 0, reader = 0;
+    for (const QByteArray &line : locks.readAll().split('\n')) {
+        const QList<QByteArray> f = line.simplified().split(' ');
+        if (f.size() < 8 || f[1] == "->")
+            continue;
+        const qint64 pid = f[4].toLongLong();
+        if (pid <= 0 || pid == ::getpid())
+            continue;
+        if (!same(f[5], book) && !(haveIndex && same(f[5], index)))
+            continue;
+        (f[3] == "WRITE" ? writer : reader) = pid;
+    }
+    const qint64 pid = writer ? writer : reader;
+    if (!pid)
+        return QString();
+    QFile comm(QStringLiteral("/proc/%1/comm").arg(pid));
+    const QString name = comm.open(QIODevice::ReadOnly) ? QString::fromLocal8Bit(comm.readAll()).trimmed() : QString();
+    return name.isEmpty() ? QStringLiteral("process %1").arg(pid) : QStringLiteral("process %1 (%2)").arg(pid).arg(name);
 }
 
 } // namespace velkora::database

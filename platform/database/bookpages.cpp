@@ -1,7 +1,8 @@
 // Authenticates the pages of an encrypted book file with its password, without SQLite.
 #include "bookpages.h"
 
-#include <QFile>
+#include "booklogvfs.h"
+
 
 #include <openssl/evp.h>
 #include <openssl/hmac.h>
@@ -29,8 +30,8 @@ constexpr int KeySize = 32;
 PageCheck BookPages::check(const QString &path, const QString &password, int samplePages)
 {
     PageCheck result;
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
+    const BookFileReader file(path); // through SQLite's layer: this process may have the book open
+    if (!file.isOpen()) {
         result.readable = false;
         return result;
     }
@@ -40,7 +41,7 @@ PageCheck BookPages::check(const QString &path, const QString &password, int sam
     if (result.pages == 0)
         return result;
 
-    const QByteArray first = file.read(PageSize);
+    const QByteArray first = file.read(0, PageSize);
     if (first.size() != PageSize) {
         result.readable = false;
         return result;
@@ -79,9 +80,7 @@ PageCheck BookPages::check(const QString &path, const QString &password, int sam
     note(1, authentic(first, 1));
     const qint64 step = samplePages > 0 ? std::max<qint64>(1, (result.pages - 1) / samplePages) : 1;
     for (qint64 number = 2; number <= result.pages; number += step) {
-        if (!file.seek((number - 1) * PageSize))
-            break;
-        const QByteArray page = file.read(PageSize);
+        const QByteArray page = file.read((number - 1) * PageSize, PageSize);
         if (page.size() != PageSize)
             break;
         note(number, authentic(page, static_cast<quint32>(number)));

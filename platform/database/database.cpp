@@ -7,7 +7,6 @@
 #include "schema.h"
 #include "sqlitestatement.h"
 
-#include <QDateTime>
 #include <QFile>
 #include <QMap>
 #include <QFileInfo>
@@ -162,36 +161,6 @@ bool folderWritable(const QString &path)
     return ::access(QFile::encodeName(QFileInfo(path).absolutePath()).constData(), W_OK) == 0;
 }
 
-// The process holding a lock that conflicts with writing the given bytes of a file, or 0.
-pid_t lockingProcess(const QString &file, off_t start, off_t length)
-{
-    const int fd = ::open(QFile::encodeName(file).constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    if (fd < 0)
-        return 0;
-    struct flock probe = {};
-    probe.l_type = F_WRLCK;
-    probe.l_whence = SEEK_SET;
-    probe.l_start = start;
-    probe.l_len = length;
-    const bool found = ::fcntl(fd, F_GETLK, &probe) == 0 && probe.l_type != F_UNLCK && probe.l_pid > 0;
-    ::close(fd);
-    return found ? probe.l_pid : 0;
-}
-
-// Who holds the book, where the system can say: "process 1234 (velkora)". A writer in log mode
-// holds the write lock of the log's index (byte 120 of "-shm"); otherwise the book's own locks.
-QString lockHolder(const QString &path)
-{
-    pid_t pid = lockingProcess(path + QStringLiteral("-shm"), 120, 1);
-    if (!pid)
-        pid = lockingProcess(path, 0, 0);
-    if (!pid)
-        return QString();
-    QFile comm(QStringLiteral("/proc/%1/comm").arg(pid));
-    const QString name = comm.open(QIODevice::ReadOnly) ? QString::fromLocal8Bit(comm.readAll()).trimmed() : QString();
-    return name.isEmpty() ? QStringLiteral("process %1").arg(pid) : QStringLiteral("process %1 (%2)").arg(pid).arg(name);
-}
-
 // Why a file with the book's name is not one, in words a person can act on; empty when the first
 // bytes look like an encrypted book.
 QString notABookReason(const QString &path, const QByteArray &head, qint64 size)
@@ -260,12 +229,14 @@ std::unique_ptr<Database> Database::open(const QString &path, const QString &pas
         throw DatabaseError(QStringLiteral("'%1' is not a regular file (it is a pipe, a socket or a device), "
                                            "so it is not a Velkora book file.")
                                 .arg(path));
+    if (::access(native.constData(), R_OK) != 0)
+        throw DatabaseError(QStringLiteral("The book file '%1' cannot be read: %2.").arg(path, QString::fromLocal8Bit(std::strerror(errno))));
     {
-        QFile file(path);
-        if (!file.open(QIODevice::ReadOnly))
-            throw DatabaseError(QStringLiteral("The book file '%1' cannot be read: %2.").arg(path, file.errorString()));
-        const QByteArray head = file.read(BookPages::PageSize);
-        const QString reason = notABookReason(path, head, status.st_size);
+        // Through SQLite's own file layer: another connection of this process may hold locks on it.
+        const BookFileReader file(path);
+        if (!file.isOpen())
+            throw DatabaseError(QStringLiteral("The book file '%1' cannot be read.").arg(path));
+        const QString reason = notABookReason(path, file.read(0, BookPages::PageSize), status.st_size);
         if (!reason.isEmpty())
             throw DatabaseError(reason);
     }
@@ -278,7 +249,8 @@ std::unique_ptr<Database> Database::open(const QString &path, const QString &pas
     QByteArray name = native;
     // Read without a log of unsaved changes, the book is read from its file alone: SQLite would
     // otherwise make a log and its index beside it even to read.
-    if (readOnly && QFileInfo(bookLogPath(path)).size() == 0) {
+    // Only while no other program has the book open: one that does may write it meanwhile.
+    if (readOnly && QFileInfo(bookLogPath(path)).size() == 0 && otherLockHolder(path).isEmpty()) {
         name = "file:" + QUrl::toPercentEncoding(QFileInfo(path).absoluteFilePath(), "/") + "?immutable=1";
         flags |= SQLITE_OPEN_URI;
     }
@@ -298,7 +270,7 @@ std::unique_ptr<Database> Database::open(const QString &path, const QString &pas
     if ((rc & 0xff) == SQLITE_NOTADB || (rc & 0xff) == SQLITE_CORRUPT)
         throw DatabaseError(refusedMessage(path, password));
     if ((rc & 0xff) == SQLITE_BUSY || (rc & 0xff) == SQLITE_LOCKED) {
-        const QString holder = lockHolder(path);
+        const QString holder = otherLockHolder(path);
         throw DatabaseError(cannotOpenMessage(path) +
                             (holder.isEmpty() ? QString() : QStringLiteral(" It is held by %1.").arg(holder)));
     }
@@ -376,18 +348,17 @@ void Database::setWaitObserver(WaitObserver observer)
 int Database::busyHandler(void *self, int count)
 {
     auto *db = static_cast<Database *>(self);
-    const qint64 now = QDateTime::currentMSecsSinceEpoch();
     if (count == 0) {
-        db->m_busySince = now;
+        db->m_busySince.start();
         WaitObserver observer;
         {
             const std::lock_guard lock(g_observerMutex);
             observer = g_observer;
         }
         if (observer)
-            observer(db->m_path, lockHolder(db->m_path));
+            observer(db->m_path, otherLockHolder(db->m_path));
     }
-    if (now - db->m_busySince >= db->m_busyTimeoutMs)
+    if (db->m_busySince.elapsed() >= db->m_busyTimeoutMs)
         return 0;
     sqlite3_sleep(count < 10 ? 2 : 20);
     return 1;

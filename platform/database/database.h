@@ -4,6 +4,7 @@
 #include "selectstatement.h"
 #include "turkishtext.h"
 
+#include <QElapsedTimer>
 #include <QHash>
 #include <QString>
 #include <QVarLengthArray>
@@ -158,7 +159,7 @@ private:
     QString m_password;
     bool m_readOnly = false;
     int m_busyTimeoutMs = 5000;
-    qint64 m_busySince = 0; // milliseconds since the epoch when the current wait began
+    QElapsedTimer m_busySince; // since the current wait began
     QStringList m_strayLogs;
     QVector<TableInfo> m_tables;
     TurkishCollator m_collator;

@@ -360,3 +360,40 @@ TEST(BookFiles, SavingWhileAnotherProgramWritesSaysWhoItWaitsFor)
     addTopic(*db, QStringLiteral("Bekleyen"));
     EXPECT_EQ(topicTitles(*db).size(), 2);
 }
+
+TEST(BookFiles, LookingAtAnOpenBookKeepsTheLocksItsConnectionHolds)
+{
+    // Closing any descriptor of a file drops all of this process's locks on it: the program's own
+    // looks at the book (its salt, its pages, its logs, another window on it) must not do that,
+    // or a second program would take the book for unused and remove its log.
+    BookFixture book({{QStringLiteral("Konu"), {}}});
+    const auto locksHeld = [&] {
+        struct stat main = {}, index = {};
+        ::stat(QFile::encodeName(book.path()).constData(), &main);
+        ::stat(QFile::encodeName(book.path() + QStringLiteral("-shm")).constData(), &index);
+        QFile f(QStringLiteral("/proc/locks"));
+        f.open(QIODevice::ReadOnly);
+        int n = 0;
+        for (const QByteArray &line : f.readAll().split('\n')) {
+            const QList<QByteArray> p = line.simplified().split(' ');
+            if (p.size() < 8 || p[1] == "->" || p[4].toLongLong() != ::getpid())
+                continue;
+            const qulonglong inode = p[5].split(':').value(2).toULongLong();
+            n += inode == main.st_ino || inode == index.st_ino;
+        }
+        return n;
+    };
+    auto db = book.open();
+    ASSERT_EQ(sqlite3_exec(db->handle(), "BEGIN; SELECT count(*) FROM master;", nullptr, nullptr, nullptr), SQLITE_OK);
+    const int before = locksHeld();
+    ASSERT_GT(before, 0);
+    EXPECT_TRUE(strayLogFiles(book.path()).isEmpty());
+    EXPECT_FALSE(bookLogPath(book.path()).isEmpty());
+    EXPECT_TRUE(otherLockHolder(book.path()).isEmpty()); // this process's own locks name no one
+    {
+        auto second = book.open(); // another window of this program
+        EXPECT_TRUE(second->check().isEmpty()); // every page read, through SQLite's layer
+    }
+    EXPECT_EQ(locksHeld(), before);
+    sqlite3_exec(db->handle(), "COMMIT", nullptr, nullptr, nullptr);
+}
