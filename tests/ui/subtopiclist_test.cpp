@@ -7,7 +7,9 @@
 #include "platform/database/selectstatement.h"
 #include "store/field.h"
 
+#include <QAbstractItemDelegate>
 #include <QAbstractScrollArea>
+#include <QStyleOptionViewItem>
 #include <QApplication>
 #include <QDir>
 #include <QTest>
@@ -299,4 +301,26 @@ TEST(SubtopicList, AClickMakesTheClickedSubtopicCurrentWhenSavingReordersTheList
     QTest::mouseClick(l.grid->viewport(), Qt::LeftButton, Qt::NoModifier, e.center());
     EXPECT_EQ(l.q().fieldByName(QStringLiteral("Altkonu"))->asString(), QStringLiteral("d"));
     EXPECT_EQ(l.q().recordCount(), 5);
+}
+
+TEST(SubtopicList, ACellLeftOpenGoesWithItsSubtopicAndWritesNothingIntoAnother)
+{
+    WorkingBook book({{QStringLiteral("Bir"), {{QStringLiteral("a1"), QString()}, {QStringLiteral("a2"), QString()}}},
+                      {QStringLiteral("İki"), {{QStringLiteral("b1"), QString()}, {QStringLiteral("b2"), QString()}}}});
+    ui::TForm1 form;
+    form.FormShow();
+    form.show();
+    QApplication::setActiveWindow(&form);
+    form.DBGrid1->setFocus();
+    QTest::keyClick(form.DBGrid1, Qt::Key_F2); // open, nothing typed
+    ASSERT_TRUE(form.DBGrid1->titleEditor());
+    form.ADOQuery1->next(); // another topic with as many subtopics
+    EXPECT_FALSE(form.DBGrid1->titleEditor());
+    form.Yazi->setFocus();
+    EXPECT_EQ(form.ADOQuery2->state(), DataSetState::Browse);
+    EXPECT_EQ(form.ADOQuery2->fieldByName(QStringLiteral("Altkonu"))->asString(), QStringLiteral("b1"));
+    // A double click lands only on the current subtopic's cell.
+    QAbstractItemDelegate *delegate = form.DBGrid1->itemDelegate();
+    QStyleOptionViewItem option;
+    EXPECT_EQ(delegate->createEditor(form.DBGrid1->viewport(), option, form.DBGrid1->model()->index(1, 0)), nullptr);
 }

@@ -33,8 +33,13 @@ public:
         p->drawText(option.rect.adjusted(2, 0, -2, 0), Qt::AlignLeft | Qt::AlignVCenter, index.data().toString());
     }
 
-    QWidget *createEditor(QWidget *parent, const QStyleOptionViewItem &, const QModelIndex &) const override
+    QWidget *createEditor(QWidget *parent, const QStyleOptionViewItem &, const QModelIndex &index) const override
     {
+        // Only the current subtopic's title is edited in place (a double click after a save that
+        // re-sorted the list may land on another row).
+        const store::DataSet *set = m_grid->dataSource() ? m_grid->dataSource()->dataSet() : nullptr;
+        if (!set || index.row() != set->currentDisplayRow())
+            return nullptr;
         auto *editor = new QLineEdit(parent);
         editor->setFrame(false);
         m_grid->attachTitleEditor(editor);
@@ -96,6 +101,7 @@ void TSrDBGrid::attachTitleEditor(QLineEdit *editor)
 {
     m_titleEditor = editor;
     m_editorRow = dataSet() ? dataSet()->currentDisplayRow() : -1;
+    m_editorKey = dataSet() ? dataSet()->displayKey(m_editorRow) : 0;
     const store::Field *f = m_titleLink.field();
     // As long as the field holds, as the topic title box does: longer typed or pasted text is cut.
     editor->setMaxLength(f && f->size() > 0 ? f->size() : 32767);
@@ -166,8 +172,10 @@ QColor TSrDBGrid::rowText(int row) const
 void TSrDBGrid::followDataSet()
 {
     const store::DataSet *set = dataSet();
-    if (m_titleEditor && (!set || !set->active() || set->currentDisplayRow() != m_editorRow))
-        closeEditor(m_titleEditor, QAbstractItemDelegate::NoHint); // another subtopic is current
+    // Another subtopic current (a move, another topic's list, a re-sort): the cell's editor goes.
+    if (m_titleEditor && (!set || !set->active() || set->currentDisplayRow() != m_editorRow
+                          || set->displayKey(set->currentDisplayRow()) != m_editorKey))
+        closeEditor(m_titleEditor, QAbstractItemDelegate::NoHint);
     if (!set || !set->active() || m_following)
         return;
     const int row = set->currentDisplayRow();

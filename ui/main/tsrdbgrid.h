@@ -75,7 +75,8 @@ private:
     // every post, move and save takes the cell's text first (the update-data step).
     store::FieldDataLink m_titleLink;
     QPointer<QLineEdit> m_titleEditor;
-    int m_editorRow = -1; // the display row the editor was opened on
+    int m_editorRow = -1;    // the display row the editor was opened on
+    qint64 m_editorKey = 0;  // and the subtopic it shows (0: a new one)
 };
 
 } // namespace velkora::ui
