@@ -259,6 +259,12 @@ void addDeferredPicture(QTextDocument *document, const QUrl &name, const Picture
     pictures->sources.insert(name, source);
 }
 
+void clearDeferredPictures(QTextDocument *document)
+{
+    if (DeferredPictures *pictures = deferredOf(document))
+        pictures->sources.clear();
+}
+
 void shareDeferredPictures(const QTextDocument *from, QTextDocument *to)
 {
     if (deferredOf(from))

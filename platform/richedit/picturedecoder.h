@@ -51,5 +51,7 @@ QImage placeholderImage(QSize size, const QString &reason = QString());
 // document made with clone() get their pictures through shareDeferredPictures().
 void addDeferredPicture(QTextDocument *document, const QUrl &name, const PictureSource &source);
 void shareDeferredPictures(const QTextDocument *from, QTextDocument *to);
+// Forgets the pictures not decoded yet: the document is being emptied or read anew.
+void clearDeferredPictures(QTextDocument *document);
 
 } // namespace velkora::richedit

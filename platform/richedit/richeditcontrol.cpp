@@ -265,6 +265,7 @@ void RichEditControl::streamInText(const QString &text)
     normal.replace(u'\r', u'\n');
     document()->setUndoRedoEnabled(false);
     document()->clear();
+    clearDeferredPictures(document());
     QTextCursor c(document());
     c.insertText(normal.left(TextLimit));
     document()->setUndoRedoEnabled(true);

@@ -254,6 +254,7 @@ void Reader::run()
 {
     m_doc->setUndoRedoEnabled(false);
     m_doc->clear();
+    clearDeferredPictures(m_doc); // the pictures of the body read before
     m_cursor = QTextCursor(m_doc);
     m_cursor.beginEditBlock();
     m_stack.reserve(64);
@@ -1302,6 +1303,15 @@ void Reader::controlWord(QByteArrayView w, bool hasParam, int param)
         return;
     }
 
+    // Inside a footnote kept in the text, the note's own paragraph and table words would break
+    // the paragraph (or the table cell) its mark stands in: they are passed over.
+    if (m_footnoteDepth >= 0 && d == Destination::Normal) {
+        static const QByteArrayList paragraphWords = {"pard", "intbl", "itap", "trowd", "cell", "nestcell", "row", "nestrow",
+                                                      "nesttableprops", "page", "sect", "sectd"};
+        if (paragraphWords.contains(w.toByteArray()))
+            return;
+    }
+
     // Character formatting.
     CharState &c = g.chr;
     if (w == "plain") {
@@ -1311,6 +1321,8 @@ void Reader::controlWord(QByteArrayView w, bool hasParam, int param)
         c = CharState();
         c.language = lang;
         c.href = href;
+        if (m_footnoteDepth >= 0)
+            c.halfPoints = std::max(2, c.halfPoints * 3 / 4); // the note stays smaller
     } else if (w == "f" && hasParam) {
         flushBytes();
         c.font = param;

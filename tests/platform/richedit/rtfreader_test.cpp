@@ -313,4 +313,17 @@ TEST(RtfReader, FootnotesAndEndnotesKeepTheirTextWhereTheirMarkStands)
     QTextDocument again;
     ASSERT_TRUE(RtfReader::read(RtfWriter::write(doc), &again));
     EXPECT_EQ(again.toPlainText(), text);
+
+    // A note in a table cell, begun as Word begins it, stays in that cell of the one table.
+    QTextDocument table;
+    ASSERT_TRUE(RtfReader::read("{\\rtf1\\ansi\\trowd\\cellx2000\\cellx4000\\intbl A{\\footnote\\pard\\plain Not}B\\cell C\\cell\\row}", &table));
+    int tables = 0;
+    for (QTextFrame *f : table.rootFrame()->childFrames())
+        tables += qobject_cast<QTextTable *>(f) != nullptr;
+    EXPECT_EQ(tables, 1);
+    const QTextTable *t = qobject_cast<QTextTable *>(table.rootFrame()->childFrames().value(0));
+    ASSERT_TRUE(t);
+    QTextCursor first = t->cellAt(0, 0).firstCursorPosition();
+    first.setPosition(t->cellAt(0, 0).lastCursorPosition().position(), QTextCursor::KeepAnchor);
+    EXPECT_EQ(first.selectedText(), QStringLiteral("A [Not]B"));
 }
