@@ -500,12 +500,23 @@ void DataSet::post()
     m_buffer.clear();
     m_assigned.clear();
     m_insertAt = -1;
-    if (m_view.empty())
-        m_bof = m_eof = true;
+    keepEndFlags();
     setState(DataSetState::Browse);
     dataEvent(DataEvent::DataSetChange);
     if (afterPost)
         afterPost(*this);
+}
+
+void DataSet::keepEndFlags()
+{
+    // Not a move: the flags stay, but only as long as they are true of the row now current (a
+    // saved new row may have sorted away from the end it was begun at).
+    if (m_view.empty()) {
+        m_bof = m_eof = true;
+        return;
+    }
+    m_bof = m_bof && m_current == 0;
+    m_eof = m_eof && m_current == static_cast<int>(m_view.size()) - 1;
 }
 
 void DataSet::cancel()
@@ -519,8 +530,7 @@ void DataSet::cancel()
     m_buffer.clear();
     m_assigned.clear();
     m_insertAt = -1;
-    if (m_view.empty())
-        m_bof = m_eof = true;
+    keepEndFlags();
     setState(DataSetState::Browse);
     dataEvent(DataEvent::DataSetChange);
     if (wasInsert)

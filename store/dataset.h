@@ -120,6 +120,7 @@ protected:
     void dataEvent(DataEvent event, Field *field = nullptr, int info = 0);
 
 private:
+    void keepEndFlags();
     friend class DataSource;
     void addSource(DataSource *source);
     void removeSource(DataSource *source);

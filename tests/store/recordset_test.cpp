@@ -65,6 +65,17 @@ TEST(RecordSet, MovesRaiseAndLowerTheEndFlags)
     EXPECT_TRUE(q.bof());
     q.cancel();
     EXPECT_EQ(flags(q), (Flags{true, false, 1}));
+    // A new row begun on the first row and saved where it sorts (the end) is no longer first: the
+    // flags follow the row now current, and a step back is carried out.
+    q.insert();
+    q.fieldByName(QStringLiteral("Altkonu"))->setAsString(QStringLiteral("z"));
+    q.post();
+    EXPECT_EQ(flags(q), (Flags{false, false, 6}));
+    q.prior();
+    EXPECT_EQ(flags(q), (Flags{false, false, 5}));
+    q.last();
+    q.remove();
+    q.first();
     q.setRecNo(3);
     EXPECT_EQ(book.subtopic(), QStringLiteral("c"));
 

@@ -324,3 +324,17 @@ TEST(SubtopicList, ACellLeftOpenGoesWithItsSubtopicAndWritesNothingIntoAnother)
     QStyleOptionViewItem option;
     EXPECT_EQ(delegate->createEditor(form.DBGrid1->viewport(), option, form.DBGrid1->model()->index(1, 0)), nullptr);
 }
+
+TEST(SubtopicList, AClickAfterSavingANewTitledSubtopicMovesToTheClickedRow)
+{
+    List l;
+    l.form->DataSetInsert1->trigger();
+    l.grid->setFocus();
+    typeIntoCell(l.grid, QStringLiteral("zz"));
+    l.form->updateActions();
+    l.form->DataSetPost1->trigger();
+    ASSERT_EQ(l.q().fieldByName(QStringLiteral("Altkonu"))->asString(), QStringLiteral("zz"));
+    const QRect first = l.grid->visualRect(l.grid->model()->index(0, 0));
+    QTest::mouseClick(l.grid->viewport(), Qt::LeftButton, Qt::NoModifier, first.center());
+    EXPECT_EQ(l.q().fieldByName(QStringLiteral("Altkonu"))->asString(), QStringLiteral("a"));
+}
