@@ -178,6 +178,22 @@ TEST(MainWindow, CloseAsksOnlyAboutAnEditedSubtopic)
         EXPECT_TRUE(w.form.FormClose()); // No drops it
         EXPECT_EQ(asked, 2);
         EXPECT_EQ(w.form.ADOQuery2->recordCount(), 3);
+
+        // A topic title typed into its box (not yet out of it) is asked about too; Yes keeps it.
+        answer = true;
+        w.form.DBEdit1->setFocus();
+        w.form.DBEdit1->selectAll();
+        QTest::keyClicks(w.form.DBEdit1, QStringLiteral("Yeni baslik"));
+        EXPECT_TRUE(w.form.FormClose());
+        EXPECT_EQ(asked, 3);
+        EXPECT_EQ(w.form.ADOQuery1->fieldByName(QStringLiteral("Baslik"))->asString(), QStringLiteral("Yeni baslik"));
+        EXPECT_EQ(w.form.ADOQuery1->state(), store::DataSetState::Browse);
+        // No lets it go.
+        answer = false;
+        QTest::keyClicks(w.form.DBEdit1, QStringLiteral("x"));
+        EXPECT_TRUE(w.form.FormClose());
+        EXPECT_EQ(asked, 4);
+        EXPECT_EQ(w.form.ADOQuery1->fieldByName(QStringLiteral("Baslik"))->asString(), QStringLiteral("Yeni baslik"));
     }
 }
 

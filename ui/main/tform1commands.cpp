@@ -93,12 +93,32 @@ bool TForm1::FormClose()
 {
     if (SaveSettings)
         guarded(SaveSettings, this);
-    const store::DataSetState state = ADOQuery2->state();
-    if (state != store::DataSetState::Edit && state != store::DataSetState::Insert)
+    const auto pending = [](store::DataSet *set) {
+        return set->state() == store::DataSetState::Edit || set->state() == store::DataSetState::Insert;
+    };
+    // A topic title typed into its box is asked about as a subtopic is: closing must not drop it
+    // unasked. A topic put into edit state with nothing changed is let go without a question.
+    bool topicChanged = false;
+    if (pending(ADOQuery1)) {
+        guarded([this] { ADOQuery1->updateRecord(); }, this);
+        topicChanged = ADOQuery1->modified();
+        if (!topicChanged)
+            ADOQuery1->cancel();
+    }
+    if (!topicChanged && !pending(ADOQuery2))
         return true;
-    if (askToSave && askToSave())
-        return guarded([this] { ADOQuery2->post(); }, this);
-    ADOQuery2->cancel();
+    if (askToSave && askToSave()) {
+        return guarded([&] {
+            if (topicChanged)
+                ADOQuery1->post();
+            if (pending(ADOQuery2))
+                ADOQuery2->post();
+        }, this);
+    }
+    if (pending(ADOQuery2))
+        ADOQuery2->cancel();
+    if (pending(ADOQuery1))
+        ADOQuery1->cancel();
     return true;
 }
 
