@@ -50,6 +50,16 @@ void TGauge::changed()
     repaint(); // at once: the message loop does not run during start-up
 }
 
+template <typename T>
+void TGauge::assign(T &member, const T &value)
+{
+    // The other setters store a changed value and repaint; an unchanged one does nothing.
+    if (member != value) {
+        member = value;
+        changed();
+    }
+}
+
 void TGauge::setProgress(int value)
 {
     const int before = percentDone();
@@ -85,50 +95,32 @@ void TGauge::setMaxValue(int value)
 
 void TGauge::setKind(Kind kind)
 {
-    if (kind != m_kind) {
-        m_kind = kind;
-        changed();
-    }
+    assign(m_kind, kind);
 }
 
 void TGauge::setShowText(bool show)
 {
-    if (show != m_showText) {
-        m_showText = show;
-        changed();
-    }
+    assign(m_showText, show);
 }
 
 void TGauge::setBorderStyle(BorderStyle style)
 {
-    if (style != m_border) {
-        m_border = style;
-        changed();
-    }
+    assign(m_border, style);
 }
 
 void TGauge::setForeColor(const QColor &color)
 {
-    if (color != m_fore) {
-        m_fore = color;
-        changed();
-    }
+    assign(m_fore, color);
 }
 
 void TGauge::setBackColor(const QColor &color)
 {
-    if (color != m_back) {
-        m_back = color;
-        changed();
-    }
+    assign(m_back, color);
 }
 
 void TGauge::setColor(const QColor &color)
 {
-    if (color != m_color) {
-        m_color = color;
-        changed();
-    }
+    assign(m_color, color);
 }
 
 void TGauge::drawKind(QPainter &p, const QRect &paint) const

@@ -69,6 +69,8 @@ protected:
 private:
     void drawKind(QPainter &p, const QRect &paint) const;
     void changed();
+    template <typename T>
+    void assign(T &member, const T &value);
 
     int m_min = 0, m_max = 100, m_progress = 0;
     Kind m_kind = gkHorizontalBar;

@@ -11,15 +11,25 @@
 
 namespace velkora::ui {
 
+namespace {
+
+// The layout's font, "MS Sans Serif" of the given pixel height.
+QFont sansSerif(int pixels, bool bold)
+{
+    QFont f(QStringLiteral("MS Sans Serif"));
+    f.setPixelSize(pixels);
+    f.setBold(bold);
+    return f;
+}
+
+} // namespace
+
 const QString TAbout::FirstSite = QStringLiteral("https://www.velkora.org/");
 const QString TAbout::SecondSite = QStringLiteral("https://forum.velkora.org/");
 
 AboutLink::AboutLink(const QString &address, QWidget *parent) : QLabel(address, parent)
 {
-    QFont f(QStringLiteral("MS Sans Serif"));
-    f.setPixelSize(11);
-    f.setBold(true);
-    setFont(f);
+    setFont(sansSerif(11, true));
     setCursor(Qt::PointingHandCursor);
     setMouseTracking(true);
     colour(QColor(0, 0, 255));
@@ -100,9 +110,7 @@ TAbout::TAbout(QWidget *parent) : QDialog(parent, Qt::Dialog | Qt::WindowTitleHi
     setWindowTitle(QStringLiteral("Program Hakkında"));
     setFixedSize(394, 153);
     move(393, 246);
-    QFont font(QStringLiteral("MS Sans Serif"));
-    font.setPixelSize(11);
-    setFont(font);
+    setFont(sansSerif(11, false));
 
     auto *top = new QFrame(this);
     top->setObjectName(QStringLiteral("Panel1"));
@@ -114,10 +122,7 @@ TAbout::TAbout(QWidget *parent) : QDialog(parent, Qt::Dialog | Qt::WindowTitleHi
     Image1->setObjectName(QStringLiteral("Image1"));
     Image1->setGeometry(7, 16, 41, 33);
     Image1->setPixmap(programIcon(QSize(41, 33)));
-    QFont big(QStringLiteral("MS Sans Serif"));
-    big.setPixelSize(19);
-    big.setBold(true);
-    const ShadowedName name = addShadowedName(top, QStringLiteral("Velkora 3.1"), big, QPoint(57, 23), QStringLiteral("Label1"),
+    const ShadowedName name = addShadowedName(top, QStringLiteral("Velkora 3.1"), sansSerif(19, true), QPoint(57, 23), QStringLiteral("Label1"),
                                               QStringLiteral("Label2"));
     Label1 = name.shadow;
     Label2 = name.name;
@@ -144,14 +149,11 @@ TAbout::TAbout(QWidget *parent) : QDialog(parent, Qt::Dialog | Qt::WindowTitleHi
     JvScrollText1 = new TJvScrollText(bottom);
     JvScrollText1->setObjectName(QStringLiteral("JvScrollText1"));
     JvScrollText1->setGeometry(1, 1, 392, 81);
-    QFont notice(QStringLiteral("MS Sans Serif"));
-    notice.setPixelSize(11);
-    notice.setBold(true);
     QPalette lime = JvScrollText1->textLabel()->palette();
     lime.setColor(QPalette::WindowText, QColor(0, 255, 0));
     JvScrollText1->textLabel()->setPalette(lime);
     JvScrollText1->setBackgroundColor(Qt::black);
-    JvScrollText1->setTextFont(notice);
+    JvScrollText1->setTextFont(sansSerif(11, true));
     JvScrollText1->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     JvScrollText1->setWordWrap(false);
     JvScrollText1->setScrollDirection(TJvScrollText::drFromBottom);

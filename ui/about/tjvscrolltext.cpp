@@ -148,14 +148,21 @@ void TJvScrollText::layOut()
     Reset();
 }
 
+int TJvScrollText::startPosition() const
+{
+    // Just outside the side the text comes in from.
+    switch (m_direction) {
+    case drFromBottom: return height();
+    case drFromTop: return -m_text->height();
+    case drFromRight: return width();
+    case drFromLeft: return -m_text->width();
+    }
+    return 0;
+}
+
 void TJvScrollText::Reset()
 {
-    switch (m_direction) {
-    case drFromBottom: m_position = height(); break;
-    case drFromTop: m_position = -m_text->height(); break;
-    case drFromRight: m_position = width(); break;
-    case drFromLeft: m_position = -m_text->width(); break;
-    }
+    m_position = startPosition();
     place();
 }
 
@@ -203,41 +210,16 @@ void TJvScrollText::step()
         if (m_stepSize >= m_scrollPixels)
             m_mode = Mode::Steady;
     }
-    bool passEnded = false;
-    switch (m_direction) {
-    case drFromBottom:
-        if (m_text->height() < -m_position) {
-            m_position = height();
-            passEnded = true;
-        } else {
-            m_position -= size;
-        }
-        break;
-    case drFromTop:
-        if (m_position > height()) {
-            m_position = -m_text->height();
-            passEnded = true;
-        } else {
-            m_position += size;
-        }
-        break;
-    case drFromRight:
-        if (m_text->width() < -m_position) {
-            m_position = width();
-            passEnded = true;
-        } else {
-            m_position -= size;
-        }
-        break;
-    case drFromLeft:
-        if (m_position > width()) {
-            m_position = -m_text->width();
-            passEnded = true;
-        } else {
-            m_position += size;
-        }
-        break;
-    }
+    // The text moves towards lower positions from the bottom or the right, towards higher ones
+    // from the top or the left; once it has wholly left the area it starts again from its start.
+    const bool backwards = m_direction == drFromBottom || m_direction == drFromRight;
+    const int extent = vertical() ? height() : width();
+    const int length = vertical() ? m_text->height() : m_text->width();
+    const bool passEnded = backwards ? length < -m_position : m_position > extent;
+    if (passEnded)
+        m_position = startPosition();
+    else
+        m_position += backwards ? -size : size;
     ++m_steps;
     place();
     if (passEnded)

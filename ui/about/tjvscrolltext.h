@@ -86,6 +86,7 @@ private:
     enum class Mode { Steady, SlowingDown, SpeedingUp };
     bool vertical() const { return m_direction == drFromTop || m_direction == drFromBottom; }
     void layOut();
+    int startPosition() const;
     void place();
     void pauseWorker(bool pause);
 
