@@ -443,10 +443,15 @@ ParaFormat RichEditControl::paraFormat() const
     return p;
 }
 
-void RichEditControl::setParaFormat(const ParaFormat &p)
+void RichEditControl::setParaFormat(const ParaFormat &format)
 {
     allowed(EditTrigger::ParaFormat);
     m_pendingKind = UndoUnknown;
+    // Lengths are held within 1584 points either way (22 inches, beyond any page): a larger indent
+    // or space would only push the text out of sight and overflow the layout's arithmetic.
+    ParaFormat p = format;
+    for (int *length : {&p.startIndent, &p.offset, &p.rightIndent, &p.spaceBefore, &p.spaceAfter, &p.lineSpacing})
+        *length = std::clamp(*length, -MaxParagraphLength, MaxParagraphLength);
     QTextCursor cursor = textCursor();
     const QTextBlock first = document()->findBlock(cursor.selectionStart());
     const QTextBlock last = document()->findBlock(cursor.selectionEnd());
@@ -620,7 +625,7 @@ int RichEditControl::selectionType() const
     const QTextCursor c = textCursor();
     if (!c.hasSelection())
         return SelectionEmpty;
-    const QString text = document()->toRawText().mid(c.selectionStart(), c.selectionEnd() - c.selectionStart());
+    const QString text = c.selectedText(); // objects stand as U+FFFC, as in the document
     int objects = 0, chars = 0;
     for (const QChar ch : text)
         ch == QChar::ObjectReplacementCharacter ? ++objects : ++chars;
@@ -919,7 +924,9 @@ void RichEditControl::insertFromMimeData(const QMimeData *source)
     }
     cursor.endEditBlock();
     setTextCursor(cursor);
-    m_pendingKind = UndoUnknown;
+    // A drop's step is recorded when the drop's own edit block closes, after this: it keeps its kind.
+    if (!m_dropping)
+        m_pendingKind = UndoUnknown;
 }
 
 } // namespace velkora::richedit

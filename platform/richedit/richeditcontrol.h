@@ -75,6 +75,7 @@ public:
     static constexpr int Version = 3;             // the rich-edit version the program sees
     static constexpr int TextLimit = 16'777'215;  // characters
     static constexpr int UndoLimit = 100;         // steps
+    static constexpr int MaxParagraphLength = 31'680; // twips, for indents and spacing
 
     explicit RichEditControl(QWidget *parent = nullptr);
     ~RichEditControl() override;
@@ -120,6 +121,13 @@ public:
     bool modified() const;
     void setModified(bool modified);
 
+    // Advanced typography (what justified paragraphs are laid out with); the editor switches it on
+    // before the first justification while autoAdvancedTypography is set, as it is by default.
+    bool advancedTypography() const { return m_advancedTypography; }
+    void setAdvancedTypography(bool on) { m_advancedTypography = on; }
+    bool autoAdvancedTypography() const { return m_autoAdvancedTypography; }
+    void setAutoAdvancedTypography(bool on) { m_autoAdvancedTypography = on; }
+
     // Draws (render) or only measures the characters from `from` to `to` (-1: the end) into target,
     // a rectangle in the painter's device pixels, laid out at that width with the device's fonts:
     // whole lines from the top, stopping before the first line that does not fit. Returns the
@@ -156,6 +164,8 @@ private:
     int m_pendingKind = UndoUnknown;
     bool m_undoing = false;
     bool m_dropping = false;
+    bool m_advancedTypography = false;
+    bool m_autoAdvancedTypography = true;
     int m_lastAnchor = -1, m_lastPosition = -1;
 };
 

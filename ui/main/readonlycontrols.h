@@ -2,7 +2,6 @@
 #pragma once
 
 #include <QLineEdit>
-#include <QSpinBox>
 
 namespace velkora::ui {
 
@@ -13,15 +12,6 @@ class ReadOnlyLineEdit : public QLineEdit
     Q_PROPERTY(bool ReadOnly READ isReadOnly WRITE setReadOnly)
 public:
     using QLineEdit::QLineEdit;
-};
-
-// The font size box: read-only refuses typing.
-class ReadOnlySpinBox : public QSpinBox
-{
-    Q_OBJECT
-    Q_PROPERTY(bool ReadOnly READ isReadOnly WRITE setReadOnly)
-public:
-    using QSpinBox::QSpinBox;
 };
 
 } // namespace velkora::ui

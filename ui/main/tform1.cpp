@@ -143,11 +143,32 @@ TForm1::TForm1(QWidget *parent)
 
     ADOQuery1->afterScroll = [this](store::DataSet &) { ADOQuery1AfterScroll(); };
     ADOQuery2->afterScroll = [this](store::DataSet &) { ADOQuery2AfterScroll(); };
-    connect(Yazi, &richedit::RichEditControl::selectionChange, this, [this] {
-        writeCaretPosition();
-        updateActions();
-    });
-    connect(Yazi, &richedit::RichEditControl::changed, this, &TForm1::writeModifiedMark);
+    editor::EditorControls controls;
+    controls.editor = Yazi;
+    controls.BtnKalin = BtnKalin;
+    controls.BtnItalic = BtnItalic;
+    controls.BtnCizgi = BtnCizgi;
+    controls.BtnUst = BtnUst;
+    controls.BtnAlt = BtnAlt;
+    controls.BtnMadde = BtnMadde;
+    controls.BtnSol = BtnSol;
+    controls.BtnOrta = BtnOrta;
+    controls.BtnSag = BtnSag;
+    controls.BtnYasla = BtnYasla;
+    controls.ComboBox1 = ComboBox1;
+    controls.Edit1 = Edit1;
+    controls.Geri1 = Geri1;
+    controls.Ileri1 = Ileri1;
+    controls.SolaHizala1 = SolaHizala1;
+    controls.Ortala1 = Ortala1;
+    controls.SagaHizala1 = SagaHizala1;
+    controls.messagePanel = Panels[2];
+    YaziCommands = new editor::EditorCommands(controls, this);
+    YaziCommands->chooseColor = [this](QColor &color) { return chooseColor && chooseColor(color); };
+    YaziCommands->updateCommands = [this] { updateActions(); };
+    connect(Yazi, &richedit::RichEditControl::selectionChange, this,
+            [this] { guarded([this] { YaziCommands->SelectionChange(); }, this); });
+    Yazi->OnChange = [this] { YaziCommands->YaziChange(); };
 
     // The connection opens while the layout loads; a failure is shown and start-up goes on.
     guarded([this] { Book->connect(); }, this);
@@ -290,10 +311,10 @@ void TForm1::buildMenus()
     Dzen1 = menu("Dzen1", QStringLiteral("Düzen"));
     Geri1 = menuItem(Dzen1, "Geri1", QStringLiteral("Geri"), QStringLiteral("İşlemi geri al"), QKeySequence(Qt::CTRL | Qt::Key_Z));
     Geri1->setIcon(glyph(QStringLiteral("undo")));
-    notYet(Geri1);
+    command(Geri1, [this] { YaziCommands->Geri1Click(); }, [this] { return YaziCommands->undoEnabled(); });
     Ileri1 = menuItem(Dzen1, "Ileri1", QStringLiteral("İleri"), QStringLiteral("İşlemi ileri al"), QKeySequence(Qt::CTRL | Qt::Key_Y));
     Ileri1->setIcon(glyph(QStringLiteral("redo")));
-    notYet(Ileri1);
+    command(Ileri1, [this] { YaziCommands->Ileri1Click(); }, [this] { return YaziCommands->redoEnabled(); });
     Dzen1->addSeparator();
     Kes1 = menuItem(Dzen1, "Kes1", QStringLiteral("Kes"), QStringLiteral("Panoya al"), QKeySequence(Qt::CTRL | Qt::Key_X));
     Kes1->setIcon(glyph(QStringLiteral("cut")));
@@ -359,8 +380,12 @@ void TForm1::buildMenus()
     SagaHizala1 = menuItem(Biim1, "SagaHizala1", QStringLiteral("Sağa Hizala"), QStringLiteral("Metni sağa hizala"));
     Biim1->addSeparator();
     Paragraf1 = menuItem(Biim1, "Paragraf1", QStringLiteral("Paragraf Ayarları..."), QString(), QKeySequence(Qt::CTRL | Qt::Key_P));
-    for (QAction *a : {SolaHizala1, Ortala1, SagaHizala1, Paragraf1})
-        notYet(a);
+    for (QAction *a : {SolaHizala1, Ortala1, SagaHizala1})
+        a->setCheckable(true); // the check marks follow the alignment after each change of the content
+    command(SolaHizala1, [this] { YaziCommands->setAlignment(0); });
+    command(Ortala1, [this] { YaziCommands->setAlignment(2); });
+    command(SagaHizala1, [this] { YaziCommands->setAlignment(1); });
+    command(Paragraf1, [this] { YaziCommands->Paragraf1Click(); });
 
     Rapor1 = menu("Rapor1", QStringLiteral("Rapor"));
     Yazdir1 = menuItem(Rapor1, "Yazdir1", QStringLiteral("Yazdırma Tercihleri..."), QStringLiteral("Aktif konu yazıcı önizleme penceresini aç"));
@@ -455,23 +480,33 @@ void TForm1::buildToolbars()
     ToolBar2->setObjectName(QStringLiteral("ToolBar2"));
     ToolBar2->setFixedHeight(25);
     setHint(ToolBar2, QStringLiteral("Buton ayarlarını \"Ayarlar\" menüsünden yapın"), false);
-    auto *formatting = new QAction(this);
-    notYet(formatting);
-    BtnKalin = toolButton(ToolBar2, "BtnKalin", QStringLiteral("bold"), QStringLiteral("Kalın |Kalın yazı stili"), true, formatting, true);
-    BtnItalic = toolButton(ToolBar2, "BtnItalic", QStringLiteral("italic"), QStringLiteral("İtalik Yazı |İtalik yazı stili"), true, formatting, true);
-    BtnCizgi = toolButton(ToolBar2, "BtnCizgi", QStringLiteral("underline"), QStringLiteral("Alt Çizgili |Alt çizgili yazı stili"), true, formatting, true);
+    // Each button runs its own command of the editor's; a check button has toggled when it runs.
+    const auto run = [this](void (editor::EditorCommands::*handler)()) {
+        auto *a = new QAction(this);
+        command(a, [this, handler] { (YaziCommands->*handler)(); });
+        return a;
+    };
+    using EC = editor::EditorCommands;
+    BtnKalin = toolButton(ToolBar2, "BtnKalin", QStringLiteral("bold"), QStringLiteral("Kalın |Kalın yazı stili"), true, run(&EC::BtnKalinClick), true);
+    BtnItalic = toolButton(ToolBar2, "BtnItalic", QStringLiteral("italic"), QStringLiteral("İtalik Yazı |İtalik yazı stili"), true, run(&EC::BtnItalicClick), true);
+    BtnCizgi = toolButton(ToolBar2, "BtnCizgi", QStringLiteral("underline"), QStringLiteral("Alt Çizgili |Alt çizgili yazı stili"), true, run(&EC::BtnCizgiClick), true);
     ToolBar2->addSeparator();
-    BtnSol = toolButton(ToolBar2, "BtnSol", QStringLiteral("align-left"), QStringLiteral("Sola Hizala |Metni sola hizala"), true, formatting, true);
-    BtnOrta = toolButton(ToolBar2, "BtnOrta", QStringLiteral("align-center"), QStringLiteral("Ortala |Metni ortala"), true, formatting, true);
-    BtnSag = toolButton(ToolBar2, "BtnSag", QStringLiteral("align-right"), QStringLiteral("Sağa Hizala |Metni sağa hizala"), true, formatting, true);
-    BtnYasla = toolButton(ToolBar2, "BtnYasla", QStringLiteral("justify"), QStringLiteral("Yasla |Metni iki yana hizala"), true, formatting, true);
+    const auto align = [this](int alignment) {
+        auto *a = new QAction(this);
+        command(a, [this, alignment] { YaziCommands->setAlignment(alignment); });
+        return a;
+    };
+    BtnSol = toolButton(ToolBar2, "BtnSol", QStringLiteral("align-left"), QStringLiteral("Sola Hizala |Metni sola hizala"), true, align(0), true);
+    BtnOrta = toolButton(ToolBar2, "BtnOrta", QStringLiteral("align-center"), QStringLiteral("Ortala |Metni ortala"), true, align(2), true);
+    BtnSag = toolButton(ToolBar2, "BtnSag", QStringLiteral("align-right"), QStringLiteral("Sağa Hizala |Metni sağa hizala"), true, align(1), true);
+    BtnYasla = toolButton(ToolBar2, "BtnYasla", QStringLiteral("justify"), QStringLiteral("Yasla |Metni iki yana hizala"), true, align(3), true);
     ToolBar2->addSeparator();
-    BtnMadde = toolButton(ToolBar2, "BtnMadde", QStringLiteral("bullet"), QStringLiteral("Madde İmi |Metne madde imi uygula"), true, formatting, true);
+    BtnMadde = toolButton(ToolBar2, "BtnMadde", QStringLiteral("bullet"), QStringLiteral("Madde İmi |Metne madde imi uygula"), true, run(&EC::BtnMaddeClick), true);
     ToolBar2->addSeparator();
-    BtnUst = toolButton(ToolBar2, "BtnUst", QStringLiteral("superscript"), QStringLiteral("Üst Karakter |Üst karakter stili"), true, formatting, true);
-    BtnAlt = toolButton(ToolBar2, "BtnAlt", QStringLiteral("subscript"), QStringLiteral("Alt Karakter |Alt karakter stili"), true, formatting, true);
+    BtnUst = toolButton(ToolBar2, "BtnUst", QStringLiteral("superscript"), QStringLiteral("Üst Karakter |Üst karakter stili"), true, run(&EC::BtnUstClick), true);
+    BtnAlt = toolButton(ToolBar2, "BtnAlt", QStringLiteral("subscript"), QStringLiteral("Alt Karakter |Alt karakter stili"), true, run(&EC::BtnAltClick), true);
     ToolBar2->addSeparator();
-    BtnRenk = toolButton(ToolBar2, "BtnRenk", QStringLiteral("color"), QStringLiteral("Renk |Renk uygula"), true, formatting);
+    BtnRenk = toolButton(ToolBar2, "BtnRenk", QStringLiteral("color"), QStringLiteral("Renk |Renk uygula"), true, run(&EC::BtnRenkClick));
     ToolBar2->addSeparator();
     BtnGeri = toolButton(ToolBar2, "BtnGeri", QStringLiteral("undo"), QStringLiteral("Geri Al (Ctrl+Z)|İşlemi geri al"), true, Geri1);
     BtnIleri = toolButton(ToolBar2, "BtnIleri", QStringLiteral("redo"), QStringLiteral("İleri Al (Ctrl+Y)|İşlemi tekrarla"), true, Ileri1);
@@ -479,20 +514,22 @@ void TForm1::buildToolbars()
     BtnKes = toolButton(ToolBar2, "BtnKes", QStringLiteral("cut"), QStringLiteral("Kes (Ctrl+X)|Panoya al"), true, Kes1);
     BtnKopya = toolButton(ToolBar2, "BtnKopya", QStringLiteral("copy"), QStringLiteral("Kopyala (Ctrl+C)|Panoya kopyala"), true, Kopyala1);
     BtnYapistir = toolButton(ToolBar2, "BtnYapistir", QStringLiteral("paste"), QStringLiteral("Yapıştır (Ctrl+V)|Panodan yapıştır"), true, Yapistir1);
-    ComboBox1 = new QComboBox(ToolBar2);
+    ComboBox1 = new editor::TFontComboBox(ToolBar2);
     ComboBox1->setObjectName(QStringLiteral("ComboBox1"));
-    ComboBox1->setFixedWidth(104);
-    ComboBox1->addItem(QStringLiteral("MS Sans Serif"));
+    ComboBox1->setFixedWidth(editor::TFontComboBox::DropDownWidth);
     setHint(ComboBox1, QStringLiteral("Yazı Stili |Yazı stili seç"), true);
-    ComboBox1->setEnabled(false);
+    connect(ComboBox1, &editor::TFontComboBox::fontNameChanged, this, [this] { guarded([this] { YaziCommands->ComboBox1Change(); }, this); });
     ToolBar2->addWidget(ComboBox1);
-    Edit1 = new ReadOnlySpinBox(ToolBar2);
+    Edit1 = new editor::TSpinEdit(ToolBar2);
     Edit1->setObjectName(QStringLiteral("Edit1"));
     Edit1->setFixedWidth(40);
     Edit1->setRange(6, 25);
     Edit1->setValue(10);
-    Edit1->setEnabled(false);
     setHint(Edit1, QStringLiteral("Yazı Boyutu |Yazı boyutu ayarla"), true);
+    connect(Edit1, &editor::TSpinEdit::valueChanged, this, [this] {
+        if (YaziCommands)
+            guarded([this] { YaziCommands->Edit1Change(); }, this);
+    });
     ToolBar2->addWidget(Edit1);
     Panel3->layout()->addWidget(ToolBar2);
 

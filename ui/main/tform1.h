@@ -2,6 +2,7 @@
 // editor on the right, three toolbars, the menus, the status bar, and the command table.
 #pragma once
 
+#include "editor/editorcommands.h"
 #include "editor/tjvdbrichedit.h"
 #include "platform/richedit/richeditcontrol.h"
 #include "messagedialogs.h"
@@ -154,8 +155,8 @@ public:
                 *BtnRenk = nullptr, *BtnGeri = nullptr, *BtnIleri = nullptr, *BtnKes = nullptr, *BtnKopya = nullptr,
                 *BtnYapistir = nullptr;
     QToolButton *BtnZemin2 = nullptr, *BtnYaziRenk2 = nullptr, *BtnKalin2 = nullptr, *BtnItalic2 = nullptr;
-    QComboBox *ComboBox1 = nullptr;
-    QSpinBox *Edit1 = nullptr;
+    editor::TFontComboBox *ComboBox1 = nullptr;
+    editor::TSpinEdit *Edit1 = nullptr;
     WebLink *Label34 = nullptr;
 
     QWidget *Panel2 = nullptr, *Panel3 = nullptr, *Panel4 = nullptr;
@@ -168,6 +169,8 @@ public:
     TSrDBGrid *DBGrid1 = nullptr;
     QSplitter *Splitter1 = nullptr;
     editor::TJvDBRichEdit *Yazi = nullptr;
+    // The editor's formatting, paragraph and undo commands and the handlers that follow the editor.
+    editor::EditorCommands *YaziCommands = nullptr;
     QStatusBar *StatusBar1 = nullptr;
     bool m_bookReadOnly = false; // the book's file cannot be written: read-only whatever is chosen
     QLabel *Panels[4] = {};

@@ -85,8 +85,8 @@ void TForm1::FormActivate()
 
 void TForm1::FormResize()
 {
-    writeCaretPosition();
-    updateActions();
+    if (YaziCommands)
+        YaziCommands->SelectionChange();
 }
 
 bool TForm1::FormClose()
@@ -197,16 +197,12 @@ void TForm1::checkHint()
 
 void TForm1::writeCaretPosition()
 {
-    int start = 0, end = 0;
-    Yazi->selection(&start, &end);
-    const int line = Yazi->lineFromChar(end) + 1;
-    const int column = end - Yazi->lineIndex(-1) + 1;
-    Panels[2]->setText(QStringLiteral("  ") + QString::asprintf("Satır: %3d  Karakter: %3d", line, column));
+    YaziCommands->writeCaretPosition();
 }
 
 void TForm1::writeModifiedMark()
 {
-    Panels[2]->setText(Yazi->modified() ? QStringLiteral("  V E L K O R A") : QString());
+    YaziCommands->writeModifiedMark();
 }
 
 void TForm1::Timer1Timer()
