@@ -1,5 +1,6 @@
-// Editing benchmark: typing latency in a body of 1 MB (a key press to the repaint of the editor) and
-// the time to save that body. Prints BENCH lines. Usage: velkora_bench_editor BODY.rtf
+// Editing benchmark in a body of 1 MB: typing latency (a key press to the repaint of the editor), the
+// toolbar refresh after a caret move, bold over the whole body and its undo, and the time to save it.
+// Prints BENCH lines. Usage: velkora_bench_editor BODY.rtf
 // (a 1 MB body made by shared/tools/gen_rtf.py: text_1m.rtf).
 #include "platform/database/database.h"
 #include "ui/main/tform1.h"
@@ -10,6 +11,7 @@
 #include <QFile>
 #include <QKeyEvent>
 #include <QTemporaryDir>
+#include <QTextBlock>
 
 #include <algorithm>
 #include <cstdio>
@@ -72,6 +74,54 @@ int main(int argc, char **argv)
     std::printf("BENCH editor_first_key_1mb %.2f ms\n", first);
     std::printf("BENCH editor_key_to_repaint_1mb_median %.2f ms\n", keys[keys.size() / 2]);
     std::printf("BENCH editor_key_to_repaint_1mb_worst %.2f ms\n", keys.back());
+
+    // The toolbar refresh after a caret move, with the caret spread over the body.
+    std::vector<double> refresh;
+    for (int i = 0; i < 200; ++i) {
+        QTextCursor at = editor->textCursor();
+        at.setPosition(static_cast<int>(static_cast<qint64>(editor->textLength()) * i / 200));
+        t.restart();
+        editor->setTextCursor(at); // runs the refresh through the selection-change signal
+        refresh.push_back(t.nsecsElapsed() / 1e6);
+    }
+    std::sort(refresh.begin(), refresh.end());
+    std::printf("BENCH editor_selection_change_1mb_median %.3f ms\n", refresh[refresh.size() / 2]);
+    std::printf("BENCH editor_selection_change_1mb_worst %.3f ms\n", refresh.back());
+
+    // Laying the whole body out again with nothing changed: what any change of all of it costs at least.
+    t.restart();
+    editor->document()->markContentsDirty(0, editor->textLength());
+    editor->viewport()->repaint();
+    std::printf("BENCH editor_relayout_whole_1mb %.1f ms\n", t.nsecsElapsed() / 1e6);
+    // Bold over the whole body and its undo, each with the repaint that follows.
+    editor->selectAll();
+    t.restart();
+    form.BtnKalin->click();
+    editor->viewport()->repaint();
+    std::printf("BENCH editor_bold_whole_1mb %.1f ms\n", t.nsecsElapsed() / 1e6);
+    // The characters the command did not reach (a check of the figure, not a figure).
+    const auto notBold = [editor] {
+        qint64 count = 0;
+        for (QTextBlock b = editor->document()->begin(); b.isValid(); b = b.next()) {
+            for (auto it = b.begin(); !it.atEnd(); ++it) {
+                if (it.fragment().charFormat().fontWeight() < QFont::Bold)
+                    count += it.fragment().length();
+            }
+        }
+        return count;
+    };
+    const qint64 before = notBold();
+    if (before != 0)
+        std::fprintf(stderr, "bench: %lld characters are not bold after the bold command\n", static_cast<long long>(before));
+    t.restart();
+    form.Geri1->trigger();
+    editor->viewport()->repaint();
+    std::printf("BENCH editor_undo_bold_whole_1mb %.1f ms\n", t.nsecsElapsed() / 1e6);
+    if (notBold() == 0)
+        std::fprintf(stderr, "bench: the undo left the whole body bold\n");
+    if (form.Geri1->text() != QStringLiteral("Geri Yazılan"))
+        std::fprintf(stderr, "bench: after the undo the next step should be the typing, not %s\n",
+                     qPrintable(form.Geri1->text()));
 
     t.restart();
     const QByteArray rtf = editor->streamOutRtf();

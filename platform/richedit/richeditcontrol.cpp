@@ -21,6 +21,7 @@
 #include <QTextList>
 
 #include <cmath>
+#include <tuple>
 
 namespace velkora::richedit {
 
@@ -321,69 +322,74 @@ CharFormat RichEditControl::charFormat(FormatTarget target) const
 
 void RichEditControl::applyCharFormat(QTextCursor cursor, const CharFormat &c)
 {
-    // Every fragment in the range keeps its own format but for the fields being set; removing a
-    // property (the automatic colour) is done per fragment, which a merge cannot.
-    const auto change = [&](QTextCharFormat &f) {
-        if (c.mask & CharFormat::MaskBold)
-            f.setFontWeight((c.effects & CharFormat::Bold) ? QFont::Bold : QFont::Normal);
-        if (c.mask & CharFormat::MaskItalic)
-            f.setFontItalic(c.effects & CharFormat::Italic);
-        if (c.mask & CharFormat::MaskUnderline) {
-            f.setFontUnderline(c.effects & CharFormat::Underline);
-            if (!(c.effects & CharFormat::Underline))
-                f.clearProperty(QTextFormat::TextUnderlineStyle);
+    // Every character in the range keeps its own format but for the fields being set: one merge for
+    // the fields that take a value, then, only where a character has it, the removal of a property
+    // (the automatic colour, a raise that super- or subscript replaces), which a merge cannot do.
+    QTextCharFormat set;
+    if (c.mask & CharFormat::MaskBold)
+        set.setFontWeight((c.effects & CharFormat::Bold) ? QFont::Bold : QFont::Normal);
+    if (c.mask & CharFormat::MaskItalic)
+        set.setFontItalic(c.effects & CharFormat::Italic);
+    if (c.mask & CharFormat::MaskUnderline)
+        set.setFontUnderline(c.effects & CharFormat::Underline);
+    if (c.mask & CharFormat::MaskStrikeOut)
+        set.setFontStrikeOut(c.effects & CharFormat::StrikeOut);
+    const bool scripts = c.mask & (CharFormat::MaskSubscript | CharFormat::MaskSuperscript);
+    if (scripts)
+        set.setVerticalAlignment((c.effects & CharFormat::Superscript) ? QTextCharFormat::AlignSuperScript
+                                 : (c.effects & CharFormat::Subscript) ? QTextCharFormat::AlignSubScript
+                                                                       : QTextCharFormat::AlignNormal);
+    if ((c.mask & CharFormat::MaskSize) && c.heightTwips > 0)
+        set.setFontPointSize(c.heightTwips / 20.0);
+    if ((c.mask & CharFormat::MaskFace) && !c.faceName.isEmpty())
+        set.setFontFamilies({c.faceName.left(CharFormat::MaxFaceName)});
+    const bool autoColor = (c.mask & CharFormat::MaskColor) && (c.effects & CharFormat::AutoColor);
+    if ((c.mask & CharFormat::MaskColor) && !autoColor)
+        set.setForeground(fromColorRef(c.color));
+    if (c.mask & CharFormat::MaskCharset)
+        set.setProperty(property::Charset, c.charset);
+    const auto removeFrom = [&](QTextCharFormat &f) {
+        bool removed = false;
+        if (autoColor && f.hasProperty(QTextFormat::ForegroundBrush)) {
+            f.clearForeground();
+            removed = true;
         }
-        if (c.mask & CharFormat::MaskStrikeOut)
-            f.setFontStrikeOut(c.effects & CharFormat::StrikeOut);
-        if (c.mask & (CharFormat::MaskSubscript | CharFormat::MaskSuperscript)) {
+        if (scripts && f.hasProperty(property::RaiseHalfPoints)) {
             f.clearProperty(property::RaiseHalfPoints);
-            f.setVerticalAlignment((c.effects & CharFormat::Superscript) ? QTextCharFormat::AlignSuperScript
-                                   : (c.effects & CharFormat::Subscript) ? QTextCharFormat::AlignSubScript
-                                                                         : QTextCharFormat::AlignNormal);
+            removed = true;
         }
-        if ((c.mask & CharFormat::MaskSize) && c.heightTwips > 0)
-            f.setFontPointSize(c.heightTwips / 20.0);
-        if ((c.mask & CharFormat::MaskFace) && !c.faceName.isEmpty())
-            f.setFontFamilies({c.faceName.left(CharFormat::MaxFaceName)});
-        if (c.mask & CharFormat::MaskColor) {
-            if (c.effects & CharFormat::AutoColor)
-                f.clearForeground();
-            else
-                f.setForeground(fromColorRef(c.color));
-        }
-        if (c.mask & CharFormat::MaskCharset)
-            f.setProperty(property::Charset, c.charset);
+        return removed;
     };
     if (!cursor.hasSelection()) {
         QTextCharFormat f = currentCharFormat();
-        change(f);
+        f.merge(set);
+        removeFrom(f);
         setCurrentCharFormat(f);
         return;
     }
     const int start = cursor.selectionStart(), end = cursor.selectionEnd();
     cursor.beginEditBlock();
-    int pos = start;
-    while (pos < end) {
-        QTextCursor probe(document());
-        probe.setPosition(pos + 1);
-        const QTextBlock block = probe.block();
-        int fragmentEnd = end;
-        for (auto it = block.begin(); !it.atEnd(); ++it) {
-            const QTextFragment frag = it.fragment();
-            if (frag.contains(pos)) {
-                fragmentEnd = std::min(end, frag.position() + frag.length());
+    if (!set.properties().isEmpty())
+        cursor.mergeCharFormat(set);
+    if (autoColor || scripts) {
+        // Formats are changed after the walk: changing them during it would merge the fragments.
+        std::vector<std::tuple<int, int, QTextCharFormat>> changes;
+        for (QTextBlock b = document()->findBlock(start); b.isValid() && b.position() < end; b = b.next()) {
+            for (auto it = b.begin(); !it.atEnd(); ++it) {
+                const QTextFragment frag = it.fragment();
+                const int from = std::max(start, frag.position());
+                const int to = std::min(end, frag.position() + frag.length());
                 QTextCharFormat f = frag.charFormat();
-                change(f);
-                QTextCursor part(document());
-                part.setPosition(pos);
-                part.setPosition(fragmentEnd, QTextCursor::KeepAnchor);
-                part.setCharFormat(f);
-                break;
+                if (from < to && removeFrom(f))
+                    changes.emplace_back(from, to, f);
             }
         }
-        if (fragmentEnd <= pos) // a block separator: nothing to format
-            fragmentEnd = pos + 1;
-        pos = fragmentEnd;
+        for (const auto &[from, to, f] : changes) {
+            QTextCursor part(document());
+            part.setPosition(from);
+            part.setPosition(to, QTextCursor::KeepAnchor);
+            part.setCharFormat(f);
+        }
     }
     cursor.endEditBlock();
 }

@@ -321,3 +321,32 @@ TEST(RichEditControl, FormatRangeDrawsWholeLinesAndReportsTheRest)
     EXPECT_EQ(c.edit.formatRange(nullptr, QRectF(0, 0, 400, height), 0, -1, false), next);
     EXPECT_EQ(c.edit.formatRange(nullptr, QRectF(0, 0, 400, 10000), next, -1, false), c.edit.textLength());
 }
+
+TEST(RichEditControl, FormatOverAWholeBodyOfManyRunsReachesEveryCharacter)
+{
+    Control c;
+    QByteArray rtf = "{\\rtf1\\ansi\\ansicpg1254{\\fonttbl{\\f0 Arial;}{\\f1 Times New Roman;}}\\f0\\fs20 ";
+    for (int i = 0; i < 300; ++i)
+        rtf += "{\\b kal\\'fdn} d\\'fcz {\\i e\\u287?ik} {\\f1\\fs28 ba\\'feka}\\par ";
+    rtf += "}";
+    c.rtf(rtf);
+    c.edit.selectAll();
+    CharFormat bold;
+    bold.mask = CharFormat::MaskBold | CharFormat::MaskItalic | CharFormat::MaskUnderline | CharFormat::MaskStrikeOut;
+    bold.effects = CharFormat::Bold;
+    c.edit.setCharFormat(FormatTarget::Selection, bold);
+    int plain = 0, italic = 0;
+    for (QTextBlock b = c.edit.document()->begin(); b.isValid(); b = b.next()) {
+        for (auto it = b.begin(); !it.atEnd(); ++it) {
+            if (it.fragment().charFormat().fontWeight() < QFont::Bold)
+                plain += it.fragment().length();
+            if (it.fragment().charFormat().fontItalic())
+                italic += it.fragment().length();
+        }
+    }
+    EXPECT_EQ(plain, 0);
+    EXPECT_EQ(italic, 0); // all four style bits were written
+    c.edit.undo();
+    c.select(5, 6); // "d" of "düz": not bold again
+    EXPECT_FALSE(c.edit.charFormat(FormatTarget::Selection).effects & CharFormat::Bold);
+}
