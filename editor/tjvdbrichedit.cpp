@@ -57,6 +57,7 @@ void TJvDBRichEdit::dataChanged()
         streamInText(QString());
         m_loadGuard = false;
         m_loaded = false;
+        followContent();
     } else if (m_loaded && m_unchangedSinceWrite && field->asString() == m_written) {
         // The record holds just what the editor wrote (a post): the content on screen is the
         // stored body already, and reading it in again would only cost the time to lay it out.
@@ -96,6 +97,16 @@ void TJvDBRichEdit::loadBody()
         m_loaded = false;
     }
     m_loadGuard = false;
+    followContent();
+}
+
+void TJvDBRichEdit::followContent()
+{
+    // New content: undo and redo start again, and the toolbar shows the format at the caret even
+    // where the caret stays at the start.
+    if (OnChange)
+        OnChange();
+    Q_EMIT selectionChange();
 }
 
 bool TJvDBRichEdit::startEditing()

@@ -50,6 +50,7 @@ protected:
 private:
     void dataChanged();
     void loadBody();
+    void followContent();
     void updateData();
     bool allowEdit(richedit::EditTrigger trigger);
     bool filterKey(QKeyEvent *event);

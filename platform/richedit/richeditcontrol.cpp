@@ -14,6 +14,7 @@
 #include <QMimeData>
 #include <QPainter>
 #include <QRegularExpression>
+#include <QScopedValueRollback>
 #include <QScrollBar>
 #include <QSyntaxHighlighter>
 #include <QTextBlock>
@@ -213,7 +214,10 @@ RichEditControl::RichEditControl(QWidget *parent) : QTextEdit(parent)
             m_undoKinds.erase(m_undoKinds.begin());
         m_redoKinds.clear();
     });
-    connect(this, &QTextEdit::textChanged, this, &RichEditControl::changed);
+    connect(this, &QTextEdit::textChanged, this, [this] {
+        if (!m_quietChange)
+            Q_EMIT changed();
+    });
     const auto selectionMoved = [this] {
         const QTextCursor c = textCursor();
         if (c.anchor() == m_lastAnchor && c.position() == m_lastPosition)
@@ -396,7 +400,8 @@ void RichEditControl::applyCharFormat(QTextCursor cursor, const CharFormat &c)
 
 void RichEditControl::setCharFormat(FormatTarget target, const CharFormat &format)
 {
-    allowed(EditTrigger::CharFormat); // the change is applied whatever the answer
+    // The change is applied whatever the answer; refused, it is no change of the content to report.
+    const QScopedValueRollback quiet(m_quietChange, !allowed(EditTrigger::CharFormat));
     m_pendingKind = UndoUnknown;
     if (target == FormatTarget::Default) {
         QFont f = document()->defaultFont();
@@ -451,7 +456,7 @@ ParaFormat RichEditControl::paraFormat() const
 
 void RichEditControl::setParaFormat(const ParaFormat &format)
 {
-    allowed(EditTrigger::ParaFormat);
+    const QScopedValueRollback quiet(m_quietChange, !allowed(EditTrigger::ParaFormat));
     m_pendingKind = UndoUnknown;
     // Lengths are held within 1584 points either way (22 inches, beyond any page): a larger indent
     // or space would only push the text out of sight and overflow the layout's arithmetic.
@@ -661,6 +666,7 @@ void RichEditControl::undo()
     m_undoing = false;
     m_redoKinds.push_back(m_undoKinds.back());
     m_undoKinds.pop_back();
+    Q_EMIT changed(); // again, now that the names of the next undo and redo are known
 }
 
 void RichEditControl::redo()
@@ -672,6 +678,7 @@ void RichEditControl::redo()
     m_undoing = false;
     m_undoKinds.push_back(m_redoKinds.back());
     m_redoKinds.pop_back();
+    Q_EMIT changed();
 }
 
 void RichEditControl::cut()

@@ -135,7 +135,8 @@ public:
     int formatRange(QPainter *painter, const QRectF &target, int from, int to, bool render);
 
     // Asked before the control changes the content; false stops typing, cut, paste, drop, undo, redo
-    // and replacing (a format change is applied in any case). Unset: everything is allowed.
+    // and replacing. A format change is applied in any case, but when refused it does not signal
+    // changed. Unset: everything is allowed.
     std::function<bool(EditTrigger)> beforeEdit;
     // Sees every key first; true means the key was handled and the control does not act on it.
     std::function<bool(QKeyEvent *)> keyFilter;
@@ -164,6 +165,7 @@ private:
     int m_pendingKind = UndoUnknown;
     bool m_undoing = false;
     bool m_dropping = false;
+    bool m_quietChange = false; // a format change that editing refused: shown, not reported
     bool m_advancedTypography = false;
     bool m_autoAdvancedTypography = true;
     int m_lastAnchor = -1, m_lastPosition = -1;

@@ -17,7 +17,9 @@
 #include <QTest>
 #include <QTextBlock>
 #include <QTextDocumentFragment>
+#include <QTimer>
 #include <QToolButton>
+#include <QColorDialog>
 #include <QWheelEvent>
 
 #include <gtest/gtest.h>
@@ -241,6 +243,26 @@ TEST(EditorCommands, ColourFromTheSharedDialog)
     Book book;
     Window w;
     ui::TForm1 &f = w.form;
+    // The dialog opens on the colour it returned last; one picked and cancelled is not kept.
+    QColor chosen, opened;
+    QTimer::singleShot(0, [&] {
+        f.ColorDialog1->setCurrentColor(Qt::red);
+        f.ColorDialog1->accept();
+    });
+    EXPECT_TRUE(f.chooseColor(chosen));
+    EXPECT_EQ(chosen, QColor(Qt::red));
+    QTimer::singleShot(0, [&] {
+        f.ColorDialog1->setCurrentColor(Qt::blue);
+        f.ColorDialog1->reject();
+    });
+    EXPECT_FALSE(f.chooseColor(chosen));
+    QTimer::singleShot(0, [&] {
+        opened = f.ColorDialog1->currentColor();
+        f.ColorDialog1->reject();
+    });
+    f.chooseColor(chosen);
+    EXPECT_EQ(opened, QColor(Qt::red));
+
     int asked = 0;
     QColor answer(200, 10, 20);
     f.chooseColor = [&](QColor &color) {
@@ -309,10 +331,10 @@ TEST(EditorCommands, UndoAndRedoNameWhatTheyReverse)
     Book book;
     Window w;
     ui::TForm1 &f = w.form;
-    // Until the first change both commands are enabled with their plain captions.
-    EXPECT_EQ(f.Geri1->text(), QStringLiteral("Geri"));
-    EXPECT_TRUE(f.Geri1->isEnabled());
-    EXPECT_TRUE(f.Ileri1->isEnabled());
+    // Loading the body is its first change: nothing to undo or redo yet.
+    EXPECT_EQ(f.Geri1->text(), QStringLiteral("Geri "));
+    EXPECT_FALSE(f.Geri1->isEnabled());
+    EXPECT_FALSE(f.Ileri1->isEnabled());
 
     f.Yazi->setSelection(14, 14);
     type(f.Yazi, QStringLiteral(" ek"));
@@ -330,7 +352,10 @@ TEST(EditorCommands, UndoAndRedoNameWhatTheyReverse)
     f.updateActions();
     EXPECT_FALSE(f.BtnGeri->isEnabled());
     f.Ileri1->trigger();
-    EXPECT_TRUE(f.Yazi->toPlainText().endsWith(QStringLiteral("ek")) || f.Yazi->toPlainText().endsWith(u' '));
+    EXPECT_NE(f.Yazi->toPlainText(), QStringLiteral("alfa beta gama"));
+    EXPECT_TRUE(f.Yazi->toPlainText().startsWith(QStringLiteral("alfa beta gama ")));
+    EXPECT_EQ(f.Geri1->text(), QStringLiteral("Geri Yazılan"));
+    EXPECT_TRUE(f.Geri1->isEnabled());
 
     f.Yazi->setSelection(0, 5);
     f.Kes1->trigger();
@@ -360,14 +385,50 @@ TEST(EditorCommands, UndoAndRedoNameWhatTheyReverse)
     EXPECT_EQ(f.Geri1->text(), QStringLiteral("Geri Düzenlenen"));
     EXPECT_EQ(editor::undoName(6), QString());
 
-    // Read-only mode: nothing is undone.
-    f.ADOQuery2->cancel();
+    // Read-only mode, with steps left to undo: nothing is undone, and a bold click that is shown
+    // but not stored does not claim a change.
+    f.DataSetPost1->trigger();
+    ASSERT_TRUE(f.Yazi->canUndo());
     f.SetReadOnly(true);
     const QString shown = f.Yazi->toPlainText();
-    type(f.Yazi, QStringLiteral("z"));
-    f.Geri1->setEnabled(true);
     f.Geri1->trigger();
     EXPECT_EQ(f.Yazi->toPlainText(), shown);
+    EXPECT_EQ(f.ADOQuery2->state(), store::DataSetState::Browse);
+    f.Yazi->setSelection(5, 9);
+    f.Panels[2]->clear();
+    w.click(f.BtnCizgi);
+    EXPECT_TRUE(w.at(6).fontUnderline());
+    EXPECT_NE(f.Panels[2]->text(), QStringLiteral("  V E L K O R A"));
+    EXPECT_EQ(f.ADOQuery2->state(), store::DataSetState::Browse);
+
+    // Another subtopic: its own undo steps, none yet.
+    f.SetReadOnly(false);
+    f.ADOQuery2->next();
+    EXPECT_FALSE(f.Geri1->isEnabled());
+    EXPECT_EQ(f.Geri1->text(), QStringLiteral("Geri "));
+}
+
+TEST(EditorCommands, LoadingABodyRefreshesTheToolbar)
+{
+    Book book;
+    Window w;
+    ui::TForm1 &f = w.form;
+    // The caret is at the start before and after the move: the toolbar still follows the new body.
+    f.Yazi->setSelection(0, 0);
+    f.BtnKalin->setChecked(true);
+    f.ADOQuery2->next();
+    EXPECT_EQ(f.Yazi->toPlainText(), QStringLiteral("ikinci"));
+    EXPECT_FALSE(f.BtnKalin->isChecked());
+    EXPECT_EQ(f.Panels[2]->text(), QStringLiteral("  Satır:   1  Karakter:   1"));
+
+    // Redo by the keyboard's other redo key leaves the captions right too.
+    f.Yazi->setSelection(6, 6);
+    type(f.Yazi, QStringLiteral("!"));
+    f.Geri1->trigger();
+    QTest::keyClick(f.Yazi, Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
+    EXPECT_EQ(f.Yazi->toPlainText(), QStringLiteral("ikinci!"));
+    EXPECT_FALSE(f.Ileri1->isEnabled());
+    EXPECT_EQ(f.Geri1->text(), QStringLiteral("Geri Yazılan"));
 }
 
 TEST(EditorCommands, AlignmentAndBullets)
@@ -487,10 +548,18 @@ TEST(EditorCommands, ParagraphDialog)
 
     // Cancelled: nothing written, the subtopic's state unchanged, the editor has the focus.
     f.ADOQuery2->cancel();
-    const QString stored = f.Yazi->toPlainText();
-    fill = nullptr;
+    f.Yazi->setSelection(0, 0);
+    const ParaFormat before = f.Yazi->paraFormat();
+    fill = [](editor::TParagraf &d) { d.LeftIndent->setValue(30); }; // typed, then cancelled
+    f.YaziCommands->showParagraphDialog = [&](editor::TParagraf &d) {
+        ++shown;
+        fill(d);
+        return int(QDialog::Rejected);
+    };
     f.Edit2->setFocus();
     f.Paragraf1->trigger();
+    EXPECT_EQ(f.Yazi->paraFormat().offset, before.offset);
+    EXPECT_EQ(f.Yazi->paraFormat().alignment, before.alignment);
     EXPECT_EQ(f.ADOQuery2->state(), store::DataSetState::Browse);
     EXPECT_EQ(f.focusWidget(), f.Yazi);
     EXPECT_EQ(shown, 4);

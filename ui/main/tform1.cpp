@@ -208,6 +208,7 @@ TForm1::~TForm1()
     database::Database::setWaitObserver(nullptr);
     for (QObject *child : findChildren<QObject *>())
         disconnect(child, nullptr, this, nullptr);
+    Yazi->OnChange = nullptr;
     Yazi->setDataSource(nullptr);
     ADOQuery1->afterScroll = nullptr;
     ADOQuery2->afterScroll = nullptr;
@@ -676,10 +677,12 @@ void TForm1::buildPanels()
 
     ColorDialog1 = new QColorDialog(Qt::black, this);
     ColorDialog1->setObjectName(QStringLiteral("ColorDialog1"));
-    chooseColor = [this](QColor &color) {
+    // Opens on the colour it returned last: a colour picked and then cancelled is not kept.
+    chooseColor = [this, last = QColor(Qt::black)](QColor &color) mutable {
+        ColorDialog1->setCurrentColor(last);
         if (ColorDialog1->exec() != QDialog::Accepted)
             return false;
-        color = ColorDialog1->currentColor();
+        color = last = ColorDialog1->currentColor();
         return true;
     };
     OpenDialog1 = new QFileDialog(this);
