@@ -99,6 +99,7 @@ const QHash<QString, Draw> &drawings()
         {QStringLiteral("print"), [](QPainter &p) { p.setPen(QColor(40, 40, 40)); p.setBrush(QColor(190, 190, 190)); p.drawRect(1, 6, 14, 6); p.setBrush(Qt::white); p.drawRect(4, 1, 8, 5); p.drawRect(4, 10, 8, 5); }},
         {QStringLiteral("settings"), [](QPainter &p) { p.setPen(QPen(QColor(80, 80, 80), 3)); p.drawEllipse(4, 4, 8, 8); for (int a = 0; a < 360; a += 45) { p.save(); p.translate(8, 8); p.rotate(a); p.drawLine(0, -7, 0, -5); p.restore(); } }},
         {QStringLiteral("help"), [](QPainter &p) { p.setPen(Qt::NoPen); p.setBrush(QColor(30, 100, 200)); p.drawEllipse(1, 1, 14, 14); letter(p, QStringLiteral("?"), true, false, false, Qt::white); }},
+        {QStringLiteral("ok"), [](QPainter &p) { p.setPen(QPen(QColor(20, 140, 40), 2.5)); p.drawLine(3, 8, 7, 12); p.drawLine(7, 12, 13, 3); }},
         {QStringLiteral("topic-add"), [](QPainter &p) { p.setPen(QPen(QColor(20, 140, 40), 3)); p.drawLine(8, 3, 8, 13); p.drawLine(3, 8, 13, 8); }},
         {QStringLiteral("topic-delete"), [](QPainter &p) { p.setPen(QPen(QColor(200, 30, 30), 3)); p.drawLine(3, 8, 13, 8); }},
         {QStringLiteral("topic-save"), [](QPainter &p) { floppy(p, QColor(20, 140, 40)); }},

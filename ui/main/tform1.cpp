@@ -373,7 +373,10 @@ void TForm1::buildMenus()
     Araubuklar1->addSeparator();
     GenelAyarlar1 = menuItem(Araubuklar1, "GenelAyarlar1", QStringLiteral("Genel Ayarlar..."),
                              QStringLiteral("Görünüm ve başlangıç ayarları penceresini aç"));
-    notYet(GenelAyarlar1);
+    command(GenelAyarlar1, [this] {
+        if (BtnAyarClick)
+            BtnAyarClick();
+    });
 
     Biim1 = menu("Biim1", QStringLiteral("Paragraf"));
     SolaHizala1 = menuItem(Biim1, "SolaHizala1", QStringLiteral("Sola Hizala"), QStringLiteral("Metni sola hizala"), QKeySequence(Qt::CTRL | Qt::Key_L));
@@ -465,9 +468,7 @@ void TForm1::buildToolbars()
     notYet(print);
     BtnPrint = toolButton(ToolBar1, "BtnPrint", QStringLiteral("print"), QStringLiteral("Yazdır (Ctlr+P)|Aktif konu yazıcı önizleme penceresini aç"), true, print);
     ToolBar1->addSeparator();
-    auto *settings = new QAction(this);
-    notYet(settings);
-    BtnAyar = toolButton(ToolBar1, "BtnAyar", QStringLiteral("settings"), QStringLiteral("Ayarlar |Görünüm ve başlangıç ayarları"), true, settings);
+    BtnAyar = toolButton(ToolBar1, "BtnAyar", QStringLiteral("settings"), QStringLiteral("Ayarlar |Görünüm ve başlangıç ayarları"), true, GenelAyarlar1);
     ToolBar1->addSeparator();
     auto *help = new QAction(this);
     command(help, [this] { BtnHelpClick(); });
@@ -547,7 +548,7 @@ void TForm1::buildToolbars()
     connect(BtnYaziRenk2, &QToolButton::clicked, this, [this] { guarded([this] { BtnYaziRenk2Click(); }, this); });
     connect(BtnKalin2, &QToolButton::clicked, this, [this] { BtnKalin2Click(); });
     connect(BtnItalic2, &QToolButton::clicked, this, [this] { BtnItalic2Click(); });
-    Panel2->layout()->addWidget(ToolBar3);
+    m_leftColumn->addWidget(ToolBar3);
     ToolBar3->hide();
 
     // The topic page's small toolbar.
@@ -576,9 +577,15 @@ void TForm1::buildPanels()
 
     Panel2 = new QWidget(Splitter1);
     Panel2->setObjectName(QStringLiteral("Panel2"));
-    auto *left = new QVBoxLayout(Panel2);
-    left->setContentsMargins(4, 4, 4, 4);
+    // A row whose first place takes the topic formatting toolbar when it stands at the left edge;
+    // the column beside it holds the pages, the list and, at its foot, that toolbar otherwise.
+    auto *leftRow = new QHBoxLayout(Panel2);
+    leftRow->setContentsMargins(4, 4, 4, 4);
+    leftRow->setSpacing(0);
+    auto *left = new QVBoxLayout;
     left->setSpacing(0);
+    leftRow->addLayout(left, 1);
+    m_leftColumn = left;
     PageControl1 = new QTabWidget(Panel2);
     PageControl1->setObjectName(QStringLiteral("PageControl1"));
     PageControl1->setFixedHeight(79);
@@ -673,7 +680,7 @@ void TForm1::buildPanels()
     Splitter1->addWidget(Panel2);
     Splitter1->addWidget(Panel3);
     Splitter1->setStretchFactor(1, 1);
-    Splitter1->setSizes({193, 622});
+    Splitter1->setSizes({LeftPanelWidth, EditorPanelWidth});
 
     ColorDialog1 = new QColorDialog(Qt::black, this);
     ColorDialog1->setObjectName(QStringLiteral("ColorDialog1"));

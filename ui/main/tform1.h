@@ -26,6 +26,7 @@
 #include <vector>
 
 class QSplitter;
+class QVBoxLayout;
 class QStatusBar;
 class QColorDialog;
 class QFileDialog;
@@ -53,6 +54,9 @@ public:
     // Creating the window connects to the book (failures go to the error display, the window
     // comes up with empty lists) and runs the creation step.
     explicit TForm1(QWidget *parent = nullptr);
+    // The widths the left panel and the editor's panel are made with.
+    static constexpr int LeftPanelWidth = 193;
+    static constexpr int EditorPanelWidth = 622;
     ~TForm1() override;
 
     // The steps the start-up sequence runs, under the program's names.
@@ -80,6 +84,24 @@ public:
     void DurumCubugu1Click();
     void SetReadOnly(bool readOnly);
     void Hakkinda1Click();
+
+    // Where the three toolbars stand. The main toolbar at the window's left edge or at its top; the
+    // formatting toolbar at the top or the foot of the editor's panel; the topic formatting toolbar
+    // at the left edge or the foot of the left panel.
+    bool toolBar1Left() const;
+    void alignToolBar1(bool left);
+    bool toolBar2Top() const;
+    void alignToolBar2(bool top);
+    bool toolBar3Left() const;
+    void alignToolBar3(bool left);
+    // The formatting toolbar's eighteen items in the order the settings keep them (bold, italic,
+    // underline, the four alignments, bullet, superscript, subscript, colour, undo, redo, cut, copy,
+    // paste, font name, font size); hiding an item hides its place on the bar.
+    QList<QAction *> formattingItems() const;
+    // The main window's read-only flag of the book file: nothing may make it editable.
+    bool bookReadOnly() const { return m_bookReadOnly; }
+    // Opens the general settings dialog; set by the program.
+    std::function<void()> BtnAyarClick;
 
     // Commands of this window.
     void BtnSilClick();
@@ -206,6 +228,7 @@ private:
     void notYet(QAction *action);
     bool dispatchShortcut(QKeyEvent *event);
 
+    QVBoxLayout *m_leftColumn = nullptr; // the left panel's column: pages, list, topic toolbar at its foot
     std::vector<Command> m_commands;
     std::vector<std::pair<QAction *, QAction *>> m_links; // menu item or button action → command
     QList<QAction *> m_notYet;

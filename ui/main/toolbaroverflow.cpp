@@ -29,7 +29,8 @@ QList<QWidget *> overflowControls(QToolBar *bar)
     QList<QWidget *> out;
     for (QAction *item : bar->actions()) {
         QWidget *w = bar->widgetForAction(item);
-        if (w && (qobject_cast<QToolButton *>(w) || qobject_cast<QComboBox *>(w)) && !w->isVisibleTo(bar))
+        // An item hidden on purpose (its place switched off) is not overflow.
+        if (w && item->isVisible() && (qobject_cast<QToolButton *>(w) || qobject_cast<QComboBox *>(w)) && !w->isVisibleTo(bar))
             out.append(w);
     }
     return out;

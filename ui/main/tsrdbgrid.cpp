@@ -67,6 +67,11 @@ TSrDBGrid::TSrDBGrid(QWidget *parent) : QTableView(parent)
     setItemDelegate(new RowDelegate(this));
     verticalHeader()->hide();
     horizontalHeader()->setStretchLastSection(true);
+    // The title row has a font of its own: the list's bold and italic buttons leave it as it is.
+    QFont title = font();
+    title.setBold(false); // set, not inherited: the parent's style no longer reaches the title row
+    title.setItalic(false);
+    horizontalHeader()->setFont(title);
     setSelectionMode(QAbstractItemView::NoSelection);
     setEditTriggers(QAbstractItemView::DoubleClicked);
     setTabKeyNavigation(false);
