@@ -2,6 +2,9 @@
 // order, the main window shown, the password gate, and the splash released.
 #include "startup.h"
 
+#include "platform/profile/profilefile.h"
+#include "settings/settingsfile.h"
+
 #include <QApplication>
 #include <QLibraryInfo>
 #include <QThread>
@@ -27,6 +30,10 @@ void Startup::prepareApplication(QApplication &app)
     QApplication::setFont(font);
 }
 
+Startup::Startup() : settingsPath(settings::SettingsFilePath()), winIniPath(profile::winIniPath())
+{
+}
+
 bool Startup::run()
 {
     auto splash = std::make_unique<TSplashFrm>();
@@ -47,9 +54,10 @@ bool Startup::run()
     before(1, "Form1");
     Form1 = std::make_unique<ui::TForm1>();
     before(2, "AyarFrm");
-    AyarFrm = std::make_unique<TAyarFrm>(Form1.get());
+    AyarFrm = std::make_unique<settings::TAyarFrm>(Form1.get(), winIniPath, Form1.get());
     before(3, "PassWdFrm");
-    PassWdFrm = std::make_unique<TPassWdFrm>(Form1.get());
+    PassWdFrm = std::make_unique<settings::TPassWdFrm>(Form1.get());
+    AyarFrm->PassWdFrm = PassWdFrm.get();
     before(4, "Form2");
     Form2 = std::make_unique<TForm2>();
     before(5, "Form3");
@@ -59,6 +67,10 @@ bool Startup::run()
 
     Form1->bookTitle = [this] { return AyarFrm->Edit1->text(); };
     Form1->showHelp = [this](int context) { help.showContext(context); };
+    AyarFrm->showHelp = Form1->showHelp;
+    Form1->BtnAyarClick = [this] { AyarFrm->BtnAyarClick(); };
+    Form1->LoadSettings = [this] { settings::LoadSettings(*Form1, AyarFrm->Edit1, settingsPath); };
+    Form1->SaveSettings = [this] { settings::SaveSettings(*Form1, AyarFrm->Edit1, settingsPath); };
     Form1->FormShow();
     if (maximized)
         Form1->showMaximized();
@@ -66,7 +78,19 @@ bool Startup::run()
         Form1->show();
     steps << QStringLiteral("main window shown");
 
+    // While the password is asked, the window stands but shows nothing of the book: the password
+    // guards the book's text, which would otherwise be readable behind the question.
+    std::unique_ptr<QWidget> cover;
+    if (AyarFrm->store.ReadActiveFlag()) {
+        cover = std::make_unique<QWidget>(Form1.get());
+        cover->setObjectName(QStringLiteral("PasswordCover"));
+        cover->setAutoFillBackground(true);
+        cover->setGeometry(0, 0, 16384, 16384); // the whole window at any size it takes meanwhile
+        cover->show();
+        cover->raise();
+    }
     const bool passed = AyarFrm->VerifyPassword(true);
+    cover.reset();
     steps << (passed ? QStringLiteral("gate passed") : QStringLiteral("gate failed"));
     splash->hide();
     splash.reset();

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "startwindows.h"
+#include "settings/tayarfrm.h"
 #include "ui/main/tform1.h"
 
 #include "platform/help/helpsystem.h"
@@ -24,6 +25,7 @@ public:
 
     // Runs the sequence up to the message loop. Returns false when the gate refused: the program
     // then ends without running the main window's close step.
+    Startup();
     bool run();
 
     // What happened, step by step, and the gauge's value before each window was created.
@@ -31,13 +33,16 @@ public:
     std::vector<int> gauge;
 
     std::unique_ptr<ui::TForm1> Form1;
-    std::unique_ptr<TAyarFrm> AyarFrm;
-    std::unique_ptr<TPassWdFrm> PassWdFrm;
+    std::unique_ptr<settings::TAyarFrm> AyarFrm;
+    std::unique_ptr<settings::TPassWdFrm> PassWdFrm;
     std::unique_ptr<TForm2> Form2;
     std::unique_ptr<TForm3> Form3;
     std::unique_ptr<TForm4> Form4;
     help::HelpSystem help;
     bool maximized = true;
+    // Where the settings file and the password's win.ini are; a test points them elsewhere.
+    QString settingsPath;
+    QString winIniPath;
 };
 
 } // namespace velkora::app

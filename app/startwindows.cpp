@@ -58,26 +58,6 @@ TSplashFrm::TSplashFrm() : QWidget(nullptr, Qt::SplashScreen | Qt::FramelessWind
         move(screen->availableGeometry().center() - rect().center());
 }
 
-TAyarFrm::TAyarFrm(QWidget *parent) : QDialog(parent)
-{
-    setObjectName(QStringLiteral("AyarFrm"));
-    setWindowTitle(QStringLiteral("Genel Ayarlar"));
-    Edit1 = new QLineEdit(QStringLiteral("Dilbilgisi Kitabı"), this);
-    Edit1->setObjectName(QStringLiteral("Edit1"));
-    Edit1->hide();
-}
-
-bool TAyarFrm::VerifyPassword(bool)
-{
-    return true;
-}
-
-TPassWdFrm::TPassWdFrm(QWidget *parent) : QDialog(parent)
-{
-    setObjectName(QStringLiteral("PassWdFrm"));
-    setWindowTitle(QStringLiteral("Şifre Değiştir"));
-}
-
 TForm2::TForm2(QWidget *parent) : QWidget(parent)
 {
     setObjectName(QStringLiteral("Form2"));

@@ -4,7 +4,6 @@
 #include "tgauge.h"
 
 #include <QDialog>
-#include <QLineEdit>
 
 namespace velkora::app {
 
@@ -15,26 +14,6 @@ class TSplashFrm : public QWidget
 public:
     TSplashFrm();
     TGauge *ProgressBar;
-};
-
-// The general settings dialog; it holds the book title box and the password gate.
-class TAyarFrm : public QDialog
-{
-    Q_OBJECT
-public:
-    explicit TAyarFrm(QWidget *parent = nullptr);
-    // True when the program may go on. Password protection comes with the settings part: until then
-    // no password is set and the gate lets the program through without asking.
-    bool VerifyPassword(bool onlyWhenActive);
-    QLineEdit *Edit1;
-};
-
-// Windows whose contents come with later parts of the program; they exist with their captions.
-class TPassWdFrm : public QDialog
-{
-    Q_OBJECT
-public:
-    explicit TPassWdFrm(QWidget *parent = nullptr);
 };
 
 class TForm2 : public QWidget
