@@ -7,6 +7,7 @@
 #include "ui/workingbook.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QLayout>
 #include <QLineEdit>
@@ -82,6 +83,22 @@ TEST(SettingsFile, WithoutAFileTheWindowIsAsCreated)
     EXPECT_EQ(w.title.text(), QStringLiteral("Dilbilgisi Kitabı"));
     EXPECT_EQ(f.windowTitle(), QStringLiteral("Velkora 3.1     Dilbilgisi Kitabı"));
     EXPECT_TRUE(w.errors.isEmpty()) << w.errors.join(u'\n').toStdString();
+}
+
+TEST(SettingsFile, ADamagedOrHugeFileStartsWithTheDefaults)
+{
+    for (const QByteArray &junk : {QByteArray("\x00\x01[Konumlar]\x00A2=1\xff\xfe", 13), QByteArray(6 * 1024 * 1024, '[')}) {
+        SettingsWindow w;
+        w.write(junk);
+        QElapsedTimer clock;
+        clock.start();
+        ui::TForm1 &f = w.show();
+        EXPECT_LT(clock.elapsed(), 2000);
+        EXPECT_FALSE(f.toolBar2Top());
+        EXPECT_TRUE(formattingItemsAllShown(f));
+        EXPECT_EQ(w.title.text(), QStringLiteral("Dilbilgisi Kitabı"));
+        EXPECT_TRUE(w.errors.isEmpty());
+    }
 }
 
 TEST(SettingsFile, APartialFileChangesOnlyWhatItHolds)
