@@ -1,12 +1,17 @@
-// velkora-book: creates, fills, prints and checks book files from the command line.
+// velkora-book: creates, fills, prints, checks and imports book files from the command line.
+#include "bookimport.h"
 #include "booktool.h"
+#include "jetreader.h"
 
 #include "platform/database/databaseerror.h"
 
 #include <QCoreApplication>
 #include <QFile>
 
+#include <csignal>
 #include <cstdio>
+#include <sys/resource.h>
+#include <unistd.h>
 
 namespace {
 
@@ -15,9 +20,32 @@ int usage()
     std::fputs("usage: velkora-book [--password P] create PATH\n"
                "       velkora-book [--password P] sample PATH\n"
                "       velkora-book [--password P] dump [--brief] PATH\n"
-               "       velkora-book [--password P] check PATH\n",
+               "       velkora-book [--password P] check PATH\n"
+               "       velkora-book [--password P] import OLD.mdb NEW.mdb\n",
                stderr);
     return 2;
+}
+
+constexpr rlim_t ReaderMemoryBytes = rlim_t(6) << 30;
+
+// The reading half of `import`, in a process of its own: the old book's tables go to standard
+// output as the stream of importsource.h. Started by velkora-book itself, not by people.
+int readJet(const QString &path)
+{
+    const QByteArray hook = qgetenv("VELKORA_IMPORT_READER_HOOK"); // lets the tests stand in for a bad file
+    if (hook == "crash")
+        std::raise(SIGSEGV);
+    if (hook == "hang")
+        for (;;)
+            ::pause();
+    // Bounded memory: a damaged file that makes libmdb allocate wildly ends this process alone.
+    const rlimit memory = {ReaderMemoryBytes, ReaderMemoryBytes};
+    ::setrlimit(RLIMIT_AS, &memory);
+    const QByteArray stream = velkora::tools::readJetFile(path);
+    return std::fwrite(stream.constData(), 1, static_cast<size_t>(stream.size()), stdout) == static_cast<size_t>(stream.size())
+                   && std::fflush(stdout) == 0
+               ? 0
+               : 1;
 }
 
 void fail(const QString &message)
@@ -43,6 +71,24 @@ int main(int argc, char **argv)
             return usage();
         else
             rest.append(args[i]);
+    }
+    if (rest.size() == 2 && rest[0] == u"read-jet")
+        return readJet(rest[1]);
+    if (rest.size() == 3 && rest[0] == u"import") {
+        try {
+            const velkora::tools::ImportSummary summary =
+                velkora::tools::importBook(rest[1], rest[2], password, QCoreApplication::applicationFilePath());
+            for (const QString &note : summary.notes)
+                fail(QStringLiteral("note: ") + note);
+            std::printf("%s\n", velkora::tools::summaryLine(summary).toLocal8Bit().constData());
+            return 0;
+        } catch (const velkora::database::DatabaseError &e) {
+            fail(e.message());
+            return 2;
+        } catch (const std::exception &e) {
+            fail(QString::fromLocal8Bit(e.what()));
+            return 2;
+        }
     }
     if (rest.size() != 2)
         return usage();
