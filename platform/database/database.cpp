@@ -166,10 +166,17 @@ bool folderWritable(const QString &path)
 QString notABookReason(const QString &path, const QByteArray &head, qint64 size)
 {
     const QByteArray signature = head.mid(4, 15);
-    if (signature == "Standard Jet DB" || signature == "Standard ACE DB")
+    if (signature == "Standard Jet DB" || signature == "Standard ACE DB") {
+        // The exact command, with a new name beside the old file; the program never converts on its own.
+        QString converted = path;
+        if (converted.endsWith(QLatin1String(".mdb"), Qt::CaseInsensitive))
+            converted.chop(4);
+        converted += QStringLiteral("-velkora.mdb");
         return QStringLiteral("'%1' is a Microsoft Access (Jet) book, not a Velkora book file. "
-                              "It can be converted with velkora-book import.")
-            .arg(path);
+                              "Convert it with the command\n    velkora-book import \"%1\" \"%2\"\n"
+                              "then move '%1' aside as a backup and rename '%2' to '%1'.")
+            .arg(path, converted);
+    }
     if (size == 0)
         return unrecognizedMessage(path) + QStringLiteral(" The file is empty: it is not a Velkora book file.");
     if (head.startsWith(QByteArrayLiteral("SQLite format 3\0")))

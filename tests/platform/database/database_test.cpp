@@ -90,6 +90,9 @@ TEST(Database, RefusesWhatIsNotABookWithAClearMessage)
         t.write(header);
     }
     EXPECT_TRUE(openError(jet).contains(QStringLiteral("velkora-book import")));
+    // The exact command to run, with a new name beside the old file.
+    EXPECT_TRUE(openError(jet).contains(QStringLiteral("velkora-book import \"%1\" \"%2\"").arg(jet, dir.filePath(QStringLiteral("jet-velkora.mdb")))))
+        << openError(jet).toStdString();
 }
 
 TEST(Database, RealJetFilesFromTheCorpusAreRecognised)
