@@ -1,0 +1,319 @@
+// Titles and bodies drawn on the output device of a report run.
+#include "printables.h"
+
+#include "tqrprinter.h"
+
+#include "platform/richedit/richeditcontrol.h"
+#include "platform/richedit/rtfreader.h"
+#include "store/dataset.h"
+#include "store/field.h"
+
+#include <QAbstractTextDocumentLayout>
+#include <QFontMetricsF>
+#include <QImage>
+#include <QPainter>
+#include <QTextBlock>
+#include <QTextDocument>
+#include <QTextLayout>
+
+#include <cmath>
+#include <stdexcept>
+
+namespace velkora::print {
+
+namespace {
+
+// The screen-compatible reference the titles are measured on (96 pixels per inch).
+const QPaintDevice *referenceDevice()
+{
+    static const QImage reference(1, 1, QImage::Format_RGB32);
+    return &reference;
+}
+
+// Screen pixels per tenth of a millimetre on the reference device.
+double referenceFactor()
+{
+    return referenceDevice()->logicalDpiX() / 254.0;
+}
+
+// A frame side's width in tenths of a millimetre.
+double frameLength(int points)
+{
+    return points / 72.0 * 254.0;
+}
+
+} // namespace
+
+void TQRPrintable::drawFrame(QPainter *painter, const QRect &box) const
+{
+    if (!Frame.any() || !painter)
+        return;
+    painter->save();
+    QPen pen(Frame.Color);
+    pen.setWidthF(std::max(1.0, Device ? Device->XSize(frameLength(Frame.Width)) : 1.0));
+    painter->setPen(pen);
+    if (Frame.Top)
+        painter->drawLine(box.topLeft(), box.topRight());
+    if (Frame.Bottom)
+        painter->drawLine(box.bottomLeft(), box.bottomRight());
+    if (Frame.Left)
+        painter->drawLine(box.topLeft(), box.bottomLeft());
+    if (Frame.Right)
+        painter->drawLine(box.topRight(), box.bottomRight());
+    painter->restore();
+}
+
+// --- Titles ---------------------------------------------------------------------------------
+
+void TQRDBText::setCaption(const QString &caption)
+{
+    m_caption = caption;
+    m_text = caption;
+    LayoutLines();
+}
+
+void TQRDBText::PrepareForRun()
+{
+    if (m_caption.isEmpty())
+        m_caption = DataField.isEmpty() ? Name : DataField;
+    setCaption(m_caption);
+    m_field = DataSet ? DataSet->findField(DataField) : nullptr;
+    m_fieldIndex = -1;
+    m_memo = false;
+    if (m_field) {
+        const auto &fields = DataSet->fields();
+        for (size_t i = 0; i < fields.size(); ++i)
+            if (fields[i].get() == m_field)
+                m_fieldIndex = int(i);
+        m_memo = m_field->isBlob();
+        if (m_memo)
+            m_text.clear();
+    }
+    m_nextLine = 0;
+    PrintFinished = true;
+}
+
+void TQRDBText::LayoutLines()
+{
+    QString text = m_text;
+    text.remove(u'\n');
+    m_lines = text.split(u'\r');
+    if (!AutoSize)
+        return;
+    const QFontMetricsF metrics(Font, const_cast<QPaintDevice *>(referenceDevice()));
+    const double zoom = Zoom / 100.0;
+    double widest = 0;
+    for (const QString &line : std::as_const(m_lines))
+        widest = std::max(widest, std::floor((metrics.horizontalAdvance(line) + 1) * zoom));
+    const double factor = referenceFactor() * zoom;
+    double framePixels = 0;
+    if (Frame.Left)
+        framePixels += std::round(frameLength(Frame.Width) * factor);
+    if (Frame.Right)
+        framePixels += std::round(frameLength(Frame.Width) * factor);
+    const long newWidth = std::lround(widest + framePixels);
+    const long oldWidth = std::lround(Width * factor);
+    // Only what changed is written back, so a box that fits keeps its exact lengths.
+    if (newWidth != oldWidth) {
+        if (Alignment & Qt::AlignRight)
+            Left += (oldWidth - newWidth) / factor;
+        else if (Alignment & Qt::AlignHCenter)
+            Left += double((oldWidth - newWidth) / 2) / factor;
+        Width = newWidth / factor;
+    }
+    const long lineHeight = std::lround(std::floor(metrics.height() * zoom) + 1);
+    if (std::lround(Height * factor) < lineHeight)
+        Height = lineHeight / factor;
+}
+
+void TQRDBText::PrintAt(double x, double y)
+{
+    if (!Enabled)
+        return;
+    if (DataSet && m_fieldIndex >= 0 && size_t(m_fieldIndex) < DataSet->fields().size())
+        m_field = DataSet->fields()[size_t(m_fieldIndex)].get();
+    else if (DataSet)
+        m_field = nullptr;
+    m_text.clear();
+    if (m_field) {
+        try {
+            m_text = m_memo ? m_field->asString() : m_field->displayText();
+        } catch (const std::exception &) {
+            m_text.clear(); // a value that cannot be read prints as nothing; the run goes on
+        }
+    }
+    LayoutLines();
+
+    QPainter *painter = Device ? Device->Canvas() : nullptr;
+    if (!painter)
+        return;
+    painter->save();
+    painter->setFont(Font);
+    const QFontMetricsF metrics(Font, painter->device());
+    const double lineHeight = metrics.height() / Device->YFactor;
+    const double left = Left + x, top = Top + y;
+    const QRect box(Device->XPos(left), Device->YPos(top), Device->XSize(Width), Device->YSize(Height));
+    if (!Transparent)
+        painter->fillRect(box, Color);
+    double ly = top + (Frame.Top ? frameLength(Frame.Width) : 0);
+    const double lx = left + (Frame.Left ? frameLength(Frame.Width) : 0);
+    if (PrintFinished)
+        m_nextLine = 0;
+    painter->setPen(FontColor);
+    while (m_nextLine < m_lines.size() && ly + lineHeight <= top + Height + 1) {
+        const QString &line = m_lines[m_nextLine];
+        const double advance = metrics.horizontalAdvance(line);
+        double px = Device->XPos(lx);
+        if (Alignment & Qt::AlignRight)
+            px = Device->XPos(left + Width) - advance;
+        else if (Alignment & Qt::AlignHCenter)
+            px = Device->XPos(left + Width / 2) - advance / 2;
+        painter->drawText(QPointF(px, Device->YPos(ly) + metrics.ascent()), line);
+        ly += lineHeight;
+        ++m_nextLine;
+    }
+    PrintFinished = !(AutoStretch && m_nextLine < m_lines.size());
+    drawFrame(painter, box);
+    painter->restore();
+}
+
+void TQRDBText::FinishRun()
+{
+    m_field = nullptr;
+    m_fieldIndex = -1;
+    setCaption(DataField.isEmpty() ? Name : DataField);
+}
+
+// --- Bodies ---------------------------------------------------------------------------------
+
+TQRDBRichText::TQRDBRichText() : m_control(std::make_unique<richedit::RichEditControl>())
+{
+    m_control->hide();
+    QFont font(QStringLiteral("Arial"), 9);
+    m_control->setFont(font);
+    m_control->document()->setDefaultFont(font);
+}
+
+TQRDBRichText::~TQRDBRichText() = default;
+
+void TQRDBRichText::PrepareForRun()
+{
+    m_field = DataSet ? DataSet->findField(DataField) : nullptr;
+    m_layout = nullptr;
+    m_nextChar = 0;
+    m_nextLineTop = 0;
+    PrintFinished = true;
+}
+
+void TQRDBRichText::FinishRun()
+{
+    m_field = nullptr;
+    m_layout = nullptr;
+    m_nextChar = 0;
+    m_nextLineTop = 0;
+}
+
+void TQRDBRichText::load()
+{
+    if (!m_field || !m_field->isBlob())
+        return;
+    const QString value = m_field->asString();
+    if (richedit::RtfReader::looksLikeRtf(value.toUtf8())) {
+        if (!m_control->streamInRtf(value.toLatin1()))
+            m_control->streamInText(value); // an RTF the reader refuses prints as its text
+    } else {
+        m_control->streamInText(value);
+    }
+}
+
+void TQRDBRichText::PrintAt(double x, double y)
+{
+    if (!Enabled)
+        return;
+    QPainter *painter = Device ? Device->Canvas() : nullptr;
+    if (!painter)
+        return;
+    const QRect target(QPoint(Device->XPos(Left + x), Device->YPos(Top + y)),
+                       QPoint(Device->XPos(Left + Width + x) - 1, Device->YPos(Top + Height + y) - 1));
+    if (PrintFinished || !m_layout) {
+        // A fresh print: the body read into the control and laid out once, at the box's width with
+        // the device's fonts; each page then takes the next lines that fit.
+        try {
+            load();
+        } catch (const std::exception &) {
+            throw std::runtime_error("Failed to Load Stream");
+        }
+        // The hidden control is the printable's own: its document is laid out for the device in place.
+        m_layout = m_control->document();
+        m_layout->setDocumentMargin(0);
+        // Measured at the device's resolution on a device of the printable's own: the page a run
+        // draws on is gone when the next page begins, and the layout outlives it.
+        const QPaintDevice *device = painter->device();
+        m_reference = std::make_unique<QImage>(1, 1, QImage::Format_RGB32);
+        m_reference->setDotsPerMeterX(int(std::lround(device->logicalDpiX() / 0.0254)));
+        m_reference->setDotsPerMeterY(int(std::lround(device->logicalDpiY() / 0.0254)));
+        m_layout->documentLayout()->setPaintDevice(m_reference.get());
+        m_layout->setTextWidth(target.width());
+        m_nextLineTop = 0;
+        m_nextChar = 0;
+    }
+
+    // Lines from where the last page stopped, down to the first that does not fit in the box.
+    const double pageTop = m_nextLineTop;
+    double pageBottom = -1;
+    int stoppedAt = -1;
+    bool anyLine = false;
+    QAbstractTextDocumentLayout *layout = m_layout->documentLayout();
+    for (QTextBlock b = m_layout->begin(); b.isValid() && stoppedAt < 0; b = b.next()) {
+        const QRectF box = layout->blockBoundingRect(b);
+        if (box.bottom() <= pageTop)
+            continue;
+        const QTextLayout *lines = b.layout();
+        for (int i = 0; lines && i < lines->lineCount(); ++i) {
+            const QTextLine line = lines->lineAt(i);
+            const double lineTop = box.top() + line.y();
+            const double lineBottom = lineTop + line.height();
+            if (lineTop + 0.01 < pageTop)
+                continue;
+            if (lineBottom - pageTop > target.height() + 0.01) {
+                if (!anyLine) {
+                    // A line taller than the box (a large picture): shown cut to the box, then passed.
+                    pageBottom = pageTop + target.height();
+                    stoppedAt = i + 1 < lines->lineCount() ? b.position() + lines->lineAt(i + 1).textStart() : b.position() + b.length();
+                    m_nextLineTop = lineBottom;
+                } else {
+                    pageBottom = lineTop;
+                    stoppedAt = b.position() + line.textStart();
+                    m_nextLineTop = lineTop;
+                }
+                break;
+            }
+            anyLine = true;
+        }
+    }
+    const bool more = stoppedAt >= 0 && stoppedAt < m_control->textLength();
+    if (!more)
+        pageBottom = std::max(pageTop, layout->documentSize().height());
+
+    painter->save();
+    painter->translate(target.left(), target.top() - pageTop);
+    const QRectF clip(0, pageTop, target.width(), pageBottom - pageTop);
+    painter->setClipRect(clip, Qt::IntersectClip);
+    // Lines touching the page's edges belong to the neighbouring pages: the layout is asked for what
+    // lies strictly inside, so they are not even recorded in the page picture.
+    m_layout->drawContents(painter, clip.adjusted(0, 0.5, 0, -0.5));
+    painter->restore();
+    drawFrame(painter, target);
+
+    if (more) {
+        m_nextChar = stoppedAt;
+        PrintFinished = false;
+    } else {
+        m_nextChar = 0;
+        m_nextLineTop = 0;
+        m_layout = nullptr;
+        PrintFinished = true;
+    }
+}
+
+} // namespace velkora::print

@@ -1,0 +1,212 @@
+// Printing for real: a CUPS scheduler of the test's own (private socket, spool and queue) receives
+// the jobs, a queue device of ours writes them into files, and poppler reads them back.
+#include "emftext.h"
+#include "print/tqrprinter.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QPainter>
+#include <QPrinterInfo>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QThread>
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+
+using namespace velkora;
+using namespace velkora::print;
+
+namespace {
+
+// A scheduler on a socket in a temporary folder, with one queue "Velkora" whose device writes each
+// job into out/job-N.out. Stopped by its PID when the suite ends.
+class PrivateCups
+{
+public:
+    PrivateCups()
+    {
+        m_dir.setAutoRemove(true);
+        const QString d = m_dir.path();
+        QFile::setPermissions(d, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ReadGroup |
+                                     QFile::ExeGroup | QFile::ReadOther | QFile::ExeOther);
+        for (const char *sub : {"spool", "tmp", "cache", "state", "out", "bin/backend"})
+            QDir(d).mkpath(QString::fromLatin1(sub));
+        for (const char *sub : {"tmp", "out"})
+            QFile::setPermissions(d + u'/' + QString::fromLatin1(sub), QFileDevice::Permissions(0x7777));
+        for (const char *sub : {"filter", "daemon", "cgi-bin", "notifier", "monitor", "driver"})
+            QFile::link(QStringLiteral("/usr/lib/cups/") + QString::fromLatin1(sub), d + QStringLiteral("/bin/") + QString::fromLatin1(sub));
+        write(QStringLiteral("bin/backend/capture"),
+              "#!/bin/sh\n"
+              "if [ $# -eq 0 ]; then echo 'direct capture \"Unknown\" \"Capture\"'; exit 0; fi\n"
+              "dir=${DEVICE_URI#capture:}\n"
+              "if [ -n \"$6\" ]; then cat \"$6\"; else cat; fi > \"$dir/job-$1.tmp\" && mv \"$dir/job-$1.tmp\" \"$dir/job-$1.out\"\n");
+        // Owned by root and for root alone: the scheduler then runs the device as root.
+        QFile::setPermissions(d + QStringLiteral("/bin/backend/capture"), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        write(QStringLiteral("cupsd.conf"),
+              QStringLiteral("Listen %1/cups.sock\nLogLevel warn\nBrowsing Off\nDefaultAuthType None\nWebInterface No\n"
+                             "<Location />\n  Order allow,deny\n  Allow all\n</Location>\n"
+                             "<Location /admin>\n  Order allow,deny\n  Allow all\n</Location>\n"
+                             "<Policy default>\n  <Limit All>\n    Order deny,allow\n  </Limit>\n</Policy>\n").arg(d).toUtf8());
+        write(QStringLiteral("cups-files.conf"),
+              QStringLiteral("ServerRoot %1\nRequestRoot %1/spool\nTempDir %1/tmp\nCacheDir %1/cache\nStateDir %1/state\n"
+                             "ErrorLog %1/error_log\nAccessLog %1/access_log\nPageLog %1/page_log\n"
+                             "DataDir /usr/share/cups\nServerBin %1/bin\n").arg(d).toUtf8());
+        if (!QFile::exists(QStringLiteral("/usr/sbin/cupsd"))) {
+            m_problem = QStringLiteral("cupsd is not installed (scripts/setup installs cups-daemon)");
+            return;
+        }
+        m_cupsd.start(QStringLiteral("/usr/sbin/cupsd"), {QStringLiteral("-f"), QStringLiteral("-c"), d + QStringLiteral("/cupsd.conf"),
+                                                          QStringLiteral("-s"), d + QStringLiteral("/cups-files.conf")});
+        if (!m_cupsd.waitForStarted(5000)) {
+            m_problem = QStringLiteral("cupsd did not start: ") + m_cupsd.errorString();
+            return;
+        }
+        QElapsedTimer clock;
+        clock.start();
+        while (!QFile::exists(socket()) && clock.elapsed() < 10000 && m_cupsd.state() == QProcess::Running)
+            QThread::msleep(50);
+        if (!QFile::exists(socket())) {
+            m_problem = QStringLiteral("cupsd did not open its socket: ") + QString::fromLocal8Bit(m_cupsd.readAllStandardError());
+            return;
+        }
+        qputenv("CUPS_SERVER", socket().toLocal8Bit());
+        QProcess admin;
+        admin.start(QStringLiteral("lpadmin"), {QStringLiteral("-p"), QStringLiteral("Velkora"), QStringLiteral("-v"),
+                                                QStringLiteral("capture:") + d + QStringLiteral("/out"), QStringLiteral("-E")});
+        if (!admin.waitForFinished(10000) || admin.exitCode() != 0)
+            m_problem = QStringLiteral("lpadmin failed: ") + QString::fromLocal8Bit(admin.readAllStandardError());
+    }
+    ~PrivateCups()
+    {
+        if (m_cupsd.state() == QProcess::Running) {
+            ::kill(pid_t(m_cupsd.processId()), SIGTERM);
+            m_cupsd.waitForFinished(5000);
+        }
+    }
+    QString problem() const { return m_problem; }
+    QString socket() const { return m_dir.filePath(QStringLiteral("cups.sock")); }
+    // The jobs received so far, waiting up to ten seconds for count of them.
+    QStringList jobs(int count) const
+    {
+        QElapsedTimer clock;
+        clock.start();
+        QStringList found;
+        do {
+            found = QDir(m_dir.filePath(QStringLiteral("out"))).entryList({QStringLiteral("*.out")}, QDir::Files, QDir::Name);
+            if (found.size() >= count)
+                break;
+            QThread::msleep(100);
+        } while (clock.elapsed() < 10000);
+        QStringList paths;
+        for (const QString &f : found)
+            paths << m_dir.filePath(QStringLiteral("out/") + f);
+        return paths;
+    }
+
+private:
+    void write(const QString &name, const QByteArray &text)
+    {
+        QFile f(m_dir.filePath(name));
+        if (f.open(QIODevice::WriteOnly))
+            f.write(text);
+    }
+    QTemporaryDir m_dir{QDir::tempPath() + QStringLiteral("/velkora-cups-XXXXXX")};
+    QProcess m_cupsd;
+    QString m_problem;
+};
+
+PrivateCups *cups = nullptr;
+
+QString run(const QString &program, const QStringList &args)
+{
+    QProcess p;
+    p.start(program, args);
+    p.waitForFinished(20000);
+    return QString::fromUtf8(p.readAllStandardOutput());
+}
+
+class RealPrinting : public ::testing::Test
+{
+protected:
+    static void SetUpTestSuite() { cups = new PrivateCups; }
+    static void TearDownTestSuite()
+    {
+        delete cups;
+        cups = nullptr;
+    }
+    void SetUp() override
+    {
+        if (!cups->problem().isEmpty())
+            GTEST_SKIP() << cups->problem().toStdString();
+        if (QStandardPaths::findExecutable(QStringLiteral("pdftotext")).isEmpty())
+            GTEST_SKIP() << "pdftotext is missing (scripts/setup installs poppler-utils)";
+    }
+    static std::unique_ptr<QPrinter> queue()
+    {
+        const QPrinterInfo info = QPrinterInfo::printerInfo(QStringLiteral("Velkora"));
+        EXPECT_FALSE(info.isNull()) << "the private queue is not seen by Qt's printing";
+        return std::make_unique<QPrinter>(info, QPrinter::HighResolution);
+    }
+};
+
+void pageWithText(TQRPrinter &d, const QString &text)
+{
+    d.BeginDevicePage();
+    QPainter *p = d.Canvas();
+    ASSERT_NE(p, nullptr);
+    p->setFont(QFont(QStringLiteral("Arial"), 12));
+    p->drawText(QPointF(d.XPos(200), d.YPos(300)), text);
+}
+
+} // namespace
+
+TEST_F(RealPrinting, PagesGoToTheQueueOnA4WithTheirText)
+{
+    TQRPrinter d(nullptr, queue());
+    ASSERT_TRUE(d.PrinterOK());
+    EXPECT_EQ(d.PrinterSettings().Device, QStringLiteral("Velkora"));
+    d.Destination = TQRDestination::qrdPrinter;
+    d.Title = QStringLiteral("Velkora sınaması");
+    d.BeginOutput();
+    pageWithText(d, QStringLiteral("Birinci sayfa: çğıöşü"));
+    pageWithText(d, QStringLiteral("İkinci sayfa"));
+    d.EndOutput();
+    const QStringList jobs = cups->jobs(1);
+    ASSERT_EQ(jobs.size(), 1);
+    const QString info = run(QStringLiteral("pdfinfo"), {jobs[0]});
+    EXPECT_TRUE(info.contains(QRegularExpression(QStringLiteral("Pages:\\s+2\\n")))) << info.toStdString();
+    EXPECT_TRUE(info.contains(QRegularExpression(QStringLiteral("Page size:\\s+595(\\.\\d+)? x 84[12]")))) << info.toStdString();
+    const QString text = run(QStringLiteral("pdftotext"), {jobs[0], QStringLiteral("-")});
+    EXPECT_TRUE(text.contains(QStringLiteral("Birinci sayfa: çğıöşü"))) << text.toStdString();
+    EXPECT_LT(text.indexOf(QStringLiteral("Birinci")), text.indexOf(QStringLiteral("İkinci")));
+}
+
+TEST_F(RealPrinting, StoredPagesOfAReportFilePrintStretchedOverThePage)
+{
+    QTemporaryDir dir;
+    const QString qrp = dir.filePath(QStringLiteral("rapor.qrp"));
+    {
+        TQRPrinter preview(nullptr, queue());
+        preview.BeginOutput();
+        for (int n = 1; n <= 3; ++n)
+            pageWithText(preview, QStringLiteral("Saklanan sayfa %1").arg(n));
+        preview.EndOutput();
+        preview.Save(qrp);
+    }
+    const int before = int(cups->jobs(0).size());
+    TQRPrinter d(nullptr, queue());
+    d.Load(qrp);
+    d.FirstPage = 2; // pages 2 and 3 of the file
+    d.Print();
+    const QStringList jobs = cups->jobs(before + 1);
+    ASSERT_EQ(jobs.size(), before + 1);
+    const QString text = run(QStringLiteral("pdftotext"), {jobs.last(), QStringLiteral("-")});
+    EXPECT_FALSE(text.contains(QStringLiteral("Saklanan sayfa 1")));
+    EXPECT_TRUE(text.contains(QStringLiteral("Saklanan sayfa 2")));
+    EXPECT_TRUE(text.contains(QStringLiteral("Saklanan sayfa 3")));
+}
