@@ -420,6 +420,11 @@ struct Damage
     const char *message; // what the refusal says, in part
 };
 
+void PrintTo(const Damage &damage, std::ostream *out)
+{
+    *out << damage.name;
+}
+
 class HostileFile : public ::testing::TestWithParam<Damage>
 {
 };
