@@ -77,8 +77,7 @@ public:
     double CreationTime() const;
     // Size of the header of the stream: 128, or 124 for an older loaded file.
     int headerSize() const;
-    // Whether the bytes still live in memory; the temporary file's path while it is on disk (for
-    // tests: it is unlinked at once, so the path names no file).
+    // Whether the bytes still live in memory rather than in the store's temporary file.
     bool inMemory() const;
     // Total bytes of the stream.
     qint64 size() const;

@@ -2,7 +2,10 @@
 // on a printer, notifications, loading a report file with its paper guessed, printing stored pages.
 #include "emftext.h"
 #include "platform/metafile/emfplayer.h"
+#include "print/tqrprintdialog.h"
 #include "print/tqrprinter.h"
+
+#include <QPrintDialog>
 
 #include <QCoreApplication>
 #include <QFile>
@@ -179,4 +182,47 @@ TEST(OutputDevice, LoadingAReportFileGuessesThePaperAndPrintsTheStoredPages)
     EXPECT_THROW(d.Load(bad), std::exception);
     EXPECT_EQ(d.PageCount(), 2);
     EXPECT_TRUE(d.GetPage(1).has_value());
+}
+
+TEST(OutputDevice, PrinterSetupTakesRangeCopiesAndOrientationOnlyWhenConfirmed)
+{
+    TQRPrinter d;
+    d.BeginOutput();
+    for (int n = 1; n <= 3; ++n)
+        pageWithText(d, QStringLiteral("sayfa"));
+    d.EndOutput();
+    TQRPrinterSettings report;
+    const bool cancelled = printerSetup(report, &d, nullptr, [](QPrintDialog &dialog) {
+        EXPECT_EQ(dialog.minPage(), 1);
+        EXPECT_EQ(dialog.maxPage(), 3);
+        EXPECT_EQ(dialog.fromPage(), 1);
+        EXPECT_EQ(dialog.toPage(), 3);
+        EXPECT_FALSE(dialog.testOption(QAbstractPrintDialog::PrintToFile));
+        EXPECT_FALSE(dialog.testOption(QAbstractPrintDialog::PrintSelection));
+        EXPECT_TRUE(dialog.testOption(QAbstractPrintDialog::PrintPageRange));
+        dialog.printer()->setCopyCount(4);
+        return int(QDialog::Rejected);
+    });
+    EXPECT_FALSE(cancelled);
+    EXPECT_EQ(report.Copies, 1);
+
+    const bool confirmed = printerSetup(report, &d, nullptr, [](QPrintDialog &dialog) {
+        dialog.printer()->setCopyCount(2);
+        dialog.printer()->setPageOrientation(QPageLayout::Landscape);
+        dialog.setPrintRange(QAbstractPrintDialog::PageRange);
+        dialog.setFromTo(2, 3);
+        return int(QDialog::Accepted);
+    });
+    EXPECT_TRUE(confirmed);
+    EXPECT_EQ(report.Copies, 2);
+    EXPECT_EQ(report.Orientation, QPageLayout::Landscape);
+    EXPECT_EQ(report.FirstPage, 2);
+    EXPECT_EQ(report.LastPage, 3);
+    printerSetup(report, nullptr, nullptr, [](QPrintDialog &dialog) {
+        EXPECT_EQ(dialog.maxPage(), 9999); // no pages yet: any range
+        dialog.setPrintRange(QAbstractPrintDialog::AllPages);
+        return int(QDialog::Accepted);
+    });
+    EXPECT_EQ(report.FirstPage, 0);
+    EXPECT_EQ(report.LastPage, 0);
 }
