@@ -144,10 +144,11 @@ TEST(MainWindow, EnabledRulesFollowTheQueries)
     EXPECT_EQ(f.Panels[1]->text(), QStringLiteral("-1"));
 
     // Commands whose parts come later are there, and disabled.
-    for (QAction *a : {f.Bul1, f.Yazdir1, f.MetinEkle1})
+    for (QAction *a : {f.Bul1, f.MetinEkle1})
         EXPECT_FALSE(a->isEnabled()) << a->objectName().toStdString();
     EXPECT_TRUE(f.Paragraf1->isEnabled()); // the editor's commands have come
-    EXPECT_FALSE(f.BtnPrint->isEnabled());
+    EXPECT_TRUE(f.BtnPrint->isEnabled());  // printing has come
+    EXPECT_TRUE(f.GenelAyarlar1->isEnabled());
     EXPECT_TRUE(f.Hakkinda1->isEnabled()); // the about box has come
 }
 

@@ -393,7 +393,10 @@ void TForm1::buildMenus()
 
     Rapor1 = menu("Rapor1", QStringLiteral("Rapor"));
     Yazdir1 = menuItem(Rapor1, "Yazdir1", QStringLiteral("Yazdırma Tercihleri..."), QStringLiteral("Aktif konu yazıcı önizleme penceresini aç"));
-    notYet(Yazdir1);
+    command(Yazdir1, [this] {
+        if (BtnPrintClick)
+            BtnPrintClick();
+    });
 
     Yardm1 = menu("Yardm1", QStringLiteral("Yardım"));
     YardimGoster1 = menuItem(Yardm1, "YardimGoster1", QStringLiteral("Yardım Göster..."), QStringLiteral("Yardımı göster"), QKeySequence(Qt::Key_F1));
@@ -464,9 +467,7 @@ void TForm1::buildToolbars()
     BtnSonra = toolButton(ToolBar1, "BtnSonra", QStringLiteral("next"), QStringLiteral("Sonraki |Bir sonraki kayda git"), true, DataSetNext1);
     BtnSon = toolButton(ToolBar1, "BtnSon", QStringLiteral("last"), QStringLiteral("Son Kayıt |Son kayda git"), true, DataSetLast1);
     ToolBar1->addSeparator();
-    auto *print = new QAction(this);
-    notYet(print);
-    BtnPrint = toolButton(ToolBar1, "BtnPrint", QStringLiteral("print"), QStringLiteral("Yazdır (Ctlr+P)|Aktif konu yazıcı önizleme penceresini aç"), true, print);
+    BtnPrint = toolButton(ToolBar1, "BtnPrint", QStringLiteral("print"), QStringLiteral("Yazdır (Ctlr+P)|Aktif konu yazıcı önizleme penceresini aç"), true, Yazdir1);
     ToolBar1->addSeparator();
     BtnAyar = toolButton(ToolBar1, "BtnAyar", QStringLiteral("settings"), QStringLiteral("Ayarlar |Görünüm ve başlangıç ayarları"), true, GenelAyarlar1);
     ToolBar1->addSeparator();

@@ -102,6 +102,8 @@ public:
     bool bookReadOnly() const { return m_bookReadOnly; }
     // Opens the general settings dialog; set by the program.
     std::function<void()> BtnAyarClick;
+    // Opens the print options dialog; set by the program.
+    std::function<void()> BtnPrintClick;
 
     // Commands of this window.
     void BtnSilClick();
