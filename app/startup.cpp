@@ -59,16 +59,17 @@ bool Startup::run()
     PassWdFrm = std::make_unique<settings::TPassWdFrm>(Form1.get());
     AyarFrm->PassWdFrm = PassWdFrm.get();
     before(4, "Form2");
-    Form2 = std::make_unique<TForm2>();
+    Form2 = std::make_unique<print::TForm2>(Form1->ADOQuery1, Form1->ADOQuery2);
     before(5, "Form3");
-    Form3 = std::make_unique<TForm3>();
+    Form3 = std::make_unique<print::TForm3>(Form1->ADOQuery2);
     before(6, "Form4");
-    Form4 = std::make_unique<TForm4>(Form1.get());
+    Form4 = std::make_unique<print::TForm4>(Form2.get(), Form3.get(), Form1.get());
 
     Form1->bookTitle = [this] { return AyarFrm->Edit1->text(); };
     Form1->showHelp = [this](int context) { help.showContext(context); };
     AyarFrm->showHelp = Form1->showHelp;
     Form1->BtnAyarClick = [this] { AyarFrm->BtnAyarClick(); };
+    Form1->BtnPrintClick = [this] { Form4->exec(); };
     Form1->LoadSettings = [this] { settings::LoadSettings(*Form1, AyarFrm->Edit1, settingsPath); };
     Form1->SaveSettings = [this] { settings::SaveSettings(*Form1, AyarFrm->Edit1, settingsPath); };
     Form1->FormShow();

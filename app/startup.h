@@ -3,6 +3,7 @@
 #pragma once
 
 #include "startwindows.h"
+#include "print/reportforms.h"
 #include "settings/tayarfrm.h"
 #include "ui/main/tform1.h"
 
@@ -35,9 +36,9 @@ public:
     std::unique_ptr<ui::TForm1> Form1;
     std::unique_ptr<settings::TAyarFrm> AyarFrm;
     std::unique_ptr<settings::TPassWdFrm> PassWdFrm;
-    std::unique_ptr<TForm2> Form2;
-    std::unique_ptr<TForm3> Form3;
-    std::unique_ptr<TForm4> Form4;
+    std::unique_ptr<print::TForm2> Form2;
+    std::unique_ptr<print::TForm3> Form3;
+    std::unique_ptr<print::TForm4> Form4;
     help::HelpSystem help;
     bool maximized = true;
     // Where the settings file and the password's win.ini are; a test points them elsewhere.

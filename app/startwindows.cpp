@@ -58,20 +58,4 @@ TSplashFrm::TSplashFrm() : QWidget(nullptr, Qt::SplashScreen | Qt::FramelessWind
         move(screen->availableGeometry().center() - rect().center());
 }
 
-TForm2::TForm2(QWidget *parent) : QWidget(parent)
-{
-    setObjectName(QStringLiteral("Form2"));
-}
-
-TForm3::TForm3(QWidget *parent) : QWidget(parent)
-{
-    setObjectName(QStringLiteral("Form3"));
-}
-
-TForm4::TForm4(QWidget *parent) : QDialog(parent)
-{
-    setObjectName(QStringLiteral("Form4"));
-    setWindowTitle(QStringLiteral("Yazdırma Seçenekleri"));
-}
-
 } // namespace velkora::app

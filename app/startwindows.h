@@ -1,9 +1,9 @@
-// The windows the start-up sequence creates besides the main window, and the splash window.
+// The splash window the start-up sequence shows while the program comes up.
 #pragma once
 
 #include "tgauge.h"
 
-#include <QDialog>
+#include <QWidget>
 
 namespace velkora::app {
 
@@ -14,27 +14,6 @@ class TSplashFrm : public QWidget
 public:
     TSplashFrm();
     TGauge *ProgressBar;
-};
-
-class TForm2 : public QWidget
-{
-    Q_OBJECT
-public:
-    explicit TForm2(QWidget *parent = nullptr);
-};
-
-class TForm3 : public QWidget
-{
-    Q_OBJECT
-public:
-    explicit TForm3(QWidget *parent = nullptr);
-};
-
-class TForm4 : public QDialog
-{
-    Q_OBJECT
-public:
-    explicit TForm4(QWidget *parent = nullptr);
 };
 
 } // namespace velkora::app

@@ -1,0 +1,189 @@
+// The report engine with the program's two layouts: one page with titles and body where the layout
+// puts them, a long body carried on over further pages, the preview's run and its closing, printing
+// directly, and the print options dialog.
+#include "emftext.h"
+#include "print/reportforms.h"
+#include "print/tqrprogressform.h"
+#include "store/bookstore.h"
+#include "support/bookfixture.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+using namespace velkora;
+using namespace velkora::print;
+using namespace velkora::testing;
+
+namespace {
+
+struct Book
+{
+    explicit Book(const std::vector<TopicSpec> &topics) : fixture(topics), previous(QDir::currentPath())
+    {
+        QDir::setCurrent(fixture.folder());
+        store.connect();
+        store.openQueries();
+    }
+    ~Book() { QDir::setCurrent(previous); }
+    BookFixture fixture;
+    QString previous;
+    store::BookStore store;
+};
+
+QString rtf(const QString &text)
+{
+    return QStringLiteral("{\\rtf1\\ansi\\ansicpg1254{\\fonttbl{\\f0 Arial;}}\\f0\\fs20 ") + text + u'}';
+}
+
+QString numbered(int lines)
+{
+    QString body;
+    for (int i = 1; i <= lines; ++i)
+        body += QStringLiteral("Sat\\'fdr %1\\par ").arg(i, 3, 10, QChar(u'0'));
+    return rtf(body);
+}
+
+// Runs a report onto page pictures and returns its device.
+std::unique_ptr<TQRPrinter> run(TQuickRep &report)
+{
+    auto device = std::make_unique<TQRPrinter>();
+    report.Run(*device);
+    return device;
+}
+
+} // namespace
+
+TEST(Report, WithTitlesGivesOnePageWithTheCurrentRecords)
+{
+    Book book({{QStringLiteral("Cümle"), {{QStringLiteral("Basit Cümleler"), rtf(QStringLiteral("G\\'f6vde metni.\\par"))},
+                                           {QStringLiteral("Birleşik"), rtf(QStringLiteral("\\'ddkinci.\\par"))}}}});
+    book.store.ADOQuery2->next(); // the second subtopic is the current one
+    TForm2 form(book.store.ADOQuery1, book.store.ADOQuery2);
+    auto device = run(*form.QuickRep1);
+    ASSERT_EQ(device->PageCount(), 1);
+    EXPECT_EQ(emfText(*device->GetPage(1)), QStringLiteral("Cümle\nBirleşik\nİkinci."));
+    EXPECT_TRUE(form.QuickRep1->Available());
+    // Outside a run the titles show their field names again.
+    EXPECT_EQ(form.QRDBText1->Caption(), QStringLiteral("Baslik"));
+
+    TForm3 textOnly(book.store.ADOQuery2);
+    auto second = run(*textOnly.QuickRep1);
+    ASSERT_EQ(second->PageCount(), 1);
+    EXPECT_EQ(emfText(*second->GetPage(1)), QStringLiteral("İkinci."));
+}
+
+TEST(Report, AnEmptyBodyAnEmptyListAndMarginsThatLeaveNoRoom)
+{
+    Book book({{QStringLiteral("Boş"), {}}});
+    TForm2 form(book.store.ADOQuery1, book.store.ADOQuery2);
+    auto device = run(*form.QuickRep1);
+    ASSERT_EQ(device->PageCount(), 1); // printed even without a subtopic
+    EXPECT_EQ(emfText(*device->GetPage(1)), QStringLiteral("Boş"));
+
+    form.QuickRep1->Page.TopMargin = 2000;
+    form.QuickRep1->Page.BottomMargin = 1500;
+    run(*form.QuickRep1);
+    EXPECT_EQ(form.QuickRep1->Page.TopMargin, 0);
+    EXPECT_EQ(form.QuickRep1->Page.BottomMargin, 0);
+    EXPECT_EQ(form.QuickRep1->Page.LeftMargin, 100);
+
+    form.QuickRep1->PrintIfEmpty = false;
+    EXPECT_EQ(run(*form.QuickRep1)->PageCount(), 0);
+}
+
+TEST(Report, ALongBodyGoesOnOverFurtherPagesAfterTheFirstAsLaidOut)
+{
+    Book book({{QStringLiteral("Uzun"), {{QStringLiteral("Satırlar"), numbered(250)}}}});
+    TForm2 form(book.store.ADOQuery1, book.store.ADOQuery2);
+    auto device = run(*form.QuickRep1);
+    ASSERT_GE(device->PageCount(), 2);
+    QStringList lines;
+    for (int n = 1; n <= device->PageCount(); ++n)
+        lines += emfText(*device->GetPage(n)).split(u'\n');
+    // Titles on the first page only, then every line of the body once, in order.
+    ASSERT_EQ(lines.size(), 252);
+    EXPECT_EQ(lines[0], QStringLiteral("Uzun"));
+    EXPECT_EQ(lines[1], QStringLiteral("Satırlar"));
+    for (int i = 0; i < 250; ++i)
+        EXPECT_EQ(lines[i + 2], QStringLiteral("Satır %1").arg(i + 1, 3, 10, QChar(u'0')));
+}
+
+TEST(Report, ThePreviewRunsUntilItsWindowClosesAndAPrintRequestPrintsDirectly)
+{
+    Book book({{QStringLiteral("Önizleme"), {{QStringLiteral("Alt"), rtf(QStringLiteral("Yaz\\'fdlacak.\\par"))}}}});
+    TForm2 form(book.store.ADOQuery1, book.store.ADOQuery2);
+    TQuickRep &report = *form.QuickRep1;
+    QTemporaryDir dir;
+    const QString pdf = dir.filePath(QStringLiteral("out.pdf"));
+    report.makePrinter = [&] {
+        auto p = std::make_unique<QPrinter>(QPrinter::HighResolution);
+        p->setOutputFormat(QPrinter::PdfFormat);
+        p->setOutputFileName(pdf);
+        return p;
+    };
+    int opened = 0;
+    QPointer<TQRPrinter> shown;
+    report.openPreview = [&](TQRPrinter *device) -> QWidget * {
+        ++opened;
+        shown = device;
+        device->setShowingPreview(true);
+        // The person looks at the page, presses "Print", then closes the window.
+        QTimer::singleShot(50, [device] { device->Print(); });
+        QTimer::singleShot(300, [device] {
+            device->ClosePreview();
+        });
+        return nullptr;
+    };
+    report.PreviewReport();
+    EXPECT_EQ(opened, 1);
+    EXPECT_EQ(report.QRPrinter(), nullptr); // released with the window
+    EXPECT_TRUE(report.Available());
+    QFile printed(pdf);
+    ASSERT_TRUE(printed.open(QIODevice::ReadOnly)) << "the print request printed nothing";
+    EXPECT_TRUE(printed.readAll().startsWith("%PDF"));
+}
+
+TEST(Report, TheProgressWindowShowsEveryFifthPercent)
+{
+    TQRPrinter device;
+    TQRProgressForm form(&device);
+    EXPECT_EQ(form.windowTitle(), QStringLiteral("Printing progress"));
+    EXPECT_EQ(form.size(), QSize(149, 97));
+    QCoreApplication::sendEvent(&form, new TQRNotification(TQRNotification::Progress, 40));
+    EXPECT_EQ(form.Info->text(), QStringLiteral("40%  Completed"));
+    EXPECT_EQ(form.Gauge->value(), 40);
+    QCoreApplication::sendEvent(&form, new TQRNotification(TQRNotification::Progress, 42));
+    EXPECT_EQ(form.Gauge->value(), 40);
+    form.CancelButton->click();
+    EXPECT_TRUE(device.Cancelled());
+}
+
+TEST(PrintOptions, YazdirPreviewsTheChosenLayoutAndDoesNothingWithoutAChoice)
+{
+    Book book({{QStringLiteral("Konu"), {{QStringLiteral("Alt"), rtf(QStringLiteral("metin\\par"))}}}});
+    TForm2 titles(book.store.ADOQuery1, book.store.ADOQuery2);
+    TForm3 text(book.store.ADOQuery2);
+    TForm4 dialog(&titles, &text);
+    EXPECT_EQ(dialog.windowTitle(), QStringLiteral("Yazdırma Seçenekleri"));
+    EXPECT_EQ(dialog.size(), QSize(260, 87));
+    EXPECT_FALSE(dialog.RadioBtn1->isChecked());
+    EXPECT_FALSE(dialog.RadioBtn2->isChecked());
+    QStringList previews;
+    titles.QuickRep1->openPreview = [&](TQRPrinter *) -> QWidget * { previews << QStringLiteral("titles"); return nullptr; };
+    text.QuickRep1->openPreview = [&](TQRPrinter *) -> QWidget * { previews << QStringLiteral("text"); return nullptr; };
+    dialog.BtnYazdir->click();
+    EXPECT_TRUE(previews.isEmpty());
+    dialog.RadioBtn2->setChecked(true);
+    dialog.BtnYazdir->click();
+    EXPECT_EQ(previews, QStringList{QStringLiteral("text")});
+    EXPECT_TRUE(dialog.RadioBtn2->isChecked()); // the choice stays
+    dialog.RadioBtn1->setChecked(true);
+    EXPECT_FALSE(dialog.RadioBtn2->isChecked());
+    dialog.BtnYazdir->click();
+    EXPECT_EQ(previews, (QStringList{QStringLiteral("text"), QStringLiteral("titles")}));
+}
