@@ -155,7 +155,6 @@ QByteArray read(MdbHandle *opened, const QString &path)
         out.end();
         return stream;
     }
-    mdb_set_bind_size(mdb.get(), JetBindSize);
     if (!mdb_read_catalog(mdb.get(), MDB_TABLE)) {
         out.refusal(damaged(path, QStringLiteral("its list of tables cannot be read")));
         out.end();
@@ -179,6 +178,8 @@ QByteArray read(MdbHandle *opened, const QString &path)
             detailName = name;
         }
     }
+    // Only for the book's own tables: libmdb allocates buffers of this size as it reads the catalog.
+    mdb_set_bind_size(mdb.get(), JetBindSize);
     QString problem;
     if (master)
         readTable(master, MasterColumns, decode, out, masterName, path, &problem);

@@ -26,6 +26,15 @@ int usage()
     return 2;
 }
 
+#if defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define VELKORA_HAS_ASAN 1
+#endif
+#endif
+#ifndef VELKORA_HAS_ASAN
+#define VELKORA_HAS_ASAN 0
+#endif
+
 constexpr rlim_t ReaderMemoryBytes = rlim_t(6) << 30;
 
 // The reading half of `import`, in a process of its own: the old book's tables go to standard
@@ -39,8 +48,11 @@ int readJet(const QString &path)
         for (;;)
             ::pause();
     // Bounded memory: a damaged file that makes libmdb allocate wildly ends this process alone.
+    // (Not under AddressSanitizer, whose shadow memory alone is larger.)
+#if !defined(__SANITIZE_ADDRESS__) && !VELKORA_HAS_ASAN
     const rlimit memory = {ReaderMemoryBytes, ReaderMemoryBytes};
     ::setrlimit(RLIMIT_AS, &memory);
+#endif
     const QByteArray stream = velkora::tools::readJetFile(path);
     return std::fwrite(stream.constData(), 1, static_cast<size_t>(stream.size()), stdout) == static_cast<size_t>(stream.size())
                    && std::fflush(stdout) == 0
