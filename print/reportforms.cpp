@@ -1,6 +1,8 @@
 // The two report layouts and the print options dialog.
 #include "reportforms.h"
 
+#include "tqrstandardpreview.h"
+
 #include <QButtonGroup>
 #include <QGuiApplication>
 #include <QPainter>
@@ -133,8 +135,11 @@ TForm4::TForm4(TForm2 *withTitles, TForm3 *textOnly, QWidget *parent)
     BtnYazdir->setGeometry(197, 14, 57, 66);
     setTabOrder(GroupBox1, BtnYazdir);
     connect(BtnYazdir, &QToolButton::clicked, this, [this] { BtnYazdirClick(); });
-    for (TQuickRep *r : {withTitles->QuickRep1, textOnly->QuickRep1})
+    for (TQuickRep *r : {withTitles->QuickRep1, textOnly->QuickRep1}) {
         r->dialogParent = this;
+        // The preview belongs to this dialog: it works while the dialog is modal.
+        r->openPreview = [this](TQRPrinter *device) -> QWidget * { return TQRStandardPreview::Open(device, this); };
+    }
     if (const QScreen *screen = QGuiApplication::primaryScreen())
         move(screen->availableGeometry().center() - rect().center());
 }

@@ -150,9 +150,9 @@ TQRStandardPreview::~TQRStandardPreview()
     qApp->removeEventFilter(this);
 }
 
-TQRStandardPreview *TQRStandardPreview::Open(TQRPrinter *device)
+TQRStandardPreview *TQRStandardPreview::Open(TQRPrinter *device, QWidget *parent)
 {
-    auto *window = new TQRStandardPreview(device);
+    auto *window = new TQRStandardPreview(device, parent);
     window->setWindowState(Qt::WindowMaximized);
     window->show();
     window->updatePageIndicator();

@@ -30,8 +30,9 @@ public:
     explicit TQRStandardPreview(TQRPrinter *device, QWidget *parent = nullptr);
     ~TQRStandardPreview() override;
 
-    // Creates the window for a device, shows it maximized and returns it.
-    static TQRStandardPreview *Open(TQRPrinter *device);
+    // Creates the window for a device, shows it maximized and returns it. A parent that is a modal
+    // dialog keeps the window usable while the dialog is open.
+    static TQRStandardPreview *Open(TQRPrinter *device, QWidget *parent = nullptr);
 
     TQRPreview *QRPreview() const { return m_preview; }
     TQRPrinter *device() const { return m_device; }
