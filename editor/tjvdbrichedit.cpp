@@ -17,15 +17,19 @@ TJvDBRichEdit::TJvDBRichEdit(QWidget *parent) : richedit::RichEditControl(parent
     beforeEdit = [this](richedit::EditTrigger trigger) { return allowEdit(trigger); };
     keyFilter = [this](QKeyEvent *event) { return filterKey(event); };
     connect(this, &richedit::RichEditControl::changed, this, [this] {
-        if (m_loadGuard)
-            return;
-        if (m_loaded)
-            m_link.modified();
-        m_loaded = true;
-        m_unchangedSinceWrite = false;
-        if (OnChange)
-            OnChange();
+        if (!m_loadGuard)
+            contentChanged();
     });
+}
+
+void TJvDBRichEdit::contentChanged()
+{
+    if (m_loaded)
+        m_link.modified();
+    m_loaded = true;
+    m_unchangedSinceWrite = false;
+    if (OnChange)
+        OnChange();
 }
 
 TJvDBRichEdit::~TJvDBRichEdit()

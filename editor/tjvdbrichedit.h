@@ -36,6 +36,11 @@ public:
     // or insert state afterwards.
     bool startEditing();
 
+    // A change of the content: the field link is told the record changed, then OnChange runs. The
+    // control's own changes come here; a command that changed the content with the notifications
+    // off (replace all) raises its one change through it.
+    void contentChanged();
+
     // The text shown when a body can be read in neither form.
     static QString failedToLoad() { return QStringLiteral("(Failed to Load Stream)"); }
 

@@ -143,8 +143,12 @@ TEST(MainWindow, EnabledRulesFollowTheQueries)
     EXPECT_TRUE(f.Yeni1->isEnabled());
     EXPECT_EQ(f.Panels[1]->text(), QStringLiteral("-1"));
 
+    // Find and replace have come.
+    for (QAction *a : {f.Bul1, f.SonrakiniBul1, f.BulDegistir1})
+        EXPECT_TRUE(a->isEnabled()) << a->objectName().toStdString();
+    EXPECT_TRUE(f.BtnBul->isEnabled());
     // Commands whose parts come later are there, and disabled.
-    for (QAction *a : {f.Bul1, f.MetinEkle1})
+    for (QAction *a : {f.MetinEkle1})
         EXPECT_FALSE(a->isEnabled()) << a->objectName().toStdString();
     EXPECT_TRUE(f.Paragraf1->isEnabled()); // the editor's commands have come
     EXPECT_TRUE(f.BtnPrint->isEnabled());  // printing has come

@@ -169,6 +169,10 @@ TForm1::TForm1(QWidget *parent)
     connect(Yazi, &richedit::RichEditControl::selectionChange, this,
             [this] { guarded([this] { YaziCommands->SelectionChange(); }, this); });
     Yazi->OnChange = [this] { YaziCommands->YaziChange(); };
+    YaziFind = new editor::FindReplace(Yazi);
+    YaziFind->showWarning = [this](const QString &message) { ask(message, MessageKind::Warning, ButtonOk); };
+    YaziFind->OnCloseFindDialog = [this] { EditFindDialogClose(); };
+    YaziFind->SelectionChange = [this] { YaziCommands->SelectionChange(); };
 
     // The connection opens while the layout loads; a failure is shown and start-up goes on.
     guarded([this] { Book->connect(); }, this);
@@ -332,11 +336,11 @@ void TForm1::buildMenus()
     Dzen1->addSeparator();
     Bul1 = menuItem(Dzen1, "Bul1", QStringLiteral("Bul"), QStringLiteral("Metin içerisinde ara"), QKeySequence(Qt::CTRL | Qt::Key_F));
     Bul1->setIcon(glyph(QStringLiteral("find")));
-    notYet(Bul1);
+    command(Bul1, [this] { YaziFind->Bul1Click(); });
     SonrakiniBul1 = menuItem(Dzen1, "SonrakiniBul1", QStringLiteral("Sonrakini Bul"), QStringLiteral("Aramayı sürdür"), QKeySequence(Qt::Key_F3));
-    notYet(SonrakiniBul1);
+    command(SonrakiniBul1, [this] { YaziFind->SonrakiniBul1Click(); });
     BulDegistir1 = menuItem(Dzen1, "BulDegistir1", QStringLiteral("Bul Değiştir"), QStringLiteral("Bul ve değiştir"), QKeySequence(Qt::CTRL | Qt::Key_D));
-    notYet(BulDegistir1);
+    command(BulDegistir1, [this] { YaziFind->BulDegistir1Click(); });
     Dzen1->addSeparator();
     ResimOzellikleri1 = menuItem(Dzen1, "ResimOzellikleri1", QStringLiteral("Resim Özellikleri"), QStringLiteral("Resim Özellikleri"));
     notYet(ResimOzellikleri1);
@@ -459,7 +463,7 @@ void TForm1::buildToolbars()
     BtnKaydet = toolButton(ToolBar1, "BtnKaydet", QStringLiteral("save"), QStringLiteral("Kaydet [Ctrl+S)|Değişiklikleri kaydet"), true, DataSetPost1);
     ToolBar1->addSeparator();
     auto *find = new QAction(this);
-    notYet(find);
+    command(find, [this] { YaziFind->Bul1Click(); });
     BtnBul = toolButton(ToolBar1, "BtnBul", QStringLiteral("find"), QStringLiteral("Sözcük Bul (Ctrl+F)|Metin içerisinde ara"), true, find);
     ToolBar1->addSeparator();
     BtnIlk = toolButton(ToolBar1, "BtnIlk", QStringLiteral("first"), QStringLiteral("İlk Kayıt |İlk kayda git"), true, DataSetFirst1);

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "editor/editorcommands.h"
+#include "editor/findreplace.h"
 #include "editor/tjvdbrichedit.h"
 #include "platform/richedit/richeditcontrol.h"
 #include "messagedialogs.h"
@@ -195,6 +196,8 @@ public:
     editor::TJvDBRichEdit *Yazi = nullptr;
     // The editor's formatting, paragraph and undo commands and the handlers that follow the editor.
     editor::EditorCommands *YaziCommands = nullptr;
+    // Find and replace in the editor: its two dialogs and the last search.
+    editor::FindReplace *YaziFind = nullptr;
     QStatusBar *StatusBar1 = nullptr;
     bool m_bookReadOnly = false; // the book's file cannot be written: read-only whatever is chosen
     QLabel *Panels[4] = {};
