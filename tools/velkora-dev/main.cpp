@@ -4,6 +4,7 @@
 #include "platform/database/selectstatement.h"
 #include "platform/database/turkishtext.h"
 #include "metafilecommands.h"
+#include "reportcommands.h"
 #include "rtfcommands.h"
 
 #include <QGuiApplication>
@@ -22,7 +23,9 @@ int usage()
                "       velkora-dev rtf-html FILE        the document the RTF reader builds, as HTML\n"
                "       velkora-dev rtf-roundtrip FILE   read, write, read again; exit 1 when they differ\n"
                "       velkora-dev metafile-render IN OUT.png [--width W]   a WMF or EMF drawn as PNG\n"
-               "       velkora-dev metafile-info IN     the header and a count of each record type\n",
+               "       velkora-dev metafile-info IN     the header and a count of each record type\n"
+               "       velkora-dev qrp-info IN.QRP      a report file's pages, header and creation time\n"
+               "       velkora-dev qrp-to-pdf IN.QRP OUT.pdf   a report file's pages as a PDF\n",
                stderr);
     return 2;
 }
@@ -91,6 +94,8 @@ int main(int argc, char **argv)
         return usage();
     if (args[0].startsWith(u"metafile-"))
         return velkora::tools::metafileCommand(args);
+    if (args[0].startsWith(u"qrp-"))
+        return velkora::tools::reportCommand(args);
     if (args[0].startsWith(u"rtf-")) {
         if (args.size() != 2)
             return usage();
