@@ -627,8 +627,9 @@ TEST(PdfExport, SavedAsPdfTheTextReadsBackInOrderAndThePageLooksLikeThePreview)
     };
     const double same = difference(played(1));
     const double otherPage = difference(played(2));
-    EXPECT_LT(same, 1.5);
-    EXPECT_GT(otherPage, same * 2);
+    // Measured: about 0.5 for the same page (anti-aliasing of the text), about 2 for the next page.
+    EXPECT_LT(same, 1.0) << "the next page differs by " << otherPage;
+    EXPECT_GT(otherPage, same * 3);
 }
 
 TEST(PdfExport, APlaceThatCannotBeWrittenIsRefusedWithAMessage)
