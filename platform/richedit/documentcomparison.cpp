@@ -75,7 +75,7 @@ QString describe(const QTextBlock &block)
     parts << QStringLiteral("align%1").arg(int(f.alignment() & Qt::AlignHorizontal_Mask));
     const auto twips = [](double v) { return QString::number(std::lround(v * 15)); };
     parts << QStringLiteral("li") + twips(f.leftMargin()) << QStringLiteral("ri") + twips(f.rightMargin())
-          << QStringLiteral("fi") + twips(f.textIndent()) << QStringLiteral("sb") + twips(f.topMargin())
+          << QStringLiteral("fi") + twips(firstLineIndent(f)) << QStringLiteral("sb") + twips(f.topMargin())
           << QStringLiteral("sa") + twips(f.bottomMargin());
     if (f.hasProperty(QTextFormat::LineHeightType) && f.lineHeightType() != QTextBlockFormat::SingleHeight)
         parts << QStringLiteral("line%1:%2").arg(f.lineHeightType()).arg(std::lround(f.lineHeight() * 15));
@@ -84,7 +84,7 @@ QString describe(const QTextBlock &block)
     if (f.hasProperty(QTextFormat::BackgroundBrush))
         parts << QStringLiteral("shade") + f.background().color().name();
     if (QTextList *list = block.textList())
-        parts << QStringLiteral("list%1.%2").arg(list->format().style()).arg(list->format().indent());
+        parts << QStringLiteral("list%1.%2").arg(list->format().style()).arg(listLevel(list->format()));
     return parts.join(u' ');
 }
 

@@ -142,7 +142,7 @@ ParaFormat toParaFormat(const QTextBlock &block)
         default: p.numbering = 1; break;
         }
     }
-    p.offset = -twips(f.textIndent());
+    p.offset = -twips(firstLineIndent(f));
     p.startIndent = twips(f.leftMargin()) - p.offset;
     p.rightIndent = twips(f.rightMargin());
     p.spaceBefore = twips(f.topMargin());
@@ -470,12 +470,19 @@ void RichEditControl::setParaFormat(const ParaFormat &format)
     edit.beginEditBlock();
     for (QTextBlock b = first; b.isValid(); b = b.next()) {
         const ParaFormat now = toParaFormat(b);
+        const bool wasListed = b.textList() != nullptr;
+        if (p.mask & ParaFormat::MaskNumbering)
+            setListing(b, p.numbering);
         QTextBlockFormat f = b.blockFormat();
-        const int start = (p.mask & ParaFormat::MaskStartIndent) ? p.startIndent : now.startIndent;
-        const int offset = (p.mask & ParaFormat::MaskOffset) ? p.offset : now.offset;
+        const bool listed = b.textList() != nullptr;
         if (p.mask & (ParaFormat::MaskStartIndent | ParaFormat::MaskOffset)) {
+            const int start = (p.mask & ParaFormat::MaskStartIndent) ? p.startIndent : now.startIndent;
+            const int offset = (p.mask & ParaFormat::MaskOffset) ? p.offset : now.offset;
             f.setLeftMargin((start + offset) / 15.0);
-            f.setTextIndent(-offset / 15.0);
+            setFirstLineIndent(f, -offset / 15.0, listed);
+        } else if (listed != wasListed) {
+            // A paragraph entering or leaving a list has its first line placed anew.
+            setFirstLineIndent(f, firstLineIndent(f), listed);
         }
         if (p.mask & ParaFormat::MaskRightIndent)
             f.setRightMargin(p.rightIndent / 15.0);
@@ -496,34 +503,34 @@ void RichEditControl::setParaFormat(const ParaFormat &format)
             default: f.setLineHeight(0, QTextBlockFormat::SingleHeight); break;
             }
         }
-        QTextCursor at(b);
-        at.setBlockFormat(f);
-        if (p.mask & ParaFormat::MaskNumbering) {
-            QTextList *list = b.textList();
-            if (p.numbering == 0) {
-                if (list)
-                    list->remove(b);
-                QTextBlockFormat plain = b.blockFormat();
-                plain.setObjectIndex(-1);
-                QTextCursor(b).setBlockFormat(plain);
-            } else if (!list || list->format().style() != listStyleFor(p.numbering)) {
-                if (list)
-                    list->remove(b);
-                QTextList *previous = b.previous().isValid() ? b.previous().textList() : nullptr;
-                if (previous && previous->format().style() == listStyleFor(p.numbering)) {
-                    previous->add(b);
-                } else {
-                    QTextListFormat lf;
-                    lf.setStyle(listStyleFor(p.numbering));
-                    lf.setIndent(0); // the paragraph's own indents place it
-                    QTextCursor(b).createList(lf);
-                }
-            }
-        }
+        QTextCursor(b).setBlockFormat(f);
         if (b == last)
             break;
     }
     edit.endEditBlock();
+}
+
+void RichEditControl::setListing(const QTextBlock &b, int numbering)
+{
+    QTextList *list = b.textList();
+    if (numbering == 0) {
+        if (list)
+            list->remove(b);
+        return;
+    }
+    if (list && list->format().style() == listStyleFor(numbering))
+        return;
+    if (list)
+        list->remove(b);
+    QTextList *previous = b.previous().isValid() ? b.previous().textList() : nullptr;
+    if (previous && previous->format().style() == listStyleFor(numbering)) {
+        previous->add(b);
+    } else {
+        QTextListFormat lf;
+        lf.setStyle(listStyleFor(numbering));
+        lf.setIndent(0); // the paragraph's own indents place it
+        QTextCursor(b).createList(lf);
+    }
 }
 
 int RichEditControl::findText(const QString &text, int min, int max, int flags, int *matchEnd) const
@@ -793,6 +800,20 @@ void RichEditControl::keyPressEvent(QKeyEvent *event)
             return;
         }
         m_pendingKind = deleting ? UndoDelete : UndoTyping;
+        QTextCursor c = textCursor();
+        if (key == Qt::Key_Backspace && !(event->modifiers() & ~Qt::ShiftModifier) && !c.hasSelection()
+            && c.atBlockStart() && c.block().textList()) {
+            // At the start of a list paragraph the key takes the paragraph out of the list, its
+            // indents staying and its first line placed as in any paragraph.
+            c.beginEditBlock();
+            setListing(c.block(), 0);
+            QTextBlockFormat f = c.block().blockFormat();
+            setFirstLineIndent(f, firstLineIndent(f), false);
+            c.setBlockFormat(f);
+            c.endEditBlock();
+            m_pendingKind = UndoUnknown;
+            return;
+        }
     }
     QTextEdit::keyPressEvent(event);
     m_pendingKind = UndoUnknown;

@@ -10,6 +10,7 @@
 
 class QPainter;
 class QSyntaxHighlighter;
+class QTextBlock;
 
 namespace velkora::richedit {
 
@@ -157,6 +158,9 @@ private:
     bool allowed(EditTrigger trigger);
     void clearUndoKinds();
     void applyCharFormat(QTextCursor cursor, const CharFormat &format);
+    // Puts a paragraph into a list of that numbering (joining the paragraph before's list of the
+    // same kind) or, for 0, out of its list; its indents are left as they are.
+    void setListing(const QTextBlock &block, int numbering);
     void insertPicture(const QImage &image, const QByteArray &original, int kind);
 
     QSyntaxHighlighter *m_links = nullptr;

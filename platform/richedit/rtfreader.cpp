@@ -744,7 +744,8 @@ void Reader::applyList(const ParaState &p)
     }
     QTextListFormat format;
     format.setStyle(style);
-    format.setIndent(level + 1);
+    format.setIndent(0); // the paragraph's own indents place it, as they do in the editor
+    format.setProperty(property::ListLevel, level + 1);
     (void)start; // Qt's lists always count from 1
     m_lastList = m_cursor.createList(format);
     m_lastListKey = key;
@@ -758,6 +759,12 @@ void Reader::endParagraph(bool cellEnd)
     const ParaState &p = state().para;
     m_cursor.setBlockFormat(blockFormat(p));
     applyList(p);
+    if (m_cursor.block().textList()) {
+        // A list paragraph's first line is placed as the editor places it.
+        QTextBlockFormat listed = m_cursor.blockFormat(); // with the list's index
+        setFirstLineIndent(listed, p.fi / 15.0, true);
+        m_cursor.setBlockFormat(listed);
+    }
     m_shownNumber.clear();
     m_paragraphHasContent = false;
     if (cellEnd)

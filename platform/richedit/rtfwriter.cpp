@@ -333,7 +333,7 @@ void Writer::writeParagraphProps(const QTextBlock &block, int level)
     if (QTextList *list = block.textList()) {
         const QTextListFormat lf = list->format();
         const int style = lf.style();
-        const int lvl = std::max(1, lf.indent());
+        const int lvl = listLevel(lf);
         if (style == QTextListFormat::ListDisc || style == QTextListFormat::ListCircle
             || style == QTextListFormat::ListSquare || style == QTextListFormat::ListStyleUndefined) {
             m_out += "{\\pntext\\f" + number(m_symbolFont) + "\\'B7\\tab}{\\*\\pn\\pnlvlblt\\pnf" + number(m_symbolFont) +
@@ -364,7 +364,8 @@ void Writer::writeParagraphProps(const QTextBlock &block, int level)
     };
     margin(QTextFormat::BlockLeftMargin, "\\li");
     margin(QTextFormat::BlockRightMargin, "\\ri");
-    margin(QTextFormat::TextIndent, "\\fi");
+    if (const int fi = twips(firstLineIndent(f)); fi != 0)
+        m_out += "\\fi" + number(fi);
     margin(QTextFormat::BlockTopMargin, "\\sb");
     margin(QTextFormat::BlockBottomMargin, "\\sa");
     if (f.hasProperty(QTextFormat::LineHeightType)) {

@@ -8,6 +8,8 @@
 #include <QMimeData>
 #include <QPainter>
 #include <QTest>
+#include <QAbstractTextDocumentLayout>
+#include <QTextLayout>
 #include <QTextBlock>
 #include <QTextList>
 
@@ -26,8 +28,35 @@ struct Control
     }
     void rtf(const QByteArray &body) { ASSERT_TRUE(edit.streamInRtf(body)); }
     void select(int start, int end) { edit.setSelection(start, end); }
+    // Where the text of the paragraph's first line begins, in the editor's pixels.
+    double firstLineTextX(int paragraph)
+    {
+        const QTextBlock b = edit.document()->findBlockByNumber(paragraph);
+        edit.document()->documentLayout()->blockBoundingRect(b); // lays it out
+        return b.layout()->position().x() + b.layout()->lineAt(0).naturalTextRect().left();
+    }
     RichEditControl edit;
 };
+
+// The leftmost and rightmost columns with ink left of x in the band of a paragraph's first line,
+// as the editor shows it; -1, -1 when there is none.
+std::pair<int, int> inkLeftOf(RichEditControl &edit, int paragraph, double x)
+{
+    const QTextBlock b = edit.document()->findBlockByNumber(paragraph);
+    const QRectF box = edit.document()->documentLayout()->blockBoundingRect(b);
+    const QTextLine line = b.layout()->lineAt(0);
+    const QImage shown = edit.viewport()->grab().toImage();
+    int left = -1, right = -1;
+    for (int y = int(box.top() + line.y()); y < int(box.top() + line.y() + line.height()) && y < shown.height(); ++y) {
+        for (int px = 0; px < int(x) && px < shown.width(); ++px) {
+            if (qGray(shown.pixel(px, y)) < 160) {
+                left = left < 0 ? px : std::min(left, px);
+                right = std::max(right, px);
+            }
+        }
+    }
+    return {left, right};
+}
 
 } // namespace
 
@@ -349,4 +378,72 @@ TEST(RichEditControl, FormatOverAWholeBodyOfManyRunsReachesEveryCharacter)
     c.edit.undo();
     c.select(5, 6); // "d" of "düz": not bold again
     EXPECT_FALSE(c.edit.charFormat(FormatTarget::Selection).effects & CharFormat::Bold);
+}
+
+TEST(RichEditControl, ABulletStandsInsideTheEditorAndItsTextAtTheLeftIndent)
+{
+    Control c;
+    c.edit.streamInText(QStringLiteral("madde bir\ndüz"));
+    const double margin = c.edit.document()->documentMargin();
+    c.select(0, 0);
+    ParaFormat bullet; // as the bullet button sets it: the lines after the first 10 points in
+    bullet.mask = ParaFormat::MaskNumbering | ParaFormat::MaskOffset;
+    bullet.numbering = 1;
+    bullet.offset = 200;
+    c.edit.setParaFormat(bullet);
+    EXPECT_EQ(c.edit.paraFormat().startIndent, 0);
+    EXPECT_EQ(c.edit.paraFormat().offset, 200);
+    // The text at the left indent, 10 points in; the bullet between the paragraph's start and it,
+    // not in the margin left of the text.
+    const double textX = c.firstLineTextX(0);
+    EXPECT_NEAR(textX, margin + 200 / 15.0, 0.5);
+    EXPECT_NEAR(c.firstLineTextX(1), margin, 0.5); // the paragraph without a bullet
+    const auto [left, right] = inkLeftOf(c.edit, 0, textX);
+    ASSERT_GE(left, 0) << "no bullet drawn";
+    EXPECT_GE(left, int(margin));
+    EXPECT_LT(right, int(textX));
+
+    // Backspace at the paragraph's start takes the bullet away; the indents stay, the first line
+    // starting at the paragraph's start again.
+    QTest::keyClick(&c.edit, Qt::Key_Backspace);
+    EXPECT_EQ(c.edit.paraFormat().numbering, 0);
+    EXPECT_EQ(c.edit.paraFormat().offset, 200);
+    EXPECT_NEAR(c.firstLineTextX(0), margin, 0.5);
+    const QByteArray rtf = c.edit.streamOutRtf();
+    EXPECT_TRUE(rtf.contains("\\pard\\li200\\fi-200 ")) << rtf.constData();
+    EXPECT_FALSE(rtf.contains("\\pntext")) << rtf.constData();
+    EXPECT_EQ(c.edit.undoKind(), UndoDelete);
+}
+
+TEST(RichEditControl, ABulletParagraphIsDrawnWhereItWasAfterSavingAndReading)
+{
+    // The bullet as the button sets it (\li200\fi-200) and one whose first line starts right of
+    // the others (\li200\fi200): formatted in the editor, written, read into another editor.
+    for (const auto &[start, offset] : {std::pair{0, 200}, std::pair{400, -200}}) {
+        Control formatted;
+        formatted.edit.streamInText(QStringLiteral("önce\nmadde bir iki üç\nsonra"));
+        formatted.select(6, 6);
+        ParaFormat p;
+        p.mask = ParaFormat::MaskNumbering | ParaFormat::MaskStartIndent | ParaFormat::MaskOffset;
+        p.numbering = 1;
+        p.startIndent = start;
+        p.offset = offset;
+        formatted.edit.setParaFormat(p);
+        const QByteArray rtf = formatted.edit.streamOutRtf();
+        const QByteArray indents = "{\\pntxtb\\'B7}}\\li200\\fi" + QByteArray::number(-offset) + " madde";
+        EXPECT_TRUE(rtf.contains(indents)) << rtf.constData();
+
+        Control read;
+        read.rtf(rtf);
+        ASSERT_TRUE(read.edit.document()->findBlockByNumber(1).textList());
+        for (int paragraph : {0, 1, 2})
+            EXPECT_NEAR(read.firstLineTextX(paragraph), formatted.firstLineTextX(paragraph), 0.01) << paragraph;
+        read.select(6, 6);
+        EXPECT_EQ(read.edit.paraFormat().startIndent, start);
+        EXPECT_EQ(read.edit.paraFormat().offset, offset);
+        EXPECT_EQ(read.edit.streamOutRtf(), rtf); // and the same indents written again
+        // The bullet of the paragraph read is where the formatted one's is.
+        EXPECT_EQ(inkLeftOf(read.edit, 1, read.firstLineTextX(1)), inkLeftOf(formatted.edit, 1, formatted.firstLineTextX(1)));
+        EXPECT_GE(inkLeftOf(read.edit, 1, read.firstLineTextX(1)).first, int(read.edit.document()->documentMargin()));
+    }
 }
