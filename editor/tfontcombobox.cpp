@@ -18,13 +18,24 @@ TFontComboBox::TFontComboBox(QWidget *parent) : QComboBox(parent)
     setEditable(false);
     setMaxVisibleItems(16);
     addItems(screenFonts());
-    view()->setMinimumWidth(DropDownWidth);
     QPalette p = view()->palette();
     p.setColor(QPalette::Highlight, SkyBlue);
     p.setColor(QPalette::HighlightedText, Qt::black);
     view()->setPalette(p);
     connect(this, &QComboBox::activated, this, [this](int index) { Q_EMIT fontNameChanged(itemText(index)); });
     setFontName(QStringLiteral("MS Sans Serif"));
+}
+
+void TFontComboBox::showPopup()
+{
+    QComboBox::showPopup();
+    // The list is as wide as the drop-down width, however long the names in it: the style would
+    // widen it to the longest. Longer names are cut at its edge.
+    QWidget *list = view()->window();
+    if (list != window()) {
+        list->setMinimumWidth(0);
+        list->setGeometry(list->x(), list->y(), DropDownWidth, list->height());
+    }
 }
 
 QStringList TFontComboBox::screenFonts()

@@ -20,7 +20,9 @@ public:
     // The selected entry's name; empty while none is selected.
     QString fontName() const;
 
-    static constexpr int DropDownWidth = 104;
+    static constexpr int DropDownWidth = 104; // the width of the box and of its list
+
+    void showPopup() override;
 
 Q_SIGNALS:
     // The user chose an entry (with the mouse or the keys).

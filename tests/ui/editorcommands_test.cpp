@@ -20,6 +20,7 @@
 #include <QTimer>
 #include <QToolButton>
 #include <QColorDialog>
+#include <QAbstractItemView>
 #include <QWheelEvent>
 
 #include <gtest/gtest.h>
@@ -236,6 +237,38 @@ TEST(EditorCommands, FontBoxFindsNamesSubstitutesOrNothing)
     Q_EMIT box->activated(dejavu);
     EXPECT_EQ(w.at(0).fontFamilies().toStringList().value(0), QStringLiteral("DejaVu Sans"));
     EXPECT_NE(w.at(6).fontFamilies().toStringList().value(0), QStringLiteral("DejaVu Sans"));
+}
+
+TEST(EditorCommands, FontBoxListIsItsDropDownWidthWithTheSkyBlueHighlight)
+{
+    Book book;
+    Window w;
+    editor::TFontComboBox *box = w.form.ComboBox1;
+    // Names wider than the list do not widen it.
+    const QFontMetrics metrics(box->view()->font());
+    int widest = 0;
+    for (int i = 0; i < box->count(); ++i)
+        widest = std::max(widest, metrics.horizontalAdvance(box->itemText(i)));
+    ASSERT_GT(widest, editor::TFontComboBox::DropDownWidth);
+    box->setCurrentIndex(0);
+    box->showPopup();
+    QWidget *list = box->view()->window();
+    ASSERT_NE(list, box->window());
+    EXPECT_TRUE(list->isVisible());
+    EXPECT_EQ(list->width(), editor::TFontComboBox::DropDownWidth);
+    EXPECT_EQ(list->x(), box->mapToGlobal(QPoint(0, 0)).x());
+    // The entry under the highlight stands on sky blue.
+    const QRect item = box->view()->visualRect(box->view()->currentIndex());
+    ASSERT_TRUE(item.isValid());
+    const QImage shown = box->view()->viewport()->grab().toImage();
+    const int right = std::min(item.right(), shown.width() - 1); // a long name is cut at the edge
+    int sky = 0;
+    for (int x = item.left(); x <= right; ++x) {
+        if (QColor(shown.pixel(x, item.top() + 1)) == QColor(166, 202, 240))
+            ++sky;
+    }
+    EXPECT_GT(sky, (right - item.left()) / 2);
+    box->hidePopup();
 }
 
 TEST(EditorCommands, ColourFromTheSharedDialog)
