@@ -16,6 +16,7 @@
 #include <QRegularExpression>
 #include <QScopedValueRollback>
 #include <QScrollBar>
+#include <QSet>
 #include <QSyntaxHighlighter>
 #include <QTextBlock>
 #include <QTextDocumentFragment>
@@ -251,6 +252,7 @@ bool RichEditControl::streamInRtf(const QByteArray &rtf, QString *error)
         return false;
     }
     const QFont body = document()->defaultFont();
+    releaseFonts();
     RtfReader::read(rtf, document(), error);
     document()->setDefaultFont(body);
     clearUndoKinds();
@@ -269,6 +271,7 @@ void RichEditControl::streamInText(const QString &text)
     normal.replace(QLatin1String("\n\r"), QLatin1String("\n"));
     normal.replace(u'\r', u'\n');
     document()->setUndoRedoEnabled(false);
+    releaseFonts();
     document()->clear();
     clearDeferredPictures(document());
     QTextCursor c(document());
@@ -304,11 +307,16 @@ CharFormat RichEditControl::charFormat(FormatTarget target) const
     CharFormat first;
     quint32 mask = AllCharFields;
     bool haveFirst = false;
+    // A body has many runs but few formats: each format is compared once.
+    QSet<int> seen;
     for (QTextBlock b = document()->findBlock(start); b.isValid() && b.position() < end; b = b.next()) {
         for (auto it = b.begin(); !it.atEnd(); ++it) {
             const QTextFragment frag = it.fragment();
             if (frag.position() + frag.length() <= start || frag.position() >= end)
                 continue;
+            if (seen.contains(frag.charFormatIndex()))
+                continue;
+            seen.insert(frag.charFormatIndex());
             const CharFormat c = toCharFormat(frag.charFormat(), defaultFont);
             if (!haveFirst) {
                 first = c;
@@ -372,6 +380,7 @@ void RichEditControl::applyCharFormat(QTextCursor cursor, const CharFormat &c)
         return;
     }
     const int start = cursor.selectionStart(), end = cursor.selectionEnd();
+    holdFonts(start, end, set);
     cursor.beginEditBlock();
     if (!set.properties().isEmpty())
         cursor.mergeCharFormat(set);
@@ -440,7 +449,12 @@ ParaFormat RichEditControl::paraFormat() const
     p.mask = ParaFormat::MaskStartIndent | ParaFormat::MaskRightIndent | ParaFormat::MaskOffset | ParaFormat::MaskAlignment |
              ParaFormat::MaskNumbering | ParaFormat::MaskSpaceBefore | ParaFormat::MaskSpaceAfter | ParaFormat::MaskLineSpacing;
     const QTextBlock last = document()->findBlock(cursor.selectionEnd());
+    // Paragraphs of the same format (its list included) read the same: each format is read once.
+    QSet<int> seen{first.blockFormatIndex()};
     for (QTextBlock b = first.next(); b.isValid() && b.position() <= last.position(); b = b.next()) {
+        if (seen.contains(b.blockFormatIndex()))
+            continue;
+        seen.insert(b.blockFormatIndex());
         const ParaFormat q = toParaFormat(b);
         if (q.startIndent != p.startIndent) p.mask &= ~ParaFormat::MaskStartIndent;
         if (q.rightIndent != p.rightIndent) p.mask &= ~ParaFormat::MaskRightIndent;
@@ -702,6 +716,61 @@ void RichEditControl::paste()
     if (isReadOnly())
         return;
     QTextEdit::paste();
+}
+
+void RichEditControl::holdFonts(int start, int end, const QTextCharFormat &change)
+{
+    // The formats of the range, each once.
+    QSet<int> used;
+    for (QTextBlock b = document()->findBlock(start); b.isValid() && b.position() < end; b = b.next()) {
+        for (auto it = b.begin(); !it.atEnd(); ++it) {
+            const QTextFragment frag = it.fragment();
+            if (frag.position() < end && frag.position() + frag.length() > start)
+                used.insert(frag.charFormatIndex());
+        }
+    }
+    const QList<QTextFormat> formats = document()->allFormats();
+    const QFont defaultFont = document()->defaultFont();
+    QPaintDevice *device = document()->documentLayout()->paintDevice();
+    const auto hold = [&](QFont font) {
+        const QString key = font.key();
+        if (m_heldFonts.contains(key))
+            return;
+        // Loaded through metrics that share the font's data, as the layout loads it: for the
+        // letters and for what belongs to no script (spaces, digits, signs).
+        const QFontMetricsF metrics(font);
+        metrics.horizontalAdvance(QLatin1Char('a'));
+        metrics.height();
+        m_heldFonts.insert(key, font);
+    };
+    const auto holdFormat = [&](const QTextCharFormat &f) {
+        QFont font = f.font().resolve(defaultFont);
+        if (device)
+            font = QFont(font, device);
+        hold(font);
+        // Super- and subscript are drawn in a font two thirds the size.
+        if (f.verticalAlignment() == QTextCharFormat::AlignSuperScript
+            || f.verticalAlignment() == QTextCharFormat::AlignSubScript) {
+            if (font.pointSize() != -1)
+                font.setPointSize(font.pointSize() * 2 / 3);
+            else
+                font.setPixelSize(font.pixelSize() * 2 / 3);
+            hold(font);
+        }
+    };
+    for (const int index : used) {
+        if (index < 0 || index >= formats.size() || !formats[index].isCharFormat())
+            continue;
+        QTextCharFormat f = formats[index].toCharFormat();
+        holdFormat(f); // for the undo
+        f.merge(change);
+        holdFormat(f);
+    }
+}
+
+void RichEditControl::releaseFonts()
+{
+    m_heldFonts.clear();
 }
 
 bool RichEditControl::modified() const

@@ -3,6 +3,8 @@
 #pragma once
 
 #include <QByteArray>
+#include <QFont>
+#include <QHash>
 #include <QTextEdit>
 
 #include <functional>
@@ -11,6 +13,7 @@
 class QPainter;
 class QSyntaxHighlighter;
 class QTextBlock;
+class QTextCharFormat;
 
 namespace velkora::richedit {
 
@@ -162,6 +165,12 @@ private:
     // same kind) or, for 0, out of its list; its indents are left as they are.
     void setListing(const QTextBlock &block, int numbering);
     void insertPicture(const QImage &image, const QByteArray &original, int kind);
+    // Holds the fonts of the range's formats as they are and as the change makes them, each loaded
+    // as the layout loads it. Qt's font cache lets fonts go once it holds many; laying out many
+    // fonts at once, for a change over a whole body or its undo, would load them again and again.
+    // They are held until another body is loaded.
+    void holdFonts(int start, int end, const QTextCharFormat &change);
+    void releaseFonts();
 
     QSyntaxHighlighter *m_links = nullptr;
     std::vector<int> m_undoKinds;
@@ -173,6 +182,7 @@ private:
     bool m_advancedTypography = false;
     bool m_autoAdvancedTypography = true;
     int m_lastAnchor = -1, m_lastPosition = -1;
+    QHash<QString, QFont> m_heldFonts; // by QFont::key
 };
 
 } // namespace velkora::richedit
