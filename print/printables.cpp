@@ -186,12 +186,23 @@ void TQRDBText::FinishRun()
 
 // --- Bodies ---------------------------------------------------------------------------------
 
-TQRDBRichText::TQRDBRichText() : m_control(std::make_unique<richedit::RichEditControl>())
+namespace {
+
+// The hidden control a body is read into: the printable's default font is Arial 9.
+std::unique_ptr<richedit::RichEditControl> newControl()
 {
-    m_control->hide();
+    auto control = std::make_unique<richedit::RichEditControl>();
+    control->hide();
     QFont font(QStringLiteral("Arial"), 9);
-    m_control->setFont(font);
-    m_control->document()->setDefaultFont(font);
+    control->setFont(font);
+    control->document()->setDefaultFont(font);
+    return control;
+}
+
+} // namespace
+
+TQRDBRichText::TQRDBRichText() : m_reference(1, 1, QImage::Format_RGB32), m_control(newControl())
+{
 }
 
 TQRDBRichText::~TQRDBRichText() = default;
@@ -238,21 +249,26 @@ void TQRDBRichText::PrintAt(double x, double y)
     if (PrintFinished || !m_layout) {
         // A fresh print: the body read into the control and laid out once, at the box's width with
         // the device's fonts; each page then takes the next lines that fit.
+        // Measured at the device's resolution on a device of the printable's own: the page a run
+        // draws on is gone when the next page begins, and the layout outlives it. The hidden control
+        // is the printable's own: its document is laid out for the device in place.
+        const QPaintDevice *device = painter->device();
+        const int dpmX = int(std::lround(device->logicalDpiX() / 0.0254));
+        const int dpmY = int(std::lround(device->logicalDpiY() / 0.0254));
+        if (m_reference.dotsPerMeterX() != dpmX || m_reference.dotsPerMeterY() != dpmY) {
+            m_reference.setDotsPerMeterX(dpmX);
+            m_reference.setDotsPerMeterY(dpmY);
+        }
+        // A fresh control each print: the body is read with nothing laid out yet, then laid out once.
+        m_control = newControl();
         try {
             load();
         } catch (const std::exception &) {
             throw std::runtime_error("Failed to Load Stream");
         }
-        // The hidden control is the printable's own: its document is laid out for the device in place.
         m_layout = m_control->document();
+        m_layout->documentLayout()->setPaintDevice(&m_reference);
         m_layout->setDocumentMargin(0);
-        // Measured at the device's resolution on a device of the printable's own: the page a run
-        // draws on is gone when the next page begins, and the layout outlives it.
-        const QPaintDevice *device = painter->device();
-        m_reference = std::make_unique<QImage>(1, 1, QImage::Format_RGB32);
-        m_reference->setDotsPerMeterX(int(std::lround(device->logicalDpiX() / 0.0254)));
-        m_reference->setDotsPerMeterY(int(std::lround(device->logicalDpiY() / 0.0254)));
-        m_layout->documentLayout()->setPaintDevice(m_reference.get());
         m_layout->setTextWidth(target.width());
         m_nextLineTop = 0;
         m_nextChar = 0;

@@ -3,11 +3,11 @@
 
 #include <QColor>
 #include <QFont>
+#include <QImage>
 #include <QStringList>
 
 #include <memory>
 
-class QImage;
 class QPainter;
 class QTextDocument;
 
@@ -116,8 +116,8 @@ public:
 private:
     void load();
     store::Field *m_field = nullptr;
+    QImage m_reference; // measures as the device does; outlives the control whose layout uses it
     std::unique_ptr<richedit::RichEditControl> m_control;
-    std::unique_ptr<QImage> m_reference;     // measures as the device does, for as long as the layout lives
     QTextDocument *m_layout = nullptr;       // the control's body, laid out at the box's width on the device
     double m_nextLineTop = 0;                 // where the next page carries on, in layout pixels
     int m_nextChar = 0;

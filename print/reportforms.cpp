@@ -122,10 +122,10 @@ TForm4::TForm4(TForm2 *withTitles, TForm3 *textOnly, QWidget *parent)
     GroupBox1->setGeometry(8, 8, 185, 73);
     RadioBtn1 = new QRadioButton(QStringLiteral("Başlıklarla birlikte yazdır"), GroupBox1);
     RadioBtn1->setObjectName(QStringLiteral("RadioBtn1"));
-    RadioBtn1->setGeometry(24, 24, 153, 17);
+    RadioBtn1->setGeometry(24, 24, 159, 17); // as wide as the box allows: the font here is a little wider
     RadioBtn2 = new QRadioButton(QStringLiteral("Sadece metin alanını yazdır"), GroupBox1);
     RadioBtn2->setObjectName(QStringLiteral("RadioBtn2"));
-    RadioBtn2->setGeometry(24, 48, 153, 17);
+    RadioBtn2->setGeometry(24, 48, 159, 17);
     BtnYazdir = new QToolButton(this);
     BtnYazdir->setObjectName(QStringLiteral("BtnYazdir"));
     BtnYazdir->setText(QStringLiteral("Yazdır"));

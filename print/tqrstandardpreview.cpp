@@ -269,7 +269,9 @@ void TQRStandardPreview::SaveClick()
     if (m_device->Status() != TQRPrinterStatus::mpFinished)
         return;
     try {
-        if (choice.filter == PdfFileType) {
+        // A name typed with ".pdf" means a PDF, whichever file type the list shows.
+        const bool pdf = choice.filter == PdfFileType || QFileInfo(choice.fileName).suffix().compare(u"pdf", Qt::CaseInsensitive) == 0;
+        if (pdf) {
             QString name = choice.fileName;
             if (QFileInfo(name).suffix().compare(u"pdf", Qt::CaseInsensitive) != 0)
                 name += QStringLiteral(".pdf");

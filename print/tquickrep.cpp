@@ -148,6 +148,10 @@ void TQuickRep::startNewPage()
     ++m_pageCount;
     Functions[QStringLiteral("PAGENUMBER")] = QString::number(m_pageCount);
     m_run->BeginDevicePage();
+    // A long body makes many pages: the preview shows the first ones while the rest are made, and
+    // its window can be closed meanwhile (which cancels the run).
+    if (m_pageCount > 1 && m_run->Destination == TQRDestination::qrdMetafile)
+        QCoreApplication::processEvents();
     m_pageOpen = true;
     m_currentY = Page.TopMargin;
     if (m_pageCount > 1 || FirstPageHeader)
