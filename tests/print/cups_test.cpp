@@ -1,7 +1,10 @@
 // Printing for real: a CUPS scheduler of the test's own (private socket, spool and queue) receives
 // the jobs, a queue device of ours writes them into files, and poppler reads them back.
 #include "emftext.h"
+#include "print/reportforms.h"
 #include "print/tqrprinter.h"
+#include "store/bookstore.h"
+#include "support/bookfixture.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -13,6 +16,7 @@
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QThread>
+#include <QTimer>
 
 #include <gtest/gtest.h>
 
@@ -209,4 +213,38 @@ TEST_F(RealPrinting, StoredPagesOfAReportFilePrintStretchedOverThePage)
     EXPECT_FALSE(text.contains(QStringLiteral("Saklanan sayfa 1")));
     EXPECT_TRUE(text.contains(QStringLiteral("Saklanan sayfa 2")));
     EXPECT_TRUE(text.contains(QStringLiteral("Saklanan sayfa 3")));
+}
+
+TEST_F(RealPrinting, PrintFromThePreviewRunsTheReportAgainOnTheQueue)
+{
+    velkora::testing::BookFixture book({{QStringLiteral("Yazıcı Konusu"),
+                                         {{QStringLiteral("Yazıcı Alt Konusu"),
+                                           QStringLiteral("{\\rtf1\\ansi\\ansicpg1254{\\fonttbl{\\f0 Arial;}}\\f0\\fs20 "
+                                                          "Kuyru\\'f0a giden g\\'f6vde.\\par}")}}}});
+    const QString previous = QDir::currentPath();
+    QDir::setCurrent(book.folder());
+    store::BookStore store;
+    store.connect();
+    store.openQueries();
+    TForm2 layout(store.ADOQuery1, store.ADOQuery2);
+    TQuickRep &report = *layout.QuickRep1;
+    report.makePrinter = [] { return queue(); };
+    report.ShowProgress = false;
+    const int before = int(cups->jobs(0).size());
+    report.openPreview = [](TQRPrinter *device) -> QWidget * {
+        device->setShowingPreview(true);
+        // "Print" in the preview, then the window closes.
+        QTimer::singleShot(20, [device] { device->Print(); });
+        QTimer::singleShot(400, [device] { device->ClosePreview(); });
+        return nullptr;
+    };
+    report.PreviewReport();
+    QDir::setCurrent(previous);
+    const QStringList jobs = cups->jobs(before + 1);
+    ASSERT_EQ(jobs.size(), before + 1);
+    const QString text = run(QStringLiteral("pdftotext"), {jobs.last(), QStringLiteral("-")});
+    EXPECT_TRUE(text.contains(QStringLiteral("Yazıcı Konusu"))) << text.toStdString();
+    EXPECT_TRUE(text.contains(QStringLiteral("Yazıcı Alt Konusu")));
+    EXPECT_TRUE(text.contains(QStringLiteral("Kuyruğa giden gövde.")));
+    EXPECT_LT(text.indexOf(QStringLiteral("Yazıcı Alt Konusu")), text.indexOf(QStringLiteral("Kuyruğa")));
 }
