@@ -147,9 +147,8 @@ TEST(MainWindow, EnabledRulesFollowTheQueries)
     for (QAction *a : {f.Bul1, f.SonrakiniBul1, f.BulDegistir1})
         EXPECT_TRUE(a->isEnabled()) << a->objectName().toStdString();
     EXPECT_TRUE(f.BtnBul->isEnabled());
-    // Commands whose parts come later are there, and disabled.
-    for (QAction *a : {f.MetinEkle1})
-        EXPECT_FALSE(a->isEnabled()) << a->objectName().toStdString();
+    for (QAction *a : {f.MetinEkle1, f.Resim1})
+        EXPECT_TRUE(a->isEnabled()) << a->objectName().toStdString();
     EXPECT_TRUE(f.Paragraf1->isEnabled()); // the editor's commands have come
     EXPECT_TRUE(f.BtnPrint->isEnabled());  // printing has come
     EXPECT_TRUE(f.GenelAyarlar1->isEnabled());

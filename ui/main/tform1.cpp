@@ -173,6 +173,9 @@ TForm1::TForm1(QWidget *parent)
     YaziFind->showWarning = [this](const QString &message) { ask(message, MessageKind::Warning, ButtonOk); };
     YaziFind->OnCloseFindDialog = [this] { EditFindDialogClose(); };
     YaziFind->SelectionChange = [this] { YaziCommands->SelectionChange(); };
+    YaziInsert = new editor::InsertCommands(Yazi);
+    YaziInsert->chooseTextFile = [this] { return editor::chooseFile(OpenDialog1); };
+    YaziInsert->choosePicture = [this] { return editor::chooseFile(PictureDialog); };
 
     // The connection opens while the layout loads; a failure is shown and start-up goes on.
     guarded([this] { Book->connect(); }, this);
@@ -348,10 +351,10 @@ void TForm1::buildMenus()
     Ekle1 = menu("Ekle1", QStringLiteral("Ekle"));
     MetinEkle1 = menuItem(Ekle1, "MetinEkle1", QStringLiteral("Metin Ekle"), QStringLiteral("Dosyadan metin ekle"));
     MetinEkle1->setIcon(glyph(QStringLiteral("text-file")));
-    notYet(MetinEkle1);
+    command(MetinEkle1, [this] { YaziInsert->MetinEkle1Click(); });
     Ekle1->addSeparator();
     Resim1 = menuItem(Ekle1, "Resim1", QStringLiteral("Resim"), QString());
-    notYet(Resim1);
+    command(Resim1, [this] { YaziInsert->InsertBitmap(); });
     Obje1 = menuItem(Ekle1, "Obje1", QStringLiteral("Obje"), QString());
     notYet(Obje1);
 

@@ -4,6 +4,7 @@
 
 #include "editor/editorcommands.h"
 #include "editor/findreplace.h"
+#include "editor/insertcommands.h"
 #include "editor/tjvdbrichedit.h"
 #include "platform/richedit/richeditcontrol.h"
 #include "messagedialogs.h"
@@ -198,6 +199,8 @@ public:
     editor::EditorCommands *YaziCommands = nullptr;
     // Find and replace in the editor: its two dialogs and the last search.
     editor::FindReplace *YaziFind = nullptr;
+    // "Metin Ekle", "Resim", "Obje" and "Resim Özellikleri" on the editor.
+    editor::InsertCommands *YaziInsert = nullptr;
     QStatusBar *StatusBar1 = nullptr;
     bool m_bookReadOnly = false; // the book's file cannot be written: read-only whatever is chosen
     QLabel *Panels[4] = {};

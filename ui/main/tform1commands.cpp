@@ -48,6 +48,7 @@ void TForm1::FormCreate()
     for (qsizetype i = 0; i + 1 < parts.size(); i += 2)
         filters.append(parts[i].section(u'(', 0, 0) + u'(' + parts[i + 1].split(u';').join(u' ') + u')');
     PictureDialog->setNameFilters(filters);
+    editor::addPicturePreview(PictureDialog);
 
     // The topic query first, then the subtopic query, which takes the topic's Sira. A failure
     // is shown and ends the step here; the lists stay empty.

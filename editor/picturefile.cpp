@@ -1,0 +1,186 @@
+// Picture files for "Resim": the formats the program knows by extension, reading a file into a
+// picture, and putting the picture on the clipboard the way the editor's paste takes it.
+#include "picturefile.h"
+
+#include "jpegreader.h"
+#include "platform/metafile/emfplayer.h"
+#include "platform/metafile/emfwriter.h"
+#include "platform/metafile/wmfplayer.h"
+
+#include <QBuffer>
+#include <QClipboard>
+#include <QFile>
+#include <QFileInfo>
+#include <QImageReader>
+#include <QMimeData>
+#include <QPainter>
+#include <QtEndian>
+
+namespace velkora::editor {
+
+namespace {
+
+// A picture file larger than this is not read at all.
+constexpr qint64 MaxPictureFileBytes = 256ll * 1024 * 1024;
+
+QImage readWithQt(const QByteArray &bytes, const char *format, int *frames = nullptr)
+{
+    QBuffer buffer;
+    buffer.setData(bytes);
+    buffer.open(QIODevice::ReadOnly);
+    QImageReader reader(&buffer, format);
+    reader.setAutoTransform(false);
+    if (!reader.canRead())
+        throw EditorError(reader.errorString());
+    // The size the header claims, checked before the reader takes memory for the pixels.
+    const QSize size = reader.size();
+    if (size.isValid()
+        && (size.width() > MaxPictureSide || size.height() > MaxPictureSide
+            || static_cast<qint64>(size.width()) * size.height() > MaxPicturePixels))
+        throw EditorError(QStringLiteral("Image too large (%1 x %2)").arg(size.width()).arg(size.height()));
+    if (frames)
+        *frames = std::max(1, reader.imageCount());
+    QImage image;
+    if (!reader.read(&image) || image.isNull())
+        throw EditorError(reader.errorString());
+    return image;
+}
+
+// Qt's bitmap reader fills pixel data that is cut short; a bitmap whose uncompressed pixels do not
+// all lie in the file is refused here, as is one whose header claims too many pixels.
+void checkBitmap(const QByteArray &b)
+{
+    const auto u16 = [&](qsizetype at) { return qFromLittleEndian<quint16>(b.constData() + at); };
+    const auto u32 = [&](qsizetype at) { return qFromLittleEndian<quint32>(b.constData() + at); };
+    if (b.size() < 26 || !b.startsWith("BM"))
+        throw EditorError(QStringLiteral("Invalid bitmap"));
+    const qint64 offset = u32(10);
+    const quint32 header = u32(14);
+    qint64 width = 0, height = 0;
+    quint32 bits = 0, compression = 0;
+    if (header == 12) {
+        width = u16(18);
+        height = u16(20);
+        bits = u16(24);
+    } else if (header >= 40 && b.size() >= 34) {
+        width = static_cast<qint32>(u32(18));
+        height = static_cast<qint32>(u32(22));
+        bits = u16(28);
+        compression = u32(30);
+    } else {
+        throw EditorError(QStringLiteral("Invalid bitmap"));
+    }
+    height = height < 0 ? -height : height;
+    if (width <= 0 || height <= 0 || width > MaxPictureSide || height > MaxPictureSide || width * height > MaxPicturePixels)
+        throw EditorError(QStringLiteral("Invalid bitmap size (%1 x %2)").arg(width).arg(height));
+    if (compression == 0 || compression == 3 || compression == 6) {
+        const qint64 row = (width * bits + 31) / 32 * 4;
+        if (offset + row * height > b.size())
+            throw EditorError(QStringLiteral("Bitmap data is cut short"));
+    }
+}
+
+QByteArray metafileAsEmf(const QByteArray &bytes, bool enhanced)
+{
+    QString error;
+    if (enhanced) {
+        metafile::EmfPlayer player;
+        if (!player.load(bytes, &error))
+            throw EditorError(error.isEmpty() ? QStringLiteral("Invalid metafile") : error);
+        return bytes;
+    }
+    metafile::WmfPlayer player;
+    if (!player.load(bytes, &error))
+        throw EditorError(error.isEmpty() ? QStringLiteral("Invalid metafile") : error);
+    // The clipboard carries enhanced metafiles: the WMF is played into one of its own size.
+    QSizeF natural = player.naturalSize();
+    QSize size = natural.toSize().boundedTo(QSize(MaxPictureSide, MaxPictureSide)).expandedTo(QSize(1, 1));
+    metafile::EmfWriter writer(size);
+    QPainter painter(&writer);
+    if (!player.play(&painter, QRectF(QPointF(0, 0), QSizeF(size)), &error))
+        throw EditorError(error.isEmpty() ? QStringLiteral("Invalid metafile") : error);
+    painter.end();
+    return writer.bytes();
+}
+
+} // namespace
+
+QString gifClipboardType()
+{
+    return QStringLiteral("application/x-qt-windows-mime;value=\"JvGIF Image\"");
+}
+
+QString emfClipboardType()
+{
+    return QStringLiteral("image/x-emf");
+}
+
+QStringList pictureExtensions()
+{
+    return {QStringLiteral("bmp"), QStringLiteral("wmf"), QStringLiteral("emf"), QStringLiteral("jpeg"),
+            QStringLiteral("jpg"), QStringLiteral("gif"), QStringLiteral("ico"), QStringLiteral("ani")};
+}
+
+LoadedPicture loadPictureFile(const QString &path)
+{
+    const QString extension = QFileInfo(path).suffix().toLower();
+    if (!pictureExtensions().contains(extension))
+        throw EditorError(QStringLiteral("Unknown picture file extension (.%1)").arg(extension));
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        throw EditorError(QStringLiteral("Cannot open file \"%1\". %2").arg(path, file.errorString()));
+    if (file.size() > MaxPictureFileBytes)
+        throw EditorError(QStringLiteral("Picture file too large"));
+    return loadPicture(file.readAll(), extension);
+}
+
+LoadedPicture loadPicture(const QByteArray &bytes, const QString &extension)
+{
+    LoadedPicture p;
+    p.bytes = bytes;
+    if (extension == u"bmp") {
+        p.kind = PictureKind::Bitmap;
+        checkBitmap(bytes);
+        p.image = readWithQt(bytes, "bmp");
+    } else if (extension == u"wmf" || extension == u"emf") {
+        p.kind = PictureKind::Metafile;
+        p.emf = metafileAsEmf(bytes, extension == u"emf");
+    } else if (extension == u"jpg" || extension == u"jpeg") {
+        p.kind = PictureKind::Jpeg;
+        QString error;
+        p.image = readJpeg(bytes, &error);
+        if (p.image.isNull())
+            throw EditorError(error);
+    } else if (extension == u"gif") {
+        p.kind = PictureKind::Gif;
+        p.image = readWithQt(bytes, "gif", &p.frames); // the first frame
+    } else if (extension == u"ico") {
+        p.kind = PictureKind::Icon;
+        p.image = readWithQt(bytes, "ico");
+    } else if (extension == u"ani") {
+        p.kind = PictureKind::AnimatedCursor;
+        if (bytes.size() < 12 || !bytes.startsWith("RIFF") || bytes.mid(8, 4) != "ACON")
+            throw EditorError(QStringLiteral("Invalid animated cursor"));
+    } else {
+        throw EditorError(QStringLiteral("Unknown picture file extension (.%1)").arg(extension));
+    }
+    return p;
+}
+
+void putOnClipboard(const LoadedPicture &picture, QClipboard *clipboard)
+{
+    clipboard->clear();
+    if (picture.kind == PictureKind::Icon || picture.kind == PictureKind::AnimatedCursor)
+        throw EditorError(QStringLiteral("Clipboard does not support Icons"));
+    auto *data = new QMimeData;
+    if (picture.kind == PictureKind::Metafile) {
+        data->setData(emfClipboardType(), picture.emf);
+    } else {
+        data->setImageData(picture.image);
+        if (picture.kind == PictureKind::Gif)
+            data->setData(gifClipboardType(), picture.bytes);
+    }
+    clipboard->setMimeData(data);
+}
+
+} // namespace velkora::editor
