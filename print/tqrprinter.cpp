@@ -66,24 +66,23 @@ int TQRPrinter::YPos(double v) const { return int(std::lround((v - TopWaste) * Y
 int TQRPrinter::XSize(double v) const { return int(std::lround(v * XFactor)); }
 int TQRPrinter::YSize(double v) const { return int(std::lround(v * YFactor)); }
 
-double TQRPrinter::PaperWidthValue() const
+QSizeF TQRPrinter::paper() const
 {
     const TPrinterSettings &s = *m_settings;
     const PaperSizeInfo &p = paperSizeInfo(s.PaperSize);
     const bool own = s.PaperSize == TQRPaperSize::Default || s.PaperSize == TQRPaperSize::Custom;
-    const double w = own ? s.PaperWidth : p.widthMm * 10;
-    const double l = own ? s.PaperLength : p.lengthMm * 10;
-    return s.Orientation == QPageLayout::Landscape ? l : w;
+    const QSizeF portrait = own ? QSizeF(s.PaperWidth, s.PaperLength) : QSizeF(p.widthMm * 10, p.lengthMm * 10);
+    return s.Orientation == QPageLayout::Landscape ? portrait.transposed() : portrait;
+}
+
+double TQRPrinter::PaperWidthValue() const
+{
+    return paper().width();
 }
 
 double TQRPrinter::PaperLengthValue() const
 {
-    const TPrinterSettings &s = *m_settings;
-    const PaperSizeInfo &p = paperSizeInfo(s.PaperSize);
-    const bool own = s.PaperSize == TQRPaperSize::Default || s.PaperSize == TQRPaperSize::Custom;
-    const double w = own ? s.PaperWidth : p.widthMm * 10;
-    const double l = own ? s.PaperLength : p.lengthMm * 10;
-    return s.Orientation == QPageLayout::Landscape ? w : l;
+    return paper().height();
 }
 
 void TQRPrinter::post(TQRNotification::Message message, int value, QObject *to)

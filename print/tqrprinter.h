@@ -111,6 +111,7 @@ public:
 private:
     void closePage();
     void openPicture(double dpi);
+    QSizeF paper() const; // the paper in tenths of a millimetre, as the page stands
     void post(TQRNotification::Message message, int value, QObject *to);
     void cleanUp();
 

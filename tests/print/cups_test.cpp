@@ -1,6 +1,7 @@
 // Printing for real: a CUPS scheduler of the test's own (private socket, spool and queue) receives
 // the jobs, a queue device of ours writes them into files, and poppler reads them back.
 #include "emftext.h"
+#include "printtesting.h"
 #include "print/reportforms.h"
 #include "print/tqrprinter.h"
 #include "store/bookstore.h"
@@ -24,6 +25,7 @@
 
 using namespace velkora;
 using namespace velkora::print;
+using velkora::testing::pageWithText;
 
 namespace {
 
@@ -158,14 +160,6 @@ protected:
     }
 };
 
-void pageWithText(TQRPrinter &d, const QString &text)
-{
-    d.BeginDevicePage();
-    QPainter *p = d.Canvas();
-    ASSERT_NE(p, nullptr);
-    p->setFont(QFont(QStringLiteral("Arial"), 12));
-    p->drawText(QPointF(d.XPos(200), d.YPos(300)), text);
-}
 
 } // namespace
 

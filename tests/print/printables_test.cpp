@@ -1,6 +1,7 @@
 // Titles and bodies on an EMF page: where they stand, what fits, and a long body carried on over
 // further pages with no line lost or repeated.
 #include "emftext.h"
+#include "printtesting.h"
 #include "platform/metafile/emfplayer.h"
 #include "platform/richedit/richeditcontrol.h"
 #include "print/printables.h"
@@ -23,19 +24,10 @@ using namespace velkora::testing;
 namespace {
 
 // A book in the working folder with its two queries open on the first topic and subtopic.
-struct Book
+struct Book : OpenBook
 {
-    explicit Book(const QString &topic, const QString &title, const QString &body)
-        : fixture({{topic, {{title, body}}}}), previous(QDir::currentPath())
-    {
-        QDir::setCurrent(fixture.folder());
-        store.connect();
-        store.openQueries();
-    }
-    ~Book() { QDir::setCurrent(previous); }
-    BookFixture fixture;
-    QString previous;
-    store::BookStore store;
+    using OpenBook::OpenBook;
+    Book(const QString &topic, const QString &title, const QString &body) : OpenBook({{topic, {{title, body}}}}) {}
 };
 
 QString numberedBody(int lines)

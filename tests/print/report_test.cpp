@@ -2,6 +2,7 @@
 // puts them, a long body carried on over further pages, the preview's run and its closing, printing
 // directly, and the print options dialog.
 #include "emftext.h"
+#include "printtesting.h"
 #include "print/reportforms.h"
 #include "print/tqrprogressform.h"
 #include "store/bookstore.h"
@@ -21,18 +22,10 @@ using namespace velkora::testing;
 
 namespace {
 
-struct Book
+struct Book : OpenBook
 {
-    explicit Book(const std::vector<TopicSpec> &topics) : fixture(topics), previous(QDir::currentPath())
-    {
-        QDir::setCurrent(fixture.folder());
-        store.connect();
-        store.openQueries();
-    }
-    ~Book() { QDir::setCurrent(previous); }
-    BookFixture fixture;
-    QString previous;
-    store::BookStore store;
+    using OpenBook::OpenBook;
+    Book(const QString &topic, const QString &title, const QString &body) : OpenBook({{topic, {{title, body}}}}) {}
 };
 
 QString rtf(const QString &text)

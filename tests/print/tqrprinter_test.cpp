@@ -1,6 +1,7 @@
 // The output device: page pictures at screen resolution, states and their failures, the page range
 // on a printer, notifications, loading a report file with its paper guessed, printing stored pages.
 #include "emftext.h"
+#include "printtesting.h"
 #include "platform/metafile/emfplayer.h"
 #include "print/tqrprintdialog.h"
 #include "print/tqrprinter.h"
@@ -16,6 +17,7 @@
 
 using namespace velkora;
 using namespace velkora::print;
+using velkora::testing::pageWithText;
 
 namespace {
 
@@ -43,14 +45,6 @@ std::unique_ptr<QPrinter> pdfPrinter(const QString &path)
     return p;
 }
 
-void pageWithText(TQRPrinter &d, const QString &text)
-{
-    d.BeginDevicePage();
-    QPainter *p = d.Canvas();
-    ASSERT_NE(p, nullptr);
-    p->setFont(QFont(QStringLiteral("Arial"), 12));
-    p->drawText(QPointF(d.XPos(200), d.YPos(300)), text);
-}
 
 } // namespace
 
