@@ -70,6 +70,7 @@ bool Startup::run()
     AyarFrm->showHelp = Form1->showHelp;
     Form1->BtnAyarClick = [this] { AyarFrm->BtnAyarClick(); };
     Form1->BtnPrintClick = [this] { Form4->exec(); };
+    Form4->showError = [this](const QString &message) { ui::showError(message, Form4.get()); };
     Form1->LoadSettings = [this] { settings::LoadSettings(*Form1, AyarFrm->Edit1, settingsPath); };
     Form1->SaveSettings = [this] { settings::SaveSettings(*Form1, AyarFrm->Edit1, settingsPath); };
     Form1->FormShow();

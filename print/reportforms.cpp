@@ -134,7 +134,15 @@ TForm4::TForm4(TForm2 *withTitles, TForm3 *textOnly, QWidget *parent)
     BtnYazdir->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
     BtnYazdir->setGeometry(197, 14, 57, 66);
     setTabOrder(GroupBox1, BtnYazdir);
-    connect(BtnYazdir, &QToolButton::clicked, this, [this] { BtnYazdirClick(); });
+    connect(BtnYazdir, &QToolButton::clicked, this, [this] {
+        try {
+            BtnYazdirClick();
+        } catch (const std::exception &e) {
+            // A body that cannot be read, a printer that fails: said, and the dialog goes on.
+            if (showError)
+                showError(QString::fromLocal8Bit(e.what()));
+        }
+    });
     for (TQuickRep *r : {withTitles->QuickRep1, textOnly->QuickRep1}) {
         r->dialogParent = this;
         // The preview belongs to this dialog: it works while the dialog is modal.

@@ -46,6 +46,8 @@ class TForm4 : public QDialog
 public:
     TForm4(TForm2 *withTitles, TForm3 *textOnly, QWidget *parent = nullptr);
     void BtnYazdirClick();
+    // Where a failure of a run is shown (the program's error display); the dialog stays open.
+    std::function<void(const QString &message)> showError;
 
     QGroupBox *GroupBox1;
     QRadioButton *RadioBtn1, *RadioBtn2;

@@ -3,12 +3,16 @@
 // directly, and the print options dialog.
 #include "emftext.h"
 #include "printtesting.h"
+#include "platform/metafile/emfplayer.h"
 #include "print/reportforms.h"
 #include "print/tqrprogressform.h"
 #include "store/bookstore.h"
 #include "support/bookfixture.h"
 
+#include <QBuffer>
 #include <QCoreApplication>
+#include <QImage>
+#include <QPainter>
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
@@ -179,4 +183,53 @@ TEST(PrintOptions, YazdirPreviewsTheChosenLayoutAndDoesNothingWithoutAChoice)
     EXPECT_FALSE(dialog.RadioBtn2->isChecked());
     dialog.BtnYazdir->click();
     EXPECT_EQ(previews, (QStringList{QStringLiteral("text"), QStringLiteral("titles")}));
+}
+
+TEST(Report, ABodyWithAPictureAndATableIsDrawnWithItsCellsText)
+{
+    // A 2 x 2 blue picture as a PNG blip, then a table of two cells.
+    QImage blue(2, 2, QImage::Format_RGB32);
+    blue.fill(QColor(0, 0, 255));
+    QByteArray png;
+    QBuffer buffer(&png);
+    buffer.open(QIODevice::WriteOnly);
+    blue.save(&buffer, "PNG");
+    const QString body = rtf(QStringLiteral("Resim: {\\pict\\pngblip\\picw2\\pich2\\picwgoal1440\\pichgoal1440 ") +
+                             QString::fromLatin1(png.toHex()) +
+                             QStringLiteral("}\\par\\trowd\\cellx2000\\cellx4000 sol h\\'fccre\\cell sa\\'f0 h\\'fccre\\cell\\row\\pard sonra\\par"));
+    Book book({{QStringLiteral("Tablo"), {{QStringLiteral("Resimli"), body}}}});
+    TForm3 form(book.store.ADOQuery2);
+    auto device = run(*form.QuickRep1);
+    ASSERT_EQ(device->PageCount(), 1);
+    const QString text = emfText(*device->GetPage(1));
+    for (const QString &part : {QStringLiteral("Resim:"), QStringLiteral("sol hücre"), QStringLiteral("sağ hücre"), QStringLiteral("sonra")})
+        EXPECT_TRUE(text.contains(part)) << part.toStdString() << " in " << text.toStdString();
+    // The picture is on the page: an inch of blue below the body's top.
+    metafile::EmfPlayer player;
+    ASSERT_TRUE(player.load(*device->GetPage(1)));
+    QImage page(794, 1123, QImage::Format_RGB32);
+    page.fill(Qt::white);
+    QPainter painter(&page);
+    player.play(&painter, QRectF(0, 0, 794, 1123));
+    painter.end();
+    int bluePixels = 0;
+    for (int y = 40; y < 300; ++y)
+        for (int x = 70; x < 300; ++x)
+            bluePixels += page.pixelColor(x, y) == QColor(0, 0, 255);
+    EXPECT_GT(bluePixels, 80 * 80);
+}
+
+TEST(PrintOptions, AFailedRunIsShownAndTheDialogGoesOn)
+{
+    Book book({{QStringLiteral("Konu"), {{QStringLiteral("Alt"), rtf(QStringLiteral("metin\\par"))}}}});
+    TForm2 titles(book.store.ADOQuery1, book.store.ADOQuery2);
+    TForm3 text(book.store.ADOQuery2);
+    TForm4 dialog(&titles, &text);
+    QStringList shown;
+    dialog.showError = [&](const QString &m) { shown << m; };
+    text.QuickRep1->openPreview = [](TQRPrinter *) -> QWidget * { throw std::runtime_error("Failed to Load Stream"); };
+    dialog.RadioBtn2->setChecked(true);
+    dialog.BtnYazdir->click();
+    EXPECT_EQ(shown, QStringList{QStringLiteral("Failed to Load Stream")});
+    EXPECT_TRUE(text.QuickRep1->Available());
 }
