@@ -10,6 +10,7 @@
 #include <QPushButton>
 #include <QScopeGuard>
 #include <QScreen>
+#include <QScrollBar>
 #include <QSignalBlocker>
 #include <QTextCursor>
 
@@ -175,22 +176,52 @@ int FindReplace::replaceAll()
         });
         const QSignalBlocker quiet(m_editor);
         const QString replacement = d->replaceText();
-        while (search(d, false, false)) {
-            int start = 0;
-            m_editor->selection(&start, nullptr);
-            // Editing that cannot start (read-only, no record) stops here with nothing replaced.
-            if (!m_editor->startEditing()) {
-                refused = true;
-                break;
+        const QString text = d->findText();
+        int flags = richedit::FindDown;
+        if (d->matchCase())
+            flags |= richedit::FindMatchCase;
+        if (d->wholeWord())
+            flags |= richedit::FindWholeWord;
+        // The search and the replacements go through a cursor of the document, each replacement its
+        // own undo step; the editor's caret and view follow once, at the end.
+        int from = 0;
+        m_editor->selection(nullptr, &from);
+        int last = -1;
+        {
+            QTextCursor cursor(m_editor->document());
+            // Without a page the layout only forgets the paragraphs a replacement reaches instead of
+            // laying the body out again after each one; given the page back it lays out once.
+            QTextDocument *doc = m_editor->document();
+            const QSizeF page = doc->pageSize();
+            const int scroll = m_editor->verticalScrollBar()->value();
+            doc->setPageSize(QSizeF(0, 0));
+            const auto layOut = qScopeGuard([&] {
+                doc->setPageSize(page);
+                m_editor->verticalScrollBar()->setValue(scroll);
+            });
+            int matchEnd = -1;
+            for (int found; (found = findText(m_editor->document(), text, from, -1, flags, &matchEnd)) >= 0;) {
+                // Editing that cannot start (read-only, no record) stops here with nothing replaced.
+                if (!m_editor->startEditing()) {
+                    refused = true;
+                    break;
+                }
+                if (m_editor->textLength() - (matchEnd - found) + replacement.size() > richedit::RichEditControl::TextLimit) {
+                    refused = true; // the control's length limit
+                    break;
+                }
+                cursor.setPosition(found);
+                cursor.setPosition(matchEnd, QTextCursor::KeepAnchor);
+                cursor.insertText(replacement);
+                from = last = cursor.position();
+                ++count;
             }
-            m_editor->replaceSelection(replacement);
-            int now = 0;
-            m_editor->selection(nullptr, &now);
-            if (now != start + replacement.size()) {
-                refused = true; // the control refused the text (its length limit)
-                break;
-            }
-            ++count;
+        }
+        if (!text.isEmpty())
+            m_last = d;
+        if (last >= 0) {
+            m_editor->setSelection(last, last);
+            m_editor->scrollCaret();
         }
     }
     if (refused && count == 0) {

@@ -1,0 +1,144 @@
+// Find-and-replace and picture-insertion benchmark: replace all of 10,000 occurrences in a 1 MB body
+// (time and the resident memory it adds) and inserting a 5 MB JPEG picture at the caret.
+// Prints BENCH lines. Usage: velkora_bench_findinsert BODY.rtf
+// (a 1 MB body made by shared/tools/gen_rtf.py: text_1m.rtf).
+#include "editor/findreplace.h"
+#include "editor/insertcommands.h"
+#include "editor/picturefile.h"
+#include "platform/database/database.h"
+#include "ui/main/tform1.h"
+
+#include <QApplication>
+#include <QBuffer>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QImage>
+#include <QImageWriter>
+#include <QPainter>
+#include <QRandomGenerator>
+#include <QTemporaryDir>
+#include <QTextBlock>
+
+#include <cstdio>
+#include <unistd.h>
+
+namespace {
+
+double residentMb()
+{
+    QFile f(QStringLiteral("/proc/self/statm"));
+    if (!f.open(QIODevice::ReadOnly))
+        return 0;
+    const QList<QByteArray> parts = f.readAll().split(' ');
+    return parts.size() > 1 ? parts[1].toDouble() * sysconf(_SC_PAGESIZE) / (1024.0 * 1024.0) : 0;
+}
+
+// A photograph-like picture of about the given size as a JPEG file (noise keeps it from compressing).
+QByteArray largeJpeg(qint64 bytes)
+{
+    for (int side = 1600;; side += 200) {
+        QImage image(side, side * 3 / 4, QImage::Format_RGB32);
+        QRandomGenerator random(7);
+        for (int y = 0; y < image.height(); ++y) {
+            auto *line = reinterpret_cast<QRgb *>(image.scanLine(y));
+            for (int x = 0; x < image.width(); ++x)
+                line[x] = qRgb((x + random.bounded(60)) & 255, (y + random.bounded(60)) & 255, random.bounded(256));
+        }
+        QByteArray out;
+        QBuffer buffer(&out);
+        buffer.open(QIODevice::WriteOnly);
+        QImageWriter writer(&buffer, "jpeg");
+        writer.setQuality(95);
+        writer.write(image);
+        if (out.size() >= bytes)
+            return out;
+    }
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    if (argc < 2) {
+        std::fputs("usage: velkora_bench_findinsert BODY.rtf\n", stderr);
+        return 2;
+    }
+    QFile f(QString::fromLocal8Bit(argv[1]));
+    if (!f.open(QIODevice::ReadOnly))
+        return 2;
+    const QString body = QString::fromLatin1(f.readAll());
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("Data.mdb"));
+    velkora::database::Database::create(path, QStringLiteral("*.417305"));
+    {
+        auto db = velkora::database::Database::open(path, QStringLiteral("*.417305"));
+        const auto &master = db->table(u"master");
+        const auto &detail = db->table(u"detail");
+        const qint64 sira = db->insert(master, {{master.columnIndex(u"Baslik"), QStringLiteral("Büyük")}}).key;
+        db->insert(detail, {{detail.columnIndex(u"Sira"), sira},
+                            {detail.columnIndex(u"Altkonu"), QStringLiteral("1 MB")},
+                            {detail.columnIndex(u"Aciklama"), body}});
+    }
+    QDir::setCurrent(dir.path());
+    velkora::ui::TForm1 form;
+    form.FormShow();
+    form.resize(1000, 700);
+    form.show();
+    QApplication::processEvents();
+    auto *editor = form.Yazi;
+    editor->setFocus();
+
+    // 10,000 occurrences of a word the body does not hold, spread evenly over it.
+    const QString word = QStringLiteral("zeytinyağı");
+    {
+        const int length = editor->textLength();
+        editor->document()->setUndoRedoEnabled(false);
+        QTextCursor c(editor->document());
+        for (int i = 9999; i >= 0; --i) {
+            c.setPosition(static_cast<int>(static_cast<qint64>(length) * i / 10000));
+            c.insertText(word + u' ');
+        }
+        editor->document()->setUndoRedoEnabled(true);
+        editor->setSelection(0, 0);
+    }
+    QApplication::processEvents();
+    form.YaziFind->showWarning = [](const QString &message) { std::fprintf(stderr, "%s\n", qPrintable(message)); };
+    form.BulDegistir1->trigger();
+    velkora::editor::FindReplaceDialog *dialog = form.YaziFind->replaceDialog();
+    dialog->setFindText(word);
+    dialog->setReplaceText(QStringLiteral("ZEYTİNYAĞI"));
+    dialog->setMatchCase(true);
+    QApplication::processEvents();
+    const double before = residentMb();
+    QElapsedTimer t;
+    t.start();
+    const int count = form.YaziFind->replaceAll();
+    QApplication::processEvents();
+    const double ms = t.nsecsElapsed() / 1e6;
+    std::printf("BENCH replace_all_10000_in_1mb %.1f ms (%d replaced)\n", ms, count);
+    std::printf("BENCH replace_all_10000_in_1mb_extra_memory %.1f MB\n", residentMb() - before);
+    dialog->hide();
+
+    // A 5 MB JPEG inserted at the caret: decoding, the clipboard and the paste.
+    const QByteArray jpeg = largeJpeg(5 * 1024 * 1024);
+    const QString picture = dir.filePath(QStringLiteral("large.jpg"));
+    QFile out(picture);
+    out.open(QIODevice::WriteOnly);
+    out.write(jpeg);
+    out.close();
+    editor->setSelection(100, 100);
+    t.restart();
+    const velkora::editor::LoadedPicture decoded = velkora::editor::loadPictureFile(picture);
+    std::printf("BENCH decode_jpeg_%.1fmb %.1f ms (%d x %d)\n", jpeg.size() / (1024.0 * 1024.0), t.nsecsElapsed() / 1e6,
+                decoded.image.width(), decoded.image.height());
+    t.restart();
+    form.YaziInsert->insertPictureFile(picture);
+    const double insertMs = t.nsecsElapsed() / 1e6;
+    QApplication::processEvents();
+    std::printf("BENCH insert_jpeg_%.1fmb %.1f ms\n", jpeg.size() / (1024.0 * 1024.0), insertMs);
+    return 0;
+}
