@@ -244,8 +244,11 @@ void TQRDBRichText::PrintAt(double x, double y)
     QPainter *painter = Device ? Device->Canvas() : nullptr;
     if (!painter)
         return;
+    // A box reaching past the paper (a portrait layout printed landscape) ends at the paper's edge:
+    // what does not fit goes on to the next page instead of off the sheet.
+    const double bottom = std::min(Top + Height + y, Device->PaperLengthValue());
     const QRect target(QPoint(Device->XPos(Left + x), Device->YPos(Top + y)),
-                       QPoint(Device->XPos(Left + Width + x) - 1, Device->YPos(Top + Height + y) - 1));
+                       QPoint(Device->XPos(Left + Width + x) - 1, Device->YPos(bottom) - 1));
     if (PrintFinished || !m_layout) {
         // A fresh print: the body read into the control and laid out once, at the box's width with
         // the device's fonts; each page then takes the next lines that fit.

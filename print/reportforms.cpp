@@ -147,6 +147,10 @@ TForm4::TForm4(TForm2 *withTitles, TForm3 *textOnly, QWidget *parent)
         r->dialogParent = this;
         // The preview belongs to this dialog: it works while the dialog is modal.
         r->openPreview = [this](TQRPrinter *device) -> QWidget * { return TQRStandardPreview::Open(device, this); };
+        r->showError = [this](const QString &message) {
+            if (showError)
+                showError(message);
+        };
     }
     if (const QScreen *screen = QGuiApplication::primaryScreen())
         move(screen->availableGeometry().center() - rect().center());

@@ -263,8 +263,10 @@ void TQRPrinter::setShowingPreview(bool showing)
 
 void TQRPrinter::ClosePreview()
 {
-    if (MasterReport)
-        QCoreApplication::sendEvent(MasterReport, new TQRNotification(TQRNotification::PreviewClosed, 0));
+    if (MasterReport) {
+        TQRNotification closed(TQRNotification::PreviewClosed, 0);
+        QCoreApplication::sendEvent(MasterReport, &closed);
+    }
 }
 
 void TQRPrinter::PrintSetup()
@@ -291,6 +293,9 @@ void TQRPrinter::Save(const QString &fileName)
 
 void TQRPrinter::Load(const QString &fileName)
 {
+    // The pages of a run still being made are not swapped for a file under it.
+    if (m_status == TQRPrinterStatus::mpBusy)
+        throw ReportFileError(QStringLiteral("Cannot load a report while its pages are being made"));
     // A damaged file is refused by the store before anything here changes.
     auto loaded = std::make_unique<TQRPageList>();
     loaded->LoadFromFile(fileName);

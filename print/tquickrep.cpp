@@ -338,9 +338,16 @@ bool TQuickRep::event(QEvent *e)
         return QObject::event(e);
     const auto *n = static_cast<TQRNotification *>(e);
     if (n->message == TQRNotification::PrintRequest) {
-        PrintDirect();
+        // Handled inside an event loop: a failure is shown here, it must not leave the handler.
+        try {
+            PrintDirect();
+        } catch (const std::exception &e) {
+            if (showError)
+                showError(QString::fromLocal8Bit(e.what()));
+        }
     } else if (n->message == TQRNotification::PreviewClosed) {
-        if (m_running) {
+        // Only the preview's own run is cancelled; a direct print going on meanwhile finishes.
+        if (m_running && m_run == m_device.get()) {
             m_cancelled = true;
             if (m_run)
                 m_run->Cancel();

@@ -100,6 +100,8 @@ public:
     std::function<QWidget *(TQRPrinter *)> openPreview;
     // The printer PrintDirect prints on: unset, the printer of the report's settings.
     std::function<std::unique_ptr<QPrinter>()> makePrinter;
+    // Where a failure of a print started from the preview is shown.
+    std::function<void(const QString &message)> showError;
     // The parent of the printer setup dialog and the progress window.
     QPointer<QWidget> dialogParent;
 

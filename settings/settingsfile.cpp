@@ -146,8 +146,12 @@ void SaveSettings(ui::TForm1 &form, const QLineEdit *title, const QString &path)
     for (int n = 1; n <= 4; ++n)
         file.writeBool(Onay, key("A", n), check(form, n)->isChecked());
 
-    file.writeBool(SaltOkunur, QStringLiteral("Alan"), form.Yazi->readOnly());
-    file.writeBool(SaltOkunur, QStringLiteral("Liste"), form.DBGrid1->readOnly());
+    // A book the user may only read forces both flags on; that is the book's, not the user's choice.
+    const bool forced = form.bookReadOnly();
+    file.writeBool(SaltOkunur, QStringLiteral("Alan"),
+                   forced ? file.readBool(SaltOkunur, QStringLiteral("Alan"), false) : form.Yazi->readOnly());
+    file.writeBool(SaltOkunur, QStringLiteral("Liste"),
+                   forced ? file.readBool(SaltOkunur, QStringLiteral("Liste"), false) : form.DBGrid1->readOnly());
 
     file.writeBool(Aktivasyon, QStringLiteral("T1"), form.ADOQuery1->active());
     file.writeBool(Aktivasyon, QStringLiteral("T2"), form.ADOQuery2->active());

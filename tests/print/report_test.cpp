@@ -233,3 +233,36 @@ TEST(PrintOptions, AFailedRunIsShownAndTheDialogGoesOn)
     EXPECT_EQ(shown, QStringList{QStringLiteral("Failed to Load Stream")});
     EXPECT_TRUE(text.QuickRep1->Available());
 }
+
+TEST(Report, PrintedLandscapeTheBodyLosesNoLineBelowThePaperEdge)
+{
+    Book book({{QStringLiteral("Yatay"), {{QStringLiteral("Satırlar"), numbered(120)}}}});
+    TForm3 form(book.store.ADOQuery2);
+    form.QuickRep1->Page.Orientation = QPageLayout::Landscape; // as the printer setup leaves it
+    std::swap(form.QuickRep1->Page.Width, form.QuickRep1->Page.Length);
+    auto device = run(*form.QuickRep1);
+    QStringList lines;
+    for (int n = 1; n <= device->PageCount(); ++n)
+        lines += emfText(*device->GetPage(n)).split(u'\n');
+    ASSERT_EQ(lines.size(), 120);
+    EXPECT_EQ(lines.last(), QStringLiteral("Satır 120"));
+}
+
+TEST(Report, AFailedPrintFromThePreviewIsShownNotThrown)
+{
+    Book book({{QStringLiteral("Konu"), {{QStringLiteral("Alt"), rtf(QStringLiteral("metin\\par"))}}}});
+    TForm2 form(book.store.ADOQuery1, book.store.ADOQuery2);
+    TQuickRep &report = *form.QuickRep1;
+    report.makePrinter = [] {
+        auto p = std::make_unique<QPrinter>(QPrinter::HighResolution);
+        p->setOutputFormat(QPrinter::PdfFormat);
+        p->setOutputFileName(QStringLiteral("/proc/velkora/cannot/be/written.pdf"));
+        return p;
+    };
+    QStringList shown;
+    report.showError = [&](const QString &m) { shown << m; };
+    TQRNotification request(TQRNotification::PrintRequest, 0);
+    QCoreApplication::sendEvent(&report, &request);
+    ASSERT_EQ(shown.size(), 1);
+    EXPECT_TRUE(report.Available());
+}

@@ -176,6 +176,15 @@ TEST(OutputDevice, LoadingAReportFileGuessesThePaperAndPrintsTheStoredPages)
     EXPECT_THROW(d.Load(bad), std::exception);
     EXPECT_EQ(d.PageCount(), 2);
     EXPECT_TRUE(d.GetPage(1).has_value());
+
+    // A run still making its pages does not take a file under it.
+    TQRPrinter busy;
+    busy.BeginOutput();
+    pageWithText(busy, QStringLiteral("yapılıyor"));
+    EXPECT_THROW(busy.Load(qrp), ReportFileError);
+    EXPECT_EQ(busy.Status(), TQRPrinterStatus::mpBusy);
+    EXPECT_FALSE(busy.LoadedFromFile());
+    busy.EndOutput();
 }
 
 TEST(OutputDevice, PrinterSetupTakesRangeCopiesAndOrientationOnlyWhenConfirmed)

@@ -255,6 +255,18 @@ TEST(PasswordChange, AnUnwritableWinIniSaysSoAndLeavesTheBox)
     EXPECT_EQ(p.errors[1], ui::errorDisplayText(QStringLiteral("Unable to write to ") + p.ini()));
 }
 
+TEST(PasswordChange, ADamagedWinIniIsKeptAsideNotWrittenOver)
+{
+    Protection p;
+    const QByteArray damaged("[Velkora 3.1]\nSSifre=$argon2id$\0garbage", 40);
+    p.write(damaged);
+    PasswordStore(p.ini()).WriteActiveFlag(true);
+    QFile aside(p.ini() + QStringLiteral(".damaged"));
+    ASSERT_TRUE(aside.open(QIODevice::ReadOnly));
+    EXPECT_EQ(aside.readAll(), damaged);
+    EXPECT_TRUE(PasswordStore(p.ini()).ReadActiveFlag());
+}
+
 TEST(PasswordGate, StartUpEndsOnIptalAndKeepsTheSwitch)
 {
     WorkingBook book({{QStringLiteral("Cümle"), {}}});

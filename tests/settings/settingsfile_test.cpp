@@ -219,6 +219,19 @@ TEST(SettingsFile, WhatIsSavedComesBackInAFreshWindow)
     EXPECT_EQ(w.title.text(), QStringLiteral("Türkçe İmla"));
 }
 
+TEST(SettingsFile, ABookOnlyReadableDoesNotSaveItsReadOnlyModeAsTheUsersChoice)
+{
+    SettingsWindow w;
+    QFile::setPermissions(w.fixture.path(), QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther);
+    ui::TForm1 &f = w.show();
+    ASSERT_TRUE(f.bookReadOnly());
+    EXPECT_TRUE(f.Yazi->readOnly());
+    ASSERT_TRUE(f.FormClose());
+    const profile::ProfileFile saved(w.path);
+    EXPECT_FALSE(saved.readBool(QStringLiteral("Salt Okunur"), QStringLiteral("Alan"), true));
+    EXPECT_FALSE(saved.readBool(QStringLiteral("Salt Okunur"), QStringLiteral("Liste"), true));
+}
+
 TEST(SettingsFile, AnUnwritableFileIsNamedAndTheWindowStillCloses)
 {
     SettingsWindow w;

@@ -154,7 +154,11 @@ void exec(sqlite3 *db, const char *sql)
 
 void removeBookFiles(const QString &path)
 {
-    QFile::remove(database::bookLogPath(path));
+    const QString log = database::bookLogPath(path);
+    QString journal = log;
+    journal.replace(path + QStringLiteral("-wal."), path + QStringLiteral("-journal."));
+    QFile::remove(log);
+    QFile::remove(journal);
     QFile::remove(path + QStringLiteral("-shm"));
     QFile::remove(path);
 }
