@@ -147,7 +147,7 @@ TEST(MainWindow, EnabledRulesFollowTheQueries)
     for (QAction *a : {f.Bul1, f.SonrakiniBul1, f.BulDegistir1})
         EXPECT_TRUE(a->isEnabled()) << a->objectName().toStdString();
     EXPECT_TRUE(f.BtnBul->isEnabled());
-    for (QAction *a : {f.MetinEkle1, f.Resim1})
+    for (QAction *a : {f.MetinEkle1, f.Resim1, f.Obje1})
         EXPECT_TRUE(a->isEnabled()) << a->objectName().toStdString();
     EXPECT_TRUE(f.Paragraf1->isEnabled()); // the editor's commands have come
     EXPECT_TRUE(f.BtnPrint->isEnabled());  // printing has come

@@ -176,6 +176,7 @@ TForm1::TForm1(QWidget *parent)
     YaziInsert = new editor::InsertCommands(Yazi);
     YaziInsert->chooseTextFile = [this] { return editor::chooseFile(OpenDialog1); };
     YaziInsert->choosePicture = [this] { return editor::chooseFile(PictureDialog); };
+    YaziObjects = new editor::ObjectCommands(Yazi);
 
     // The connection opens while the layout loads; a failure is shown and start-up goes on.
     guarded([this] { Book->connect(); }, this);
@@ -346,7 +347,8 @@ void TForm1::buildMenus()
     command(BulDegistir1, [this] { YaziFind->BulDegistir1Click(); });
     Dzen1->addSeparator();
     ResimOzellikleri1 = menuItem(Dzen1, "ResimOzellikleri1", QStringLiteral("Resim Özellikleri"), QStringLiteral("Resim Özellikleri"));
-    notYet(ResimOzellikleri1);
+    command(ResimOzellikleri1, [this] { YaziObjects->ResimOzellikleri1Click(); },
+            [this] { return YaziObjects->objectSelected(); });
 
     Ekle1 = menu("Ekle1", QStringLiteral("Ekle"));
     MetinEkle1 = menuItem(Ekle1, "MetinEkle1", QStringLiteral("Metin Ekle"), QStringLiteral("Dosyadan metin ekle"));
@@ -356,7 +358,7 @@ void TForm1::buildMenus()
     Resim1 = menuItem(Ekle1, "Resim1", QStringLiteral("Resim"), QString());
     command(Resim1, [this] { YaziInsert->InsertBitmap(); });
     Obje1 = menuItem(Ekle1, "Obje1", QStringLiteral("Obje"), QString());
-    notYet(Obje1);
+    command(Obje1, [this] { YaziObjects->InsertObject(); });
 
     Araubuklar1 = menu("Araubuklar1", QStringLiteral("Görünüm"));
     const auto toggle = [this](const char *name, const QString &caption, const QString &target, bool ticked) {
@@ -427,7 +429,15 @@ void TForm1::buildMenus()
     wire(PopupTumunuSec, TumunuSec1);
     Yazi->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(Yazi, &QWidget::customContextMenuRequested, this,
-            [this](const QPoint &at) { PopupMenu->exec(Yazi->mapToGlobal(at)); });
+            [this](const QPoint &at) {
+                // A selected object adds its properties and verbs for this opening of the menu.
+                const QList<QAction *> added = YaziObjects->addContextItems(PopupMenu);
+                PopupMenu->exec(Yazi->mapToGlobal(at));
+                for (QAction *a : added) {
+                    PopupMenu->removeAction(a);
+                    a->deleteLater();
+                }
+            });
     // Pictures beside the captions only where the layout has them.
     for (QAction *a : findChildren<QAction *>())
         a->setIconVisibleInMenu(!a->icon().isNull());

@@ -5,6 +5,7 @@
 #include "editor/editorcommands.h"
 #include "editor/findreplace.h"
 #include "editor/insertcommands.h"
+#include "editor/objectcommands.h"
 #include "editor/tjvdbrichedit.h"
 #include "platform/richedit/richeditcontrol.h"
 #include "messagedialogs.h"
@@ -201,6 +202,8 @@ public:
     editor::FindReplace *YaziFind = nullptr;
     // "Metin Ekle", "Resim", "Obje" and "Resim Özellikleri" on the editor.
     editor::InsertCommands *YaziInsert = nullptr;
+    // Objects in the editor: inserting, properties, verbs.
+    editor::ObjectCommands *YaziObjects = nullptr;
     QStatusBar *StatusBar1 = nullptr;
     bool m_bookReadOnly = false; // the book's file cannot be written: read-only whatever is chosen
     QLabel *Panels[4] = {};
