@@ -33,13 +33,13 @@ FindReplaceDialog::FindReplaceDialog(Kind kind, QWidget *parent) : QDialog(paren
         m_replace = new QLineEdit(this);
         m_replace->setObjectName(QStringLiteral("ReplaceEdit"));
         m_replace->setMaxLength(MaxText);
-        auto *replaceLabel = new QLabel(QStringLiteral("&Yeni metin:"), this);
+        auto *replaceLabel = new QLabel(QStringLiteral("Ye&ni metin:"), this);
         replaceLabel->setBuddy(m_replace);
         fields->addWidget(replaceLabel, 1, 0);
         fields->addWidget(m_replace, 1, 1);
     }
 
-    m_wholeWord = new QCheckBox(QStringLiteral("Yalnızca &tam sözcük"), this);
+    m_wholeWord = new QCheckBox(QStringLiteral("&Yalnızca tam sözcük"), this);
     m_wholeWord->setObjectName(QStringLiteral("WholeWord"));
     m_matchCase = new QCheckBox(QStringLiteral("Büyük/küçük &harf duyarlı"), this);
     m_matchCase->setObjectName(QStringLiteral("MatchCase"));
@@ -52,7 +52,7 @@ FindReplaceDialog::FindReplaceDialog(Kind kind, QWidget *parent) : QDialog(paren
     m_direction->setObjectName(QStringLiteral("Direction"));
     m_up = new QRadioButton(QStringLiteral("Yu&karı"), m_direction);
     m_up->setObjectName(QStringLiteral("Up"));
-    m_down = new QRadioButton(QStringLiteral("&Aşağı"), m_direction);
+    m_down = new QRadioButton(QStringLiteral("A&şağı"), m_direction);
     m_down->setObjectName(QStringLiteral("Down"));
     m_down->setChecked(true);
     auto *directions = new QHBoxLayout(m_direction);
