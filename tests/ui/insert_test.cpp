@@ -238,7 +238,13 @@ TEST(InsertPicture, TheDialogsFiltersAndPreview)
     const QStringList filters = w.form->OpenDialog1->nameFilters();
     EXPECT_EQ(filters.size(), 3);
     EXPECT_EQ(w.form->PictureDialog->nameFilters().size(), 8);
-    EXPECT_TRUE(w.form->PictureDialog->findChild<QLabel *>(QStringLiteral("PicturePreview")));
+    auto *preview = w.form->PictureDialog->findChild<QLabel *>(QStringLiteral("PicturePreview"));
+    ASSERT_TRUE(preview);
+    // Choosing a picture shows it scaled into the preview; a damaged one shows no picture.
+    Q_EMIT w.form->PictureDialog->currentChanged(w.write(QStringLiteral("p.bmp"), encoded(colours(300, 150), "bmp")));
+    EXPECT_EQ(preview->pixmap().size(), QSize(152, 76));
+    Q_EMIT w.form->PictureDialog->currentChanged(w.write(QStringLiteral("bad.jpg"), "\xff\xd8 broken"));
+    EXPECT_TRUE(preview->pixmap().isNull());
     EXPECT_EQ(ui::TForm1::pictureFilter(),
               QStringLiteral("Bitmaps (*.bmp)|*.bmp|All (*.emf;*.wmf)|*.emf;*.wmf|Enhanced Metafiles (*.emf)|*.emf|"
                              "Metafiles (*.wmf)|*.wmf|All (*.jpg;*.jpeg)|*.jpg;*.jpeg|JPEG Image File (*.jpg)|*.jpg|"
