@@ -7,6 +7,7 @@
 
 #include <QApplication>
 #include <QKeyEvent>
+#include <QTextBlock>
 
 namespace velkora::editor {
 
@@ -203,6 +204,29 @@ void TJvDBRichEdit::mouseDoubleClickEvent(QMouseEvent *event)
     if (!m_loaded) {
         loadBody();
         return;
+    }
+    if (onObjectDoubleClick) {
+        // A double-click on an object selects the object alone and performs its default verb,
+        // where on text it would select the word around it.
+        const QPoint at = event->position().toPoint();
+        const int hit = cursorForPosition(at).position();
+        for (const int k : {hit - 1, hit}) {
+            if (k < 0 || k >= textLength())
+                continue;
+            QTextCursor c(document());
+            c.setPosition(k + 1);
+            if (!c.charFormat().isImageFormat())
+                continue;
+            c.setPosition(k);
+            const QRect left = cursorRect(c);
+            c.setPosition(k + 1);
+            const QRect right = cursorRect(c);
+            if (at.x() >= left.left() && at.x() < right.left() && at.y() >= left.top() && at.y() <= right.bottom()) {
+                setSelection(k, k + 1);
+                onObjectDoubleClick();
+                return;
+            }
+        }
     }
     richedit::RichEditControl::mouseDoubleClickEvent(event);
 }

@@ -46,6 +46,8 @@ public:
 
     std::function<void()> OnChange;   // the content changed (YaziChange)
     std::function<void(const QString &)> onError; // a failed write-back on leaving the editor
+    // A double-click left one object selected: its default verb (the object commands).
+    std::function<void()> onObjectDoubleClick;
 
 protected:
     void focusInEvent(QFocusEvent *event) override;

@@ -222,6 +222,27 @@ TEST(Objects, ANewObjectIsOpenedInAPrivateCopyAndWhatTheProgramSavesComesBack)
     EXPECT_FALSE(QFileInfo::exists(folder));
 }
 
+TEST(Objects, DoubleClickingAnObjectPerformsItsDefaultVerb)
+{
+    Window w;
+    const QString path = w.write(QStringLiteral("not.txt"), "merhaba");
+    w.form->Yazi->setSelection(2, 2);
+    w.insert(objects::fromFile(path, true));
+    w.form->Yazi->setSelection(0, 0);
+    QTextCursor c(w.form->Yazi->document());
+    c.setPosition(2);
+    const QRect before = w.form->Yazi->cursorRect(c);
+    c.setPosition(3);
+    const QRect after = w.form->Yazi->cursorRect(c);
+    const QPoint middle((before.left() + after.left()) / 2, (before.top() + before.bottom()) / 2);
+    QTest::mouseDClick(w.form->Yazi->viewport(), Qt::LeftButton, Qt::NoModifier, middle);
+    int s = 0, e = 0;
+    w.form->Yazi->selection(&s, &e);
+    EXPECT_EQ(s, 2);
+    EXPECT_EQ(e, 3); // the object alone, not the word around it
+    EXPECT_EQ(w.opened, QList<QUrl>{QUrl::fromLocalFile(path)});
+}
+
 TEST(Objects, InReadOnlyModeNothingIsInserted)
 {
     Window w;

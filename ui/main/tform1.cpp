@@ -177,6 +177,7 @@ TForm1::TForm1(QWidget *parent)
     YaziInsert->chooseTextFile = [this] { return editor::chooseFile(OpenDialog1); };
     YaziInsert->choosePicture = [this] { return editor::chooseFile(PictureDialog); };
     YaziObjects = new editor::ObjectCommands(Yazi);
+    Yazi->onObjectDoubleClick = [this] { guarded([this] { YaziObjects->doVerb(0); }, this); };
 
     // The connection opens while the layout loads; a failure is shown and start-up goes on.
     guarded([this] { Book->connect(); }, this);
