@@ -179,6 +179,10 @@ void putOnClipboard(const LoadedPicture &picture, QClipboard *clipboard)
         data->setImageData(picture.image);
         if (picture.kind == PictureKind::Gif)
             data->setData(gifClipboardType(), picture.bytes);
+        // Beside the bitmap, the JPEG's own bytes: the body keeps them instead of a far larger
+        // lossless copy of the pixels, which would also take long to make.
+        if (picture.kind == PictureKind::Jpeg)
+            data->setData(QStringLiteral("image/jpeg"), picture.bytes);
     }
     clipboard->setMimeData(data);
 }

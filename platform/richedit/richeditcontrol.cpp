@@ -995,7 +995,12 @@ void RichEditControl::insertFromMimeData(const QMimeData *source)
     }
     if (!done && source->hasImage()) {
         const QImage image = qvariant_cast<QImage>(source->imageData());
-        if (!image.isNull()) {
+        const QString jpegType = QStringLiteral("image/jpeg");
+        if (!image.isNull() && source->hasFormat(jpegType)) {
+            // A photograph keeps its JPEG bytes; the bitmap is what is shown.
+            insertPicture(image, source->data(jpegType), static_cast<int>(PictureKind::Jpeg));
+            done = true;
+        } else if (!image.isNull()) {
             QByteArray png;
             QBuffer buffer(&png);
             buffer.open(QIODevice::WriteOnly);
