@@ -48,12 +48,14 @@ FindReplaceDialog *FindReplace::dialog(FindReplaceDialog::Kind kind)
     if (const FindReplaceDialog *other = replacing ? m_find.data() : m_replace.data())
         d->setFindText(other->findText());
     FindReplaceDialog *made = d;
-    connect(made, &FindReplaceDialog::findNext, this, [this, made] { search(made, true, true); });
+    connect(made, &FindReplaceDialog::findNext, this, [this, made] { m_editor->reportErrors([&] { search(made, true, true); }); });
     connect(made, &FindReplaceDialog::replace, this, [this](bool all) {
-        if (all)
-            replaceAll();
-        else
-            replace();
+        m_editor->reportErrors([&] {
+            if (all)
+                replaceAll();
+            else
+                replace();
+        });
     });
     connect(made, &FindReplaceDialog::closed, this, [this] {
         if (OnCloseFindDialog)

@@ -5,6 +5,7 @@
 #include <cstdio> // jpeglib.h needs FILE and size_t declared first
 
 #include <jpeglib.h>
+#include <jerror.h>
 
 namespace velkora::editor {
 
@@ -26,8 +27,9 @@ struct ErrorManager
 
 void warn(j_common_ptr info, int level)
 {
-    // A warning (level -1) means damaged data, which the library would paper over with grey.
-    if (level < 0)
+    // A warning (level -1) means damaged data, which the library would paper over with grey; stray
+    // bytes before a marker are the one kind that loses no picture data.
+    if (level < 0 && info->err->msg_code != JWRN_EXTRANEOUS_DATA)
         fail(info);
 }
 

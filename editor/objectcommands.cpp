@@ -11,6 +11,7 @@
 #include "platform/richedit/rtfreader.h"
 
 #include <QBuffer>
+#include <QImageWriter>
 #include <QDesktopServices>
 #include <QMenu>
 #include <QTextBlock>
@@ -77,7 +78,10 @@ std::optional<EmbeddedObject> ObjectCommands::selectedObject() const
     picture.data.clear();
     QBuffer buffer(&picture.data);
     buffer.open(QIODevice::WriteOnly);
-    image.save(&buffer, "PNG");
+    // Asked for each right click on it: the least compression, which costs the least time.
+    QImageWriter writer(&buffer, "PNG");
+    writer.setQuality(90);
+    writer.write(image);
     return picture;
 }
 
@@ -125,7 +129,7 @@ void ObjectCommands::InsertObject()
     if (object->blank && !object->linked) {
         int start = 0;
         m_editor->selection(&start, nullptr);
-        edit(*object, objectDataAt(start));
+        edit(*object, objectDataAt(start), start);
     }
 }
 
@@ -151,33 +155,30 @@ void ObjectCommands::replaceAt(int position, const EmbeddedObject &object)
         m_editor->setTextCursor(keep);
 }
 
-int ObjectCommands::positionOf(const QUrl &data) const
-{
-    for (QTextBlock b = m_editor->document()->begin(); b.isValid(); b = b.next()) {
-        for (auto it = b.begin(); !it.atEnd(); ++it) {
-            const QTextCharFormat f = it.fragment().charFormat();
-            if (f.isImageFormat() && f.property(richedit::property::ObjectData).toUrl() == data)
-                return it.fragment().position();
-        }
-    }
-    return -1;
-}
-
-void ObjectCommands::edit(const EmbeddedObject &object, const QUrl &data)
+void ObjectCommands::edit(const EmbeddedObject &object, const QUrl &data, int position)
 {
     // One object at a time is out with another program; a new session ends the last one, which
     // removes its private copy.
     delete m_session;
     m_session = new objects::ObjectSession(object, this);
     m_sessionData = data;
+    // The session belongs to this object of this body: its place follows edits made meanwhile, and
+    // a body read in anew (another subtopic) ends the link.
+    m_sessionPlace = QTextCursor(m_editor->document());
+    m_sessionPlace.setPosition(position);
+    m_sessionBody = m_editor->bodyGeneration();
     if (!m_session->ready())
         throw EditorError(QStringLiteral("Nesne açılamadı: geçici dosya yazılamadı"));
     connect(m_session, &objects::ObjectSession::saved, this, [this](const EmbeddedObject &saved) {
-        const int at = positionOf(m_sessionData);
-        if (at < 0)
-            return; // the object has gone from the body
-        replaceAt(at, saved);
-        m_sessionData = objectDataAt(at);
+        m_editor->reportErrors([&] {
+            const int at = m_sessionPlace.position();
+            if (m_editor->bodyGeneration() != m_sessionBody || objectDataAt(at) != m_sessionData)
+                throw EditorError(QStringLiteral("Nesnede yapılan değişiklikler alınamadı: nesnenin bulunduğu "
+                                                 "alt konu artık açık değil ya da nesne silinmiş"));
+            replaceAt(at, saved);
+            m_sessionPlace.setPosition(at);
+            m_sessionData = objectDataAt(at);
+        });
     });
     m_session->open(openUrl);
 }
@@ -198,7 +199,7 @@ void ObjectCommands::doVerb(int verb)
     }
     const QUrl data = objectDataAt(start);
     if (data.isValid())
-        edit(*object, data);
+        edit(*object, data, start);
 }
 
 QList<QAction *> ObjectCommands::addContextItems(QMenu *menu)
@@ -210,7 +211,7 @@ QList<QAction *> ObjectCommands::addContextItems(QMenu *menu)
     added.append(menu->addSeparator());
     QAction *properties = menu->addAction(objects::ObjectPropertiesDialog::title(object->typeName()));
     properties->setObjectName(QStringLiteral("ObjectProperties"));
-    connect(properties, &QAction::triggered, this, [this] { ResimOzellikleri1Click(); });
+    connect(properties, &QAction::triggered, this, [this] { m_editor->reportErrors([this] { ResimOzellikleri1Click(); }); });
     added.append(properties);
     auto *verbs = new QMenu(object->typeName(), menu);
     verbs->setObjectName(QStringLiteral("ObjectVerbs"));
@@ -222,7 +223,7 @@ QList<QAction *> ObjectCommands::addContextItems(QMenu *menu)
             bold.setBold(true); // the default verb
             a->setFont(bold);
         }
-        connect(a, &QAction::triggered, this, [this, i] { doVerb(i); });
+        connect(a, &QAction::triggered, this, [this, i] { m_editor->reportErrors([this, i] { doVerb(i); }); });
     }
     QAction *submenu = menu->addMenu(verbs);
     connect(submenu, &QObject::destroyed, verbs, &QObject::deleteLater);

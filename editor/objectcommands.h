@@ -7,6 +7,7 @@
 #include "platform/objects/embeddedobject.h"
 
 #include <QObject>
+#include <QTextCursor>
 #include <QUrl>
 
 #include <functional>
@@ -55,15 +56,16 @@ public:
     objects::ObjectSession *session() const { return m_session; }
 
 private:
-    // Where the object whose object data is `data` stands, or -1.
-    int positionOf(const QUrl &data) const;
     QUrl objectDataAt(int position) const;
     void replaceAt(int position, const objects::EmbeddedObject &object);
-    void edit(const objects::EmbeddedObject &object, const QUrl &data);
+    // Opens the object standing at position with the user's program.
+    void edit(const objects::EmbeddedObject &object, const QUrl &data, int position);
 
     TJvDBRichEdit *m_editor;
     objects::ObjectSession *m_session = nullptr;
-    QUrl m_sessionData; // the object data of the object the session edits
+    QUrl m_sessionData;          // the object data of the object the session edits
+    QTextCursor m_sessionPlace;  // where that object stands, following edits made meanwhile
+    int m_sessionBody = -1;      // the body it stands in (the editor's body generation)
 };
 
 } // namespace velkora::editor

@@ -33,6 +33,18 @@ void TJvDBRichEdit::contentChanged()
         OnChange();
 }
 
+bool TJvDBRichEdit::reportErrors(const std::function<void()> &f)
+{
+    try {
+        f();
+        return true;
+    } catch (const std::exception &e) {
+        if (onError)
+            onError(QString::fromLocal8Bit(e.what()));
+    }
+    return false;
+}
+
 TJvDBRichEdit::~TJvDBRichEdit()
 {
     m_link.onDataChange = nullptr;
@@ -58,6 +70,7 @@ void TJvDBRichEdit::dataChanged()
 {
     store::Field *field = m_link.field();
     if (!field) {
+        ++m_bodyGeneration;
         m_loadGuard = true;
         streamInText(QString());
         m_loadGuard = false;
@@ -78,6 +91,7 @@ void TJvDBRichEdit::dataChanged()
 void TJvDBRichEdit::loadBody()
 {
     store::Field *field = m_link.field();
+    ++m_bodyGeneration;
     if (m_loaded || !field)
         return;
     m_loadGuard = true;

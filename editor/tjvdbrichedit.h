@@ -31,6 +31,9 @@ public:
     bool readOnly() const { return m_link.readOnly(); }
     void setReadOnly(bool readOnly);
     bool loaded() const { return m_loaded; }
+    // Counts the bodies read in (another subtopic, a cancelled edit, a closed query): whoever
+    // remembered a place in the content can tell that content is gone.
+    int bodyGeneration() const { return m_bodyGeneration; }
 
     // Puts the subtopic into edit state (an empty query starts an insert); true when it is in edit
     // or insert state afterwards.
@@ -46,6 +49,9 @@ public:
 
     std::function<void()> OnChange;   // the content changed (YaziChange)
     std::function<void(const QString &)> onError; // a failed write-back on leaving the editor
+    // Runs f from a slot or an event handler, where no error may escape: one is shown through
+    // onError instead. True when f ran through.
+    bool reportErrors(const std::function<void()> &f);
     // A double-click left one object selected: its default verb (the object commands).
     std::function<void()> onObjectDoubleClick;
 
@@ -64,6 +70,7 @@ private:
 
     store::FieldDataLink m_link;
     bool m_loaded = false;
+    int m_bodyGeneration = 0;
     bool m_startEditGuard = false;
     QString m_savedCopy;
     bool m_loadGuard = false;

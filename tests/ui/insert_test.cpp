@@ -5,6 +5,7 @@
 #include "workingbook.h"
 #include "editor/insertcommands.h"
 #include "editor/picturefile.h"
+#include "platform/richedit/picturedecoder.h"
 #include "platform/database/selectstatement.h"
 #include "platform/richedit/richtextproperties.h"
 #include "ui/main/tform1.h"
@@ -402,4 +403,17 @@ TEST(InsertPicture, APictureComesBackAfterASaveAndANewStart)
     const auto pictures = w.pictures();
     ASSERT_EQ(pictures.size(), 1);
     EXPECT_EQ(w.shown(pictures[0]).convertToFormat(QImage::Format_RGB32), image);
+}
+
+TEST(InsertPicture, CameraJpegsWithStrayBytesGoInAndPicturesTooWideForTheBodyAreRefused)
+{
+    QByteArray jpeg = encoded(colours(40, 30), "jpeg");
+    const qsizetype sos = jpeg.indexOf(QByteArray("\xff\xda", 2));
+    ASSERT_GT(sos, 0);
+    jpeg.insert(sos, QByteArray("\x00\x00", 2)); // "2 extraneous bytes before marker 0xda"
+    EXPECT_EQ(editor::loadPicture(jpeg, QStringLiteral("jpg")).image.size(), QSize(40, 30));
+
+    // Wider than a body can hold: refused now, rather than taken and lost after a save.
+    const QByteArray wide = encoded(colours(richedit::MaxPictureSide + 1, 8), "jpeg");
+    EXPECT_THROW(editor::loadPicture(wide, QStringLiteral("jpg")), std::exception);
 }

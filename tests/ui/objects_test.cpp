@@ -294,3 +294,40 @@ TEST(Objects, APictureAndAnObjectComeBackAfterASaveAndANewStart)
     EXPECT_EQ(back->data, QByteArray("1;2;3"));
     EXPECT_EQ(back->fileName, QStringLiteral("ek.csv"));
 }
+
+TEST(Objects, WhatTheProgramSavesGoesIntoTheObjectItOpenedAndNoOtherBody)
+{
+    Window w;
+    const EmbeddedObject blank = objects::createBlank(objects::newObjectKinds().at(0).className);
+    w.insert(blank); // two identical new text documents, each opened in its turn
+    const int end = w.form->Yazi->textLength();
+    w.form->Yazi->setSelection(end, end);
+    w.insert(blank);
+    ASSERT_EQ(w.images().size(), 2u);
+    ASSERT_EQ(w.opened.size(), 2);
+    const auto saveInto = [](const QString &copy, const QByteArray &text) {
+        QFile f(copy + QStringLiteral(".new"));
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(text);
+        f.close();
+        QFile::remove(copy);
+        QFile::rename(copy + QStringLiteral(".new"), copy);
+    };
+    saveInto(w.opened[1].toLocalFile(), "ikinci nesne");
+    ASSERT_TRUE(QTest::qWaitFor([&] {
+        const auto images = w.images();
+        return images.size() == 2 && w.objectAt(images[1].first)->data == QByteArray("ikinci nesne");
+    }, 5000));
+    EXPECT_TRUE(w.objectAt(w.images()[0].first)->blank); // the first one is untouched
+
+    // Another body read in: a later save is refused with a message, not put anywhere else.
+    w.form->DataSetPost1->trigger();
+    w.form->ADOQuery2->close();
+    w.form->ADOQuery2->open();
+    const int generation = w.form->Yazi->bodyGeneration();
+    saveInto(w.opened[1].toLocalFile(), "geç kalan");
+    EXPECT_TRUE(QTest::qWaitFor([&] { return w.book.errors.size() == 1; }, 5000));
+    EXPECT_TRUE(w.book.errors.value(0).startsWith(QStringLiteral("Nesnede yapılan değişiklikler alınamadı")));
+    EXPECT_EQ(w.form->Yazi->bodyGeneration(), generation);
+    EXPECT_EQ(w.form->ADOQuery2->state(), store::DataSetState::Browse);
+}
