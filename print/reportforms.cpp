@@ -35,6 +35,25 @@ void placeBody(TQRDBRichText &body, store::DataSet *subtopics, double top, doubl
     body.AutoStretch = false;
 }
 
+// A title of the band: one line of a field in bold Arial on white, AutoSize keeping its anchor.
+TQRDBText *title(TQuickRep &r, TQRBand *band, const char *name, store::DataSet *data, const QString &field,
+                 const QRectF &box, Qt::Alignment alignment, int points)
+{
+    TQRDBText *t = r.addPrintable<TQRDBText>(band);
+    t->Name = QString::fromLatin1(name);
+    t->DataSet = data;
+    t->DataField = field;
+    t->Left = box.left();
+    t->Top = box.top();
+    t->Width = box.width();
+    t->Height = box.height();
+    t->Alignment = alignment;
+    t->Font = QFont(QStringLiteral("Arial"), points, QFont::Bold);
+    t->Transparent = false;
+    t->Color = Qt::white;
+    return t;
+}
+
 TQRBand *detailBand(TQuickRep &r, double length)
 {
     TQRBand *band = r.addBand(TQRBandType::rbDetail);
@@ -68,30 +87,10 @@ TForm2::TForm2(store::DataSet *topics, store::DataSet *subtopics, QWidget *paren
     QuickRep1->setObjectName(QStringLiteral("QuickRep1"));
     pageSetup(*QuickRep1);
     QRBand1 = detailBand(*QuickRep1, 105.8);
-    QRDBText1 = QuickRep1->addPrintable<TQRDBText>(QRBand1);
-    QRDBText1->Name = QStringLiteral("QRDBText1");
-    QRDBText1->DataSet = topics;
-    QRDBText1->DataField = QStringLiteral("Baslik");
-    QRDBText1->Left = 849.3;
-    QRDBText1->Top = 0;
-    QRDBText1->Width = 127.0;
-    QRDBText1->Height = 60.9;
-    QRDBText1->Alignment = Qt::AlignHCenter;
-    QRDBText1->Font = QFont(QStringLiteral("Arial"), 12, QFont::Bold);
-    QRDBText1->Transparent = false;
-    QRDBText1->Color = Qt::white;
-    QRDBText2 = QuickRep1->addPrintable<TQRDBText>(QRBand1);
-    QRDBText2->Name = QStringLiteral("QRDBText2");
-    QRDBText2->DataSet = subtopics;
-    QRDBText2->DataField = QStringLiteral("Altkonu");
-    QRDBText2->Left = 105.8;
-    QRDBText2->Top = 63.5;
-    QRDBText2->Width = 129.6;
-    QRDBText2->Height = 45.0;
-    QRDBText2->Alignment = Qt::AlignLeft;
-    QRDBText2->Font = QFont(QStringLiteral("Arial"), 10, QFont::Bold);
-    QRDBText2->Transparent = false;
-    QRDBText2->Color = Qt::white;
+    QRDBText1 = title(*QuickRep1, QRBand1, "QRDBText1", topics, QStringLiteral("Baslik"), QRectF(849.3, 0, 127.0, 60.9),
+                      Qt::AlignHCenter, 12);
+    QRDBText2 = title(*QuickRep1, QRBand1, "QRDBText2", subtopics, QStringLiteral("Altkonu"), QRectF(105.8, 63.5, 129.6, 45.0),
+                      Qt::AlignLeft, 10);
     QRDBRichText1 = QuickRep1->addPrintable<TQRDBRichText>(nullptr);
     placeBody(*QRDBRichText1, subtopics, 211.7, 2521.5);
 }

@@ -6,6 +6,7 @@
 #include "editor/insertcommands.h"
 #include "editor/picturefile.h"
 #include "platform/database/database.h"
+#include "support/onebodybook.h"
 #include "ui/main/tform1.h"
 
 #include <QApplication>
@@ -83,27 +84,9 @@ int main(int argc, char **argv)
     if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
-    if (argc < 2) {
-        std::fputs("usage: velkora_bench_findinsert BODY.rtf\n", stderr);
-        return 2;
-    }
-    QFile f(QString::fromLocal8Bit(argv[1]));
-    if (!f.open(QIODevice::ReadOnly))
-        return 2;
-    const QString body = QString::fromLatin1(f.readAll());
     QTemporaryDir dir;
-    const QString path = dir.filePath(QStringLiteral("Data.mdb"));
-    velkora::database::Database::create(path, QStringLiteral("*.417305"));
-    {
-        auto db = velkora::database::Database::open(path, QStringLiteral("*.417305"));
-        const auto &master = db->table(u"master");
-        const auto &detail = db->table(u"detail");
-        const qint64 sira = db->insert(master, {{master.columnIndex(u"Baslik"), QStringLiteral("Büyük")}}).key;
-        db->insert(detail, {{detail.columnIndex(u"Sira"), sira},
-                            {detail.columnIndex(u"Altkonu"), QStringLiteral("1 MB")},
-                            {detail.columnIndex(u"Aciklama"), body}});
-    }
-    QDir::setCurrent(dir.path());
+    if (!velkora::bench::makeOneBodyBook(argc, argv, "usage: velkora_bench_findinsert BODY.rtf\n", dir))
+        return 2;
     velkora::ui::TForm1 form;
     form.FormShow();
     form.resize(1000, 700);
