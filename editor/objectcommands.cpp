@@ -44,7 +44,11 @@ ObjectCommands::ObjectCommands(TJvDBRichEdit *editor) : QObject(editor), m_edito
 
 bool ObjectCommands::objectSelected() const
 {
-    return m_editor->selectionType() == richedit::SelectionObject;
+    // A single object is one character; asked after every change, this must not walk a whole body
+    // that is selected.
+    int start = 0, end = 0;
+    m_editor->selection(&start, &end);
+    return end - start == 1 && m_editor->selectionType() == richedit::SelectionObject;
 }
 
 QUrl ObjectCommands::objectDataAt(int position) const

@@ -193,7 +193,7 @@ std::unique_ptr<richedit::RichEditControl> newControl()
 {
     auto control = std::make_unique<richedit::RichEditControl>();
     control->hide();
-    QFont font(QStringLiteral("Arial"), 9);
+    const QFont font = richedit::RichEditControl::bodyFont(QFont(QStringLiteral("Arial"), 9));
     control->setFont(font);
     control->document()->setDefaultFont(font);
     return control;

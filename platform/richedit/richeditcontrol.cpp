@@ -51,6 +51,33 @@ int twips(double pixels)
     return static_cast<int>(std::lround(pixels * 15.0));
 }
 
+// Calls fn(fragment, from, to) for each run of one format that reaches into [start, end), with the
+// part of it inside the range. Positions are counted along the walk: asking every run for its own
+// position is a search each, and a whole body has many runs.
+template <typename Fn>
+void forEachRun(const QTextDocument *doc, int start, int end, Fn fn)
+{
+    for (QTextBlock b = doc->findBlock(start); b.isValid(); b = b.next()) {
+        auto it = b.begin();
+        if (it.atEnd()) {
+            if (b.position() >= end)
+                return;
+            continue;
+        }
+        int position = it.fragment().position(); // a block's first run may begin before the block
+        if (position >= end)
+            return;
+        for (; !it.atEnd(); ++it) {
+            const QTextFragment f = it.fragment();
+            const int length = f.length();
+            const int from = std::max(start, position), to = std::min(end, position + length);
+            if (from < to)
+                fn(f, from, to);
+            position += length;
+        }
+    }
+}
+
 // Addresses in the text are shown as links while they are there; nothing of it is stored.
 class LinkHighlighter : public QSyntaxHighlighter
 {
@@ -193,7 +220,7 @@ RichEditControl::RichEditControl(QWidget *parent) : QTextEdit(parent)
 {
     QFont body(QStringLiteral("Arial"));
     body.setPointSizeF(10);
-    document()->setDefaultFont(body);
+    document()->setDefaultFont(bodyFont(body));
     setAcceptRichText(true);
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
@@ -232,6 +259,20 @@ RichEditControl::RichEditControl(QWidget *parent) : QTextEdit(parent)
 }
 
 RichEditControl::~RichEditControl() = default;
+
+QFont RichEditControl::bodyFont(QFont font)
+{
+    font.setStyleStrategy(QFont::StyleStrategy(font.styleStrategy() | QFont::PreferNoShaping));
+    return font;
+}
+
+void RichEditControl::changeEvent(QEvent *event)
+{
+    QTextEdit::changeEvent(event); // a new font of the control becomes the default font of the body
+    if (event->type() == QEvent::FontChange
+        && !(document()->defaultFont().styleStrategy() & QFont::PreferNoShaping))
+        document()->setDefaultFont(bodyFont(document()->defaultFont()));
+}
 
 bool RichEditControl::allowed(EditTrigger trigger)
 {
@@ -309,23 +350,18 @@ CharFormat RichEditControl::charFormat(FormatTarget target) const
     bool haveFirst = false;
     // A body has many runs but few formats: each format is compared once.
     QSet<int> seen;
-    for (QTextBlock b = document()->findBlock(start); b.isValid() && b.position() < end; b = b.next()) {
-        for (auto it = b.begin(); !it.atEnd(); ++it) {
-            const QTextFragment frag = it.fragment();
-            if (frag.position() + frag.length() <= start || frag.position() >= end)
-                continue;
-            if (seen.contains(frag.charFormatIndex()))
-                continue;
-            seen.insert(frag.charFormatIndex());
-            const CharFormat c = toCharFormat(frag.charFormat(), defaultFont);
-            if (!haveFirst) {
-                first = c;
-                haveFirst = true;
-            } else {
-                mask &= sameFields(first, c);
-            }
+    forEachRun(document(), start, end, [&](const QTextFragment &frag, int, int) {
+        if (seen.contains(frag.charFormatIndex()))
+            return;
+        seen.insert(frag.charFormatIndex());
+        const CharFormat c = toCharFormat(frag.charFormat(), defaultFont);
+        if (!haveFirst) {
+            first = c;
+            haveFirst = true;
+        } else {
+            mask &= sameFields(first, c);
         }
-    }
+    });
     if (!haveFirst)
         first = toCharFormat(cursor.charFormat(), defaultFont);
     first.mask = mask;
@@ -387,16 +423,11 @@ void RichEditControl::applyCharFormat(QTextCursor cursor, const CharFormat &c)
     if (autoColor || scripts) {
         // Formats are changed after the walk: changing them during it would merge the fragments.
         std::vector<std::tuple<int, int, QTextCharFormat>> changes;
-        for (QTextBlock b = document()->findBlock(start); b.isValid() && b.position() < end; b = b.next()) {
-            for (auto it = b.begin(); !it.atEnd(); ++it) {
-                const QTextFragment frag = it.fragment();
-                const int from = std::max(start, frag.position());
-                const int to = std::min(end, frag.position() + frag.length());
-                QTextCharFormat f = frag.charFormat();
-                if (from < to && removeFrom(f))
-                    changes.emplace_back(from, to, f);
-            }
-        }
+        forEachRun(document(), start, end, [&](const QTextFragment &frag, int from, int to) {
+            QTextCharFormat f = frag.charFormat();
+            if (removeFrom(f))
+                changes.emplace_back(from, to, f);
+        });
         for (const auto &[from, to, f] : changes) {
             QTextCursor part(document());
             part.setPosition(from);
@@ -637,8 +668,16 @@ int RichEditControl::lineFromChar(int position) const
 
 int RichEditControl::lineIndex(int line) const
 {
-    if (line < 0)
-        line = lineFromChar(textCursor().position());
+    if (line < 0) {
+        // The caret's line is found in its own paragraph, without counting the lines above.
+        const int caret = textCursor().position();
+        const QTextBlock block = document()->findBlock(caret);
+        if (!block.isValid())
+            return -1;
+        document()->documentLayout()->blockBoundingRect(block);
+        const QTextLine l = block.layout() ? block.layout()->lineForTextPosition(caret - block.position()) : QTextLine();
+        return block.position() + (l.isValid() ? l.textStart() : 0);
+    }
     int first = 0;
     for (QTextBlock b = document()->begin(); b.isValid(); b = b.next()) {
         document()->documentLayout()->blockBoundingRect(b);
@@ -657,10 +696,14 @@ int RichEditControl::selectionType() const
     const QTextCursor c = textCursor();
     if (!c.hasSelection())
         return SelectionEmpty;
-    const QString text = c.selectedText(); // objects stand as U+FFFC, as in the document
-    int objects = 0, chars = 0;
-    for (const QChar ch : text)
-        ch == QChar::ObjectReplacementCharacter ? ++objects : ++chars;
+    // Counted by runs, not by copying the text out: a whole body may be selected.
+    const int start = c.selectionStart(), end = c.selectionEnd();
+    int objects = 0;
+    forEachRun(document(), start, end, [&](const QTextFragment &f, int from, int to) {
+        if (f.charFormat().objectType() != QTextFormat::NoObject)
+            objects += to - from;
+    });
+    const int chars = end - start - objects;
     int type = 0;
     if (chars > 0)
         type |= SelectionText;
@@ -722,13 +765,7 @@ void RichEditControl::holdFonts(int start, int end, const QTextCharFormat &chang
 {
     // The formats of the range, each once.
     QSet<int> used;
-    for (QTextBlock b = document()->findBlock(start); b.isValid() && b.position() < end; b = b.next()) {
-        for (auto it = b.begin(); !it.atEnd(); ++it) {
-            const QTextFragment frag = it.fragment();
-            if (frag.position() < end && frag.position() + frag.length() > start)
-                used.insert(frag.charFormatIndex());
-        }
-    }
+    forEachRun(document(), start, end, [&](const QTextFragment &frag, int, int) { used.insert(frag.charFormatIndex()); });
     const QList<QTextFormat> formats = document()->allFormats();
     const QFont defaultFont = document()->defaultFont();
     QPaintDevice *device = document()->documentLayout()->paintDevice();

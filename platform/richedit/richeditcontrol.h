@@ -84,6 +84,12 @@ public:
     explicit RichEditControl(QWidget *parent = nullptr);
     ~RichEditControl() override;
 
+    // The font a body is laid out with by default: letters stand one by one, as bodies have always
+    // looked; no ligature joins "fi", which would swallow the dot that tells a Turkish i from ı.
+    // Scripts that cannot be written without joining (Arabic and the like) are still shaped. It is
+    // also what keeps a whole-body relayout fast. The control keeps it through font changes.
+    static QFont bodyFont(QFont font);
+
     // Whole-content transfers. streamInRtf refuses bytes that are not RTF (returns false and leaves
     // the content as it was); streamInText takes any text, each line break (CR, LF, CR LF, LF CR)
     // starting a paragraph, in the default format. Both clear undo and the modified flag and put the
@@ -150,6 +156,7 @@ Q_SIGNALS:
     void selectionChange();  // the caret or the selection moved
 
 protected:
+    void changeEvent(QEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;
     void mousePressEvent(QMouseEvent *event) override;
     void dropEvent(QDropEvent *event) override;

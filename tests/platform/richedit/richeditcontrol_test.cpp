@@ -4,6 +4,7 @@
 
 #include <QApplication>
 #include <QClipboard>
+#include <QGlyphRun>
 #include <QImage>
 #include <QMimeData>
 #include <QPainter>
@@ -211,6 +212,13 @@ TEST(RichEditControl, SelectionReplaceLinesAndSelectionType)
     EXPECT_GE(wrappedLines, 2); // the first paragraph wraps
     EXPECT_EQ(c.edit.lineIndex(wrappedLines), second);
     EXPECT_EQ(c.edit.lineFromChar(0), 0);
+    // The caret's line (-1), anywhere in the wrapped paragraph, is the line that holds the caret.
+    for (int caret = 0; caret <= second + 3; ++caret) {
+        c.select(caret, caret);
+        EXPECT_EQ(c.edit.lineIndex(-1), c.edit.lineIndex(c.edit.lineFromChar(caret))) << caret;
+        EXPECT_LE(c.edit.lineIndex(-1), caret);
+    }
+    c.select(0, -1);
 
     c.select(0, 3);
     EXPECT_EQ(c.edit.selectionType(), SelectionText | SelectionMultiChar);
@@ -232,6 +240,19 @@ TEST(RichEditControl, SelectionReplaceLinesAndSelectionType)
     EXPECT_EQ(c.edit.selectionType(), SelectionObject | SelectionText);
     c.select(2, 2);
     EXPECT_EQ(c.edit.selectionType(), SelectionEmpty);
+    // The same picture twice in a row, and one in the second paragraph.
+    c.select(0, 0);
+    c.edit.paste();
+    c.select(0, 3);
+    EXPECT_EQ(c.edit.selectionType(), SelectionObject | SelectionMultiObject | SelectionText);
+    c.select(1, 2);
+    EXPECT_EQ(c.edit.selectionType(), SelectionObject);
+    c.select(c.edit.textLength(), c.edit.textLength());
+    c.edit.paste();
+    c.select(c.edit.textLength() - 3, c.edit.textLength());
+    EXPECT_EQ(c.edit.selectionType(), SelectionObject | SelectionText | SelectionMultiChar);
+    c.select(0, -1);
+    EXPECT_EQ(c.edit.selectionType(), SelectionObject | SelectionMultiObject | SelectionText | SelectionMultiChar);
 }
 
 TEST(RichEditControl, UndoAndRedoNameWhatTheyReverse)
@@ -446,4 +467,36 @@ TEST(RichEditControl, ABulletParagraphIsDrawnWhereItWasAfterSavingAndReading)
         EXPECT_EQ(inkLeftOf(read.edit, 1, read.firstLineTextX(1)), inkLeftOf(formatted.edit, 1, formatted.firstLineTextX(1)));
         EXPECT_GE(inkLeftOf(read.edit, 1, read.firstLineTextX(1)).first, int(read.edit.document()->documentMargin()));
     }
+}
+
+// Bodies are laid out letter by letter as they always looked: no "fi" ligature, which would swallow the
+// dot that tells a Turkish i from ı, whether the text is typed, read from RTF in a font that has the
+// ligature, or the control's own font changes.
+TEST(RichEditControl, LettersAreNotJoinedIntoLigatures)
+{
+    const auto glyphsOfFirstLine = [](RichEditControl &edit) {
+        const QTextBlock b = edit.document()->begin();
+        edit.document()->documentLayout()->blockBoundingRect(b);
+        qsizetype glyphs = 0;
+        for (const QGlyphRun &run : b.layout()->glyphRuns(0, b.length()))
+            glyphs += run.glyphIndexes().size();
+        return glyphs;
+    };
+    const QString text = QStringLiteral("fiil fıkra fikir");
+    Control typed;
+    typed.edit.streamInText(text);
+    EXPECT_EQ(glyphsOfFirstLine(typed.edit), text.size());
+
+    Control read;
+    read.rtf("{\\rtf1\\ansi\\ansicpg1254{\\fonttbl{\\f0\\fswiss DejaVu Sans;}}\\f0\\fs24 fiil f\\'fdkra fikir\\par}");
+    ASSERT_EQ(read.edit.document()->begin().text(), text);
+    EXPECT_EQ(glyphsOfFirstLine(read.edit), text.size());
+
+    QWidget parent;
+    RichEditControl child(&parent);
+    child.resize(400, 300);
+    parent.show();
+    parent.setFont(QFont(QStringLiteral("DejaVu Sans"), 14));
+    child.streamInText(text);
+    EXPECT_EQ(glyphsOfFirstLine(child), text.size());
 }
