@@ -17,7 +17,6 @@
 #include <QScopedValueRollback>
 #include <QScrollBar>
 #include <QSet>
-#include <QSyntaxHighlighter>
 #include <QTextBlock>
 #include <QTextDocumentFragment>
 #include <QTextList>
@@ -78,28 +77,62 @@ void forEachRun(const QTextDocument *doc, int start, int end, Fn fn)
     }
 }
 
-// Addresses in the text are shown as links while they are there; nothing of it is stored.
-class LinkHighlighter : public QSyntaxHighlighter
+// Addresses in the text are shown as links while they are there; nothing of it is stored. The
+// marks are drawn over a paragraph's own formats (its layout's additional formats) and are worked
+// out again for the paragraphs a change reaches, before they are laid out. A paragraph without an
+// address costs a scan of its text: a format change over a whole body reaches every paragraph.
+class LinkMarker : public QObject
 {
 public:
-    using QSyntaxHighlighter::QSyntaxHighlighter;
+    explicit LinkMarker(QTextDocument *document) : QObject(document), m_document(document)
+    {
+        connect(document, &QTextDocument::contentsChange, this, [this](int from, int, int added) {
+            for (QTextBlock b = m_document->findBlock(from); b.isValid() && b.position() <= from + added; b = b.next())
+                mark(b);
+        });
+    }
 
-protected:
-    void highlightBlock(const QString &text) override
+private:
+    void mark(const QTextBlock &block)
     {
         static const QRegularExpression url(QStringLiteral(
             "\\b(?:(?:https?|ftp|file)://|www\\.|mailto:)[^\\s<>\"]+[^\\s<>\".,;:!?)\\]]"),
                                             QRegularExpression::CaseInsensitiveOption);
-        if (!text.contains(u':') && !text.contains(QLatin1String("www."), Qt::CaseInsensitive))
+        QTextLayout *layout = block.layout();
+        if (!layout)
             return;
-        QTextCharFormat f;
-        f.setForeground(QColor(0, 0, 255));
-        f.setFontUnderline(true);
-        for (auto it = url.globalMatch(text); it.hasNext();) {
-            const QRegularExpressionMatch m = it.next();
-            setFormat(static_cast<int>(m.capturedStart()), static_cast<int>(m.capturedLength()), f);
+        QList<QTextLayout::FormatRange> links;
+        const QString text = block.text();
+        if (mayHoldAddress(text)) {
+            QTextCharFormat f;
+            f.setForeground(QColor(0, 0, 255));
+            f.setFontUnderline(true);
+            for (auto it = url.globalMatch(text); it.hasNext();) {
+                const QRegularExpressionMatch m = it.next();
+                links.append({static_cast<int>(m.capturedStart()), static_cast<int>(m.capturedLength()), f});
+            }
         }
+        if (layout->formats() == links)
+            return;
+        layout->setFormats(links);
+        m_document->markContentsDirty(block.position(), block.length());
     }
+
+    // Whether the text has a colon or a "www." (in any case), in one pass.
+    static bool mayHoldAddress(QStringView text)
+    {
+        for (qsizetype i = 0; i < text.size(); ++i) {
+            const char16_t ch = text[i].unicode();
+            if (ch == u':')
+                return true;
+            if ((ch | 0x20) == u'w' && i + 3 < text.size() && (text[i + 1].unicode() | 0x20) == u'w'
+                && (text[i + 2].unicode() | 0x20) == u'w' && text[i + 3] == u'.')
+                return true;
+        }
+        return false;
+    }
+
+    QTextDocument *m_document;
 };
 
 CharFormat toCharFormat(const QTextCharFormat &f, const QFont &defaultFont)
@@ -232,7 +265,7 @@ RichEditControl::RichEditControl(QWidget *parent) : QTextEdit(parent)
     p.setColor(QPalette::Inactive, QPalette::Highlight, p.color(QPalette::Active, QPalette::Highlight));
     p.setColor(QPalette::Inactive, QPalette::HighlightedText, p.color(QPalette::Active, QPalette::HighlightedText));
     setPalette(p);
-    m_links = new LinkHighlighter(document());
+    new LinkMarker(document());
 
     connect(document(), &QTextDocument::undoCommandAdded, this, [this] {
         if (m_undoing)
@@ -770,15 +803,14 @@ void RichEditControl::holdFonts(int start, int end, const QTextCharFormat &chang
     const QFont defaultFont = document()->defaultFont();
     QPaintDevice *device = document()->documentLayout()->paintDevice();
     const auto hold = [&](QFont font) {
-        const QString key = font.key();
-        if (m_heldFonts.contains(key))
+        if (m_heldFonts.contains(font))
             return;
         // Loaded through metrics that share the font's data, as the layout loads it: for the
         // letters and for what belongs to no script (spaces, digits, signs).
         const QFontMetricsF metrics(font);
         metrics.horizontalAdvance(QLatin1Char('a'));
         metrics.height();
-        m_heldFonts.insert(key, font);
+        m_heldFonts.insert(font);
     };
     const auto holdFormat = [&](const QTextCharFormat &f) {
         QFont font = f.font().resolve(defaultFont);

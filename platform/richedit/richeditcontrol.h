@@ -5,13 +5,13 @@
 #include <QByteArray>
 #include <QFont>
 #include <QHash>
+#include <QSet>
 #include <QTextEdit>
 
 #include <functional>
 #include <vector>
 
 class QPainter;
-class QSyntaxHighlighter;
 class QTextBlock;
 class QTextCharFormat;
 
@@ -179,7 +179,6 @@ private:
     void holdFonts(int start, int end, const QTextCharFormat &change);
     void releaseFonts();
 
-    QSyntaxHighlighter *m_links = nullptr;
     std::vector<int> m_undoKinds;
     std::vector<int> m_redoKinds;
     int m_pendingKind = UndoUnknown;
@@ -189,7 +188,7 @@ private:
     bool m_advancedTypography = false;
     bool m_autoAdvancedTypography = true;
     int m_lastAnchor = -1, m_lastPosition = -1;
-    QHash<QString, QFont> m_heldFonts; // by QFont::key
+    QSet<QFont> m_heldFonts;
 };
 
 } // namespace velkora::richedit

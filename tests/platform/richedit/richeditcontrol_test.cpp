@@ -500,3 +500,58 @@ TEST(RichEditControl, LettersAreNotJoinedIntoLigatures)
     child.streamInText(text);
     EXPECT_EQ(glyphsOfFirstLine(child), text.size());
 }
+
+// An address in a body is shown as a link (blue, underlined) while it is there, also after a format
+// change over the whole body and its undo, and nothing of it is written out.
+TEST(RichEditControl, AddressesAreShownAsLinksAndNotStored)
+{
+    const auto links = [](RichEditControl &edit, int paragraph) {
+        const QTextBlock b = edit.document()->findBlockByNumber(paragraph);
+        edit.document()->documentLayout()->blockBoundingRect(b);
+        QStringList shown;
+        for (const QTextLayout::FormatRange &r : b.layout()->formats()) {
+            if (r.format.fontUnderline() && r.format.foreground().color() == QColor(0, 0, 255))
+                shown << b.text().mid(r.start, r.length);
+        }
+        return shown;
+    };
+    const auto blueShown = [](RichEditControl &edit) {
+        const QImage shown = edit.viewport()->grab().toImage();
+        for (int y = 0; y < shown.height(); ++y) {
+            for (int x = 0; x < shown.width(); ++x) {
+                const QColor c = shown.pixelColor(x, y);
+                if (c.blue() > 200 && c.red() < 80 && c.green() < 80)
+                    return true;
+            }
+        }
+        return false;
+    };
+    Control c;
+    c.edit.streamInText(QStringLiteral("Bak: https://example.org/yol. Son\nyok burada\nwww.örnek.com.tr ve mailto:a@b.c"));
+    EXPECT_EQ(links(c.edit, 0), QStringList{QStringLiteral("https://example.org/yol")});
+    EXPECT_TRUE(links(c.edit, 1).isEmpty());
+    EXPECT_EQ(links(c.edit, 2), (QStringList{QStringLiteral("www.örnek.com.tr"), QStringLiteral("mailto:a@b.c")}));
+    EXPECT_TRUE(blueShown(c.edit));
+
+    c.select(0, -1);
+    CharFormat bold;
+    bold.mask = CharFormat::MaskBold;
+    bold.effects = CharFormat::Bold;
+    c.edit.setCharFormat(FormatTarget::Selection, bold);
+    EXPECT_EQ(links(c.edit, 0), QStringList{QStringLiteral("https://example.org/yol")});
+    c.edit.undo();
+    EXPECT_EQ(links(c.edit, 2).size(), 2);
+
+    // Typing into the address and breaking it.
+    const int colon = c.edit.toPlainText().indexOf(QStringLiteral("//example"));
+    c.select(colon, colon + 2);
+    c.edit.replaceSelection(QStringLiteral(" "));
+    EXPECT_TRUE(links(c.edit, 0).isEmpty());
+    c.select(0, 0);
+    c.edit.replaceSelection(QStringLiteral("WWW.a.org "));
+    EXPECT_EQ(links(c.edit, 0), QStringList{QStringLiteral("WWW.a.org")});
+
+    const QByteArray rtf = c.edit.streamOutRtf();
+    EXPECT_FALSE(rtf.contains("\\ul")) << rtf.constData();
+    EXPECT_FALSE(rtf.contains("\\cf")) << rtf.constData();
+}
