@@ -113,7 +113,6 @@ TAyarFrm::TAyarFrm(ui::TForm1 *form, QString winIniPath, QWidget *parent)
     OKBtn = pushButton(sifre, "OKBtn", QStringLiteral("Tamam"), OkAt);
     OKBtn->setIcon(ui::glyph(QStringLiteral("ok")));
     OKBtn->setIconSize(QSize(18, 18));
-    OKBtn->setDefault(true);
     setHint(OKBtn, QStringLiteral("Şifre Ayarı |Sifre ile ilgili ayarları uygula"));
 
     // "Seçenekler"
@@ -200,6 +199,14 @@ TAyarFrm::TAyarFrm(ui::TForm1 *form, QString winIniPath, QWidget *parent)
     run(Button2, &TAyarFrm::Button1Click);
     run(BtnBaslik, &TAyarFrm::BtnBaslikClick);
     run(Button3, &TAyarFrm::Button3Click);
+    // Enter presses the "Tamam" of the page in view, not that of a page the user does not see.
+    const auto followPage = [this](int page) {
+        QPushButton *const oks[] = {OKBtn, BtnSecenek, BtnButon, BtnBaslik};
+        for (int i = 0; i < 4; ++i)
+            oks[i]->setDefault(i == page);
+    };
+    connect(PageControl1, &QTabWidget::currentChanged, this, followPage);
+    followPage(PageControl1->currentIndex());
 
     if (const QScreen *screen = QGuiApplication::primaryScreen())
         move(screen->availableGeometry().center() - rect().center());

@@ -7,6 +7,8 @@
 #include "ui/workingbook.h"
 
 #include <QApplication>
+#include <QPushButton>
+#include <QTest>
 #include <QTemporaryDir>
 #include <QToolBar>
 
@@ -175,4 +177,44 @@ TEST(SettingsDialog, HelpButtonOpensContextOne)
     d.ayar.showHelp = [&](int c) { context = c; };
     d.ayar.BitBtn2->click();
     EXPECT_EQ(context, 1);
+}
+
+// Enter presses the "Tamam" of the page in view: a title typed and ended with Enter is applied,
+// never left behind by a button of a page the user does not see.
+TEST(SettingsDialog, EnterPressesTheTamamOfThePageInView)
+{
+    Dialog d;
+    bool passwordPageApplied = false;
+    QObject::connect(d.ayar.OKBtn, &QPushButton::clicked, [&] { passwordPageApplied = true; });
+    d.open([](settings::TAyarFrm *a) {
+        a->PageControl1->setCurrentIndex(3);
+        a->Edit1->setFocus();
+        a->Edit1->setText(QStringLiteral("Enter ile Başlık"));
+        QTest::keyClick(a->Edit1, Qt::Key_Return);
+        if (a->isVisible()) // Enter did nothing: leave through "İptal" so the test goes on
+            a->Button3->click();
+    });
+    EXPECT_FALSE(passwordPageApplied);
+    EXPECT_EQ(d.form.windowTitle(), QStringLiteral("Velkora 3.1       Enter ile Başlık"));
+    EXPECT_EQ(d.ayar.Edit3->text(), QStringLiteral("Enter ile Başlık"));
+
+    // On "Seçenekler" Enter applies that page: the main toolbar moves to the left.
+    d.open([](settings::TAyarFrm *a) {
+        a->PageControl1->setCurrentIndex(1);
+        a->ChkArac->setChecked(true);
+        QTest::keyClick(a, Qt::Key_Enter);
+        if (a->isVisible())
+            a->Button1->click();
+    });
+    EXPECT_EQ(d.form.toolBarArea(d.form.ToolBar1), Qt::LeftToolBarArea);
+    EXPECT_FALSE(passwordPageApplied);
+
+    // On "Şifre" Enter is that page's "Tamam", as before.
+    d.open([](settings::TAyarFrm *a) {
+        a->PageControl1->setCurrentIndex(0);
+        QTest::keyClick(a, Qt::Key_Return);
+        if (a->isVisible())
+            a->CancelBtn->click();
+    });
+    EXPECT_TRUE(passwordPageApplied);
 }
