@@ -219,9 +219,14 @@ QList<QAction *> ObjectCommands::addContextItems(QMenu *menu)
     added.append(properties);
     auto *verbs = new QMenu(object->typeName(), menu);
     verbs->setObjectName(QStringLiteral("ObjectVerbs"));
+    // A plain picture of the body is no object another program could open: its verbs are greyed.
+    int start = 0;
+    m_editor->selection(&start, nullptr);
+    const bool actable = object->linked || objectDataAt(start).isValid();
     const QStringList names = object->verbs();
     for (int i = 0; i < names.size(); ++i) {
         QAction *a = verbs->addAction(names[i]);
+        a->setEnabled(actable);
         if (i == 0) {
             QFont bold = a->font();
             bold.setBold(true); // the default verb

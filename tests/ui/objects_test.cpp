@@ -12,6 +12,7 @@
 
 #include <QApplication>
 #include <QBuffer>
+#include <QClipboard>
 #include <QFile>
 #include <QFileInfo>
 #include <QImageWriter>
@@ -189,6 +190,23 @@ TEST(Objects, TheContextMenuOffersPropertiesAndTheVerbsOfASelectedObject)
     // No object selected: nothing added.
     w.form->Yazi->setSelection(0, 0);
     EXPECT_TRUE(w.form->YaziObjects->addContextItems(w.form->PopupMenu).isEmpty());
+
+    // A plain picture: its properties, and verbs that are greyed since no program can open it.
+    QImage red(6, 6, QImage::Format_RGB32);
+    red.fill(Qt::red);
+    QApplication::clipboard()->setImage(red);
+    w.form->Yazi->setSelection(0, 0);
+    w.form->Yazi->paste();
+    w.form->Yazi->setSelection(0, 1);
+    const QList<QAction *> picture = w.form->YaziObjects->addContextItems(w.form->PopupMenu);
+    ASSERT_EQ(picture.size(), 3);
+    EXPECT_TRUE(picture[1]->isEnabled());
+    ASSERT_TRUE(picture[2]->menu());
+    ASSERT_FALSE(picture[2]->menu()->actions().isEmpty());
+    for (QAction *verb : picture[2]->menu()->actions())
+        EXPECT_FALSE(verb->isEnabled()) << verb->text().toStdString();
+    for (QAction *a : picture)
+        w.form->PopupMenu->removeAction(a);
 }
 
 TEST(Objects, ANewObjectIsOpenedInAPrivateCopyAndWhatTheProgramSavesComesBack)
