@@ -77,33 +77,64 @@ void forEachRun(const QTextDocument *doc, int start, int end, Fn fn)
     }
 }
 
-// Addresses in the text are shown as links while they are there; nothing of it is stored. The
-// marks are drawn over a paragraph's own formats (its layout's additional formats) and are worked
-// out again for the paragraphs a change reaches, before they are laid out. A paragraph without an
-// address costs a scan of its text: a format change over a whole body reaches every paragraph.
-class LinkMarker : public QObject
+// Whether a character is written letter by letter (Latin, Greek, Cyrillic, punctuation, signs,
+// symbols, pictographs) or needs the font's joining and placing rules: combining marks, Arabic,
+// Hebrew, the Indic scripts, and anything else not known to be plain.
+bool writtenLetterByLetter(char32_t ch)
+{
+    return ch < 0x300 || (ch >= 0x370 && ch < 0x530) || (ch >= 0x1e00 && ch < 0x20d0)
+        || (ch >= 0x2100 && ch < 0x2c00) || (ch >= 0x2c60 && ch < 0x2c80) || (ch >= 0xa720 && ch < 0xa800)
+        || (ch >= 0xfb00 && ch < 0xfb07) || ch == 0xfffc || ch == 0xfffd
+        || (ch >= 0x1d400 && ch < 0x1d800)  // mathematical letters
+        || (ch >= 0x1f000 && ch < 0x1fb00); // pictographs and emoji
+}
+
+// Watches the paragraphs a change reaches, before they are laid out:
+// - addresses in the text are shown as links while they are there (the paragraph layout's
+//   additional formats); nothing of it is stored;
+// - a paragraph in a script that must be joined is reported, so the body is laid out with the
+//   font's joining rules from then on.
+// A paragraph of plain text costs one pass over its text: a format change over a whole body
+// reaches every paragraph.
+class ParagraphWatcher : public QObject
 {
 public:
-    explicit LinkMarker(QTextDocument *document) : QObject(document), m_document(document)
+    ParagraphWatcher(QTextDocument *document, std::function<bool()> joining, std::function<void()> needsJoining)
+        : QObject(document), m_document(document), m_joining(std::move(joining)), m_needsJoining(std::move(needsJoining))
     {
         connect(document, &QTextDocument::contentsChange, this, [this](int from, int, int added) {
             for (QTextBlock b = m_document->findBlock(from); b.isValid() && b.position() <= from + added; b = b.next())
-                mark(b);
+                watch(b);
         });
     }
 
 private:
-    void mark(const QTextBlock &block)
+    void watch(const QTextBlock &block)
     {
         static const QRegularExpression url(QStringLiteral(
             "\\b(?:(?:https?|ftp|file)://|www\\.|mailto:)[^\\s<>\"]+[^\\s<>\".,;:!?)\\]]"),
                                             QRegularExpression::CaseInsensitiveOption);
-        QTextLayout *layout = block.layout();
-        if (!layout)
-            return;
-        QList<QTextLayout::FormatRange> links;
         const QString text = block.text();
-        if (mayHoldAddress(text)) {
+        bool address = false, joined = false;
+        const bool lookForJoined = !m_joining();
+        for (qsizetype i = 0; i < text.size() && !(address && (joined || !lookForJoined)); ++i) {
+            const char16_t ch = text[i].unicode();
+            if (ch == u':'
+                || ((ch | 0x20) == u'w' && i + 3 < text.size() && (text[i + 1].unicode() | 0x20) == u'w'
+                    && (text[i + 2].unicode() | 0x20) == u'w' && text[i + 3] == u'.'))
+                address = true;
+            else if (lookForJoined && ch >= 0x300) {
+                char32_t full = ch;
+                if (QChar::isHighSurrogate(ch) && i + 1 < text.size() && text[i + 1].isLowSurrogate())
+                    full = QChar::surrogateToUcs4(ch, text[++i].unicode());
+                if (!writtenLetterByLetter(full))
+                    joined = true;
+            }
+        }
+        if (joined)
+            m_needsJoining();
+        QList<QTextLayout::FormatRange> links;
+        if (address) {
             QTextCharFormat f;
             f.setForeground(QColor(0, 0, 255));
             f.setFontUnderline(true);
@@ -112,27 +143,16 @@ private:
                 links.append({static_cast<int>(m.capturedStart()), static_cast<int>(m.capturedLength()), f});
             }
         }
+        QTextLayout *layout = block.layout();
         if (layout->formats() == links)
             return;
         layout->setFormats(links);
         m_document->markContentsDirty(block.position(), block.length());
     }
 
-    // Whether the text has a colon or a "www." (in any case), in one pass.
-    static bool mayHoldAddress(QStringView text)
-    {
-        for (qsizetype i = 0; i < text.size(); ++i) {
-            const char16_t ch = text[i].unicode();
-            if (ch == u':')
-                return true;
-            if ((ch | 0x20) == u'w' && i + 3 < text.size() && (text[i + 1].unicode() | 0x20) == u'w'
-                && (text[i + 2].unicode() | 0x20) == u'w' && text[i + 3] == u'.')
-                return true;
-        }
-        return false;
-    }
-
     QTextDocument *m_document;
+    std::function<bool()> m_joining;
+    std::function<void()> m_needsJoining;
 };
 
 CharFormat toCharFormat(const QTextCharFormat &f, const QFont &defaultFont)
@@ -265,7 +285,12 @@ RichEditControl::RichEditControl(QWidget *parent) : QTextEdit(parent)
     p.setColor(QPalette::Inactive, QPalette::Highlight, p.color(QPalette::Active, QPalette::Highlight));
     p.setColor(QPalette::Inactive, QPalette::HighlightedText, p.color(QPalette::Active, QPalette::HighlightedText));
     setPalette(p);
-    new LinkMarker(document());
+    new ParagraphWatcher(
+        document(), [this] { return m_joinedScripts; },
+        [this] {
+            m_joinedScripts = true;
+            applyBodyFont(document()->defaultFont());
+        });
 
     connect(document(), &QTextDocument::undoCommandAdded, this, [this] {
         if (m_undoing)
@@ -299,12 +324,23 @@ QFont RichEditControl::bodyFont(QFont font)
     return font;
 }
 
+void RichEditControl::applyBodyFont(QFont font)
+{
+    // Letter by letter until the body holds a script that must be joined; then with the font's
+    // rules for the whole body, until another body is read in.
+    font = bodyFont(font);
+    if (m_joinedScripts)
+        font.setStyleStrategy(QFont::StyleStrategy(font.styleStrategy() & ~QFont::PreferNoShaping));
+    const QFont now = document()->defaultFont();
+    if (now != font || now.styleStrategy() != font.styleStrategy())
+        document()->setDefaultFont(font);
+}
+
 void RichEditControl::changeEvent(QEvent *event)
 {
     QTextEdit::changeEvent(event); // a new font of the control becomes the default font of the body
-    if (event->type() == QEvent::FontChange
-        && !(document()->defaultFont().styleStrategy() & QFont::PreferNoShaping))
-        document()->setDefaultFont(bodyFont(document()->defaultFont()));
+    if (event->type() == QEvent::FontChange)
+        applyBodyFont(document()->defaultFont());
 }
 
 bool RichEditControl::allowed(EditTrigger trigger)
@@ -327,8 +363,9 @@ bool RichEditControl::streamInRtf(const QByteArray &rtf, QString *error)
     }
     const QFont body = document()->defaultFont();
     releaseFonts();
+    m_joinedScripts = false;
     RtfReader::read(rtf, document(), error);
-    document()->setDefaultFont(body);
+    applyBodyFont(body);
     clearUndoKinds();
     document()->clearUndoRedoStacks();
     document()->setModified(false);
@@ -348,6 +385,8 @@ void RichEditControl::streamInText(const QString &text)
     releaseFonts();
     document()->clear();
     clearDeferredPictures(document());
+    m_joinedScripts = false;
+    applyBodyFont(document()->defaultFont());
     QTextCursor c(document());
     c.insertText(normal.left(TextLimit));
     document()->setUndoRedoEnabled(true);

@@ -85,9 +85,11 @@ public:
     ~RichEditControl() override;
 
     // The font a body is laid out with by default: letters stand one by one, as bodies have always
-    // looked; no ligature joins "fi", which would swallow the dot that tells a Turkish i from ı.
-    // Scripts that cannot be written without joining (Arabic and the like) are still shaped. It is
-    // also what keeps a whole-body relayout fast. The control keeps it through font changes.
+    // looked; no ligature joins "fi", which would swallow the dot that tells a Turkish i from ı. It
+    // is also what keeps a whole-body relayout fast. A body that holds a script that must be joined
+    // (Arabic, Hebrew with points, the Indic scripts, combining marks) is laid out with the font's
+    // joining rules instead, from the moment such text comes in. The control keeps this through
+    // font changes.
     static QFont bodyFont(QFont font);
 
     // Whole-content transfers. streamInRtf refuses bytes that are not RTF (returns false and leaves
@@ -178,6 +180,8 @@ private:
     // They are held until another body is loaded.
     void holdFonts(int start, int end, const QTextCharFormat &change);
     void releaseFonts();
+    // Makes font, as a body's font (bodyFont, joined scripts considered), the default font.
+    void applyBodyFont(QFont font);
 
     std::vector<int> m_undoKinds;
     std::vector<int> m_redoKinds;
@@ -189,6 +193,7 @@ private:
     bool m_autoAdvancedTypography = true;
     int m_lastAnchor = -1, m_lastPosition = -1;
     QSet<QFont> m_heldFonts;
+    bool m_joinedScripts = false; // the body holds text that must be laid out with joining rules
 };
 
 } // namespace velkora::richedit

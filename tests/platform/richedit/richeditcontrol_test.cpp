@@ -499,6 +499,42 @@ TEST(RichEditControl, LettersAreNotJoinedIntoLigatures)
     parent.setFont(QFont(QStringLiteral("DejaVu Sans"), 14));
     child.streamInText(text);
     EXPECT_EQ(glyphsOfFirstLine(child), text.size());
+
+    // A script that cannot be written letter by letter is still joined: the letters of an Arabic
+    // word take other shapes than the same letters standing alone.
+    const auto glyphIds = [](RichEditControl &edit) {
+        const QTextBlock b = edit.document()->begin();
+        edit.document()->documentLayout()->blockBoundingRect(b);
+        QList<quint32> ids;
+        for (const QGlyphRun &run : b.layout()->glyphRuns(0, b.length()))
+            ids += run.glyphIndexes();
+        return ids;
+    };
+    Control joined, alone;
+    joined.rtf("{\\rtf1\\ansi{\\fonttbl{\\f0 DejaVu Sans;}}\\f0 \\u1587?\\u1604?\\u1575?\\u1605?\\par}");
+    alone.rtf("{\\rtf1\\ansi{\\fonttbl{\\f0 DejaVu Sans;}}\\f0 \\u1587? \\u1604? \\u1575? \\u1605?\\par}");
+    const QList<quint32> word = glyphIds(joined.edit), letters = glyphIds(alone.edit);
+    ASSERT_FALSE(word.isEmpty());
+    QList<quint32> lettersOnly;
+    for (int i = 0; i < letters.size(); i += 2)
+        lettersOnly << letters[i];
+    EXPECT_NE(QSet<quint32>(word.begin(), word.end()), QSet<quint32>(lettersOnly.begin(), lettersOnly.end()));
+
+    // Typed into a body that had none, the word is joined too; the next body read in, without
+    // such a script, is laid out letter by letter again.
+    Control typedLater;
+    typedLater.edit.streamInText(QString());
+    typedLater.edit.replaceSelection(QString::fromUtf16(u"\u0633\u0644\u0627\u0645"));
+    EXPECT_EQ(glyphIds(typedLater.edit), word);
+    typedLater.rtf("{\\rtf1\\ansi{\\fonttbl{\\f0 DejaVu Sans;}}\\f0 fiil f\\'fdkra fikir\\par}");
+    EXPECT_EQ(glyphsOfFirstLine(typedLater.edit), text.size());
+    joined.edit.streamInText(text);
+    EXPECT_EQ(glyphsOfFirstLine(joined.edit), text.size());
+    // Greek letters, signs and a pictograph do not need joining.
+    const QString signs = text + QString::fromUtf16(u" \u03b1\u03b2 \u20ac \u2192 \u2713 ") + QString::fromUcs4(U"\U0001F600");
+    joined.edit.setFont(QFont(QStringLiteral("DejaVu Sans"), 12)); // a font that has the "fi" ligature
+    joined.edit.streamInText(signs);
+    EXPECT_EQ(glyphsOfFirstLine(joined.edit), signs.size() - 1); // the pictograph is one glyph of two units
 }
 
 // An address in a body is shown as a link (blue, underlined) while it is there, also after a format
