@@ -944,6 +944,14 @@ int RichEditControl::formatRange(QPainter *painter, const QRectF &target, int fr
 
 void RichEditControl::keyPressEvent(QKeyEvent *event)
 {
+    // Alt with a letter or a sign is a command key for the window (menus), never typing; AltGr,
+    // which writes @, € and the like on Turkish keyboards, does not come as Alt.
+    const Qt::KeyboardModifiers mods = event->modifiers();
+    if ((mods & Qt::AltModifier) && !(mods & Qt::ControlModifier) && !event->text().isEmpty()
+        && event->text().at(0).isPrint()) {
+        event->ignore();
+        return;
+    }
     if (keyFilter && keyFilter(event))
         return;
     if (event->matches(QKeySequence::Undo)) {

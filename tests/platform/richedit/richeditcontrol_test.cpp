@@ -324,6 +324,32 @@ TEST(RichEditControl, GuardStopsChangesAndLimitsHold)
     EXPECT_TRUE(c.edit.charFormat(FormatTarget::Selection).effects & CharFormat::Italic);
 }
 
+// Alt with a letter is a command key for the window: it neither types nor starts editing. A key
+// that writes a sign through AltGr comes without Alt and is typed.
+TEST(RichEditControl, AltWithALetterIsNoTyping)
+{
+    Control c;
+    c.edit.streamInText(QStringLiteral("sabit"));
+    int asked = 0, filtered = 0;
+    c.edit.beforeEdit = [&](EditTrigger) { return ++asked > 0; };
+    c.edit.keyFilter = [&](QKeyEvent *) { return ++filtered < 0; };
+    for (const auto &[key, text] : {std::pair{Qt::Key_K, "k"}, std::pair{Qt::Key_D, "d"}, std::pair{Qt::Key_1, "1"}}) {
+        QKeyEvent press(QEvent::KeyPress, key, Qt::AltModifier, QString::fromLatin1(text));
+        QApplication::sendEvent(&c.edit, &press);
+        EXPECT_FALSE(press.isAccepted());
+    }
+    EXPECT_EQ(c.edit.toPlainText(), QStringLiteral("sabit"));
+    EXPECT_EQ(asked, 0);
+    EXPECT_EQ(filtered, 0);
+    EXPECT_FALSE(c.edit.modified());
+
+    QKeyEvent at(QEvent::KeyPress, Qt::Key_At, Qt::NoModifier, QStringLiteral("@"));
+    QApplication::sendEvent(&c.edit, &at);
+    EXPECT_EQ(c.edit.toPlainText(), QStringLiteral("@sabit"));
+    EXPECT_EQ(asked, 1);
+    EXPECT_EQ(filtered, 1);
+}
+
 TEST(RichEditControl, CopiesAndPastesRichTextThroughTheClipboard)
 {
     Control from, to;
