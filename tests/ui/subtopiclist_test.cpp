@@ -268,6 +268,19 @@ TEST(SubtopicList, ATitleTypedInItsCellIsKeptByEveryWayOfLeavingIt)
         EXPECT_EQ(asked, 1);
         EXPECT_EQ(savedTitle(l, 0), QStringLiteral("ağ"));
     }
+    for (const bool back : {false, true}) {
+        List l; // F2, type, Tab (Shift+Tab): the title is saved and the next (previous) subtopic is current
+        l.q().setRecNo(2);
+        QTest::keyClick(l.grid, Qt::Key_F2);
+        QTest::keyClick(l.grid->titleEditor(), Qt::Key_End);
+        typeIntoCell(l.grid, QStringLiteral("T"));
+        QTest::keyClick(l.grid->titleEditor(), back ? Qt::Key_Backtab : Qt::Key_Tab, back ? Qt::ShiftModifier : Qt::NoModifier);
+        EXPECT_EQ(savedTitle(l, 1), QStringLiteral("bT"));
+        EXPECT_EQ(l.q().recNo(), back ? 1 : 3);
+        EXPECT_EQ(l.q().state(), DataSetState::Browse);
+        EXPECT_FALSE(l.grid->titleEditor());
+        EXPECT_TRUE(l.errors.isEmpty()) << l.errors.join(u'\n').toStdString();
+    }
     {
         List l; // a title longer than the field is cut where the field ends, as in the title box
         l.q().setRecNo(1);

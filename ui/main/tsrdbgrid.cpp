@@ -335,10 +335,19 @@ void TSrDBGrid::keyPressEvent(QKeyEvent *event)
 void TSrDBGrid::closeEditor(QWidget *editor, QAbstractItemDelegate::EndEditHint hint)
 {
     // Enter writes the title into the record (saved later, when the subtopic is left or saved).
-    if (editor == m_titleEditor)
+    const bool title = editor == m_titleEditor;
+    if (title)
         m_titleEditor = nullptr;
-    QTableView::closeEditor(editor, hint);
+    // Tab and Shift+Tab in the cell go on to the next or previous subtopic, as they do outside it;
+    // leaving the row saves the title.
+    const bool tab = title && (hint == QAbstractItemDelegate::EditNextItem || hint == QAbstractItemDelegate::EditPreviousItem);
+    QTableView::closeEditor(editor, tab ? QAbstractItemDelegate::NoHint : hint);
     viewport()->update();
+    if (tab) {
+        QKeyEvent key(QEvent::KeyPress, hint == QAbstractItemDelegate::EditNextItem ? Qt::Key_Tab : Qt::Key_Backtab,
+                      Qt::NoModifier);
+        keyPressEvent(&key);
+    }
 }
 
 void TSrDBGrid::wheelEvent(QWheelEvent *event)
