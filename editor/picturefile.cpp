@@ -23,7 +23,9 @@ namespace {
 // A picture file larger than this is not read at all.
 constexpr qint64 MaxPictureFileBytes = 256ll * 1024 * 1024;
 
-QImage readWithQt(const QByteArray &bytes, const char *format, int *frames = nullptr)
+// Qt's readers word their failures in the user's language and vaguely ("Unknown error"); the
+// picture messages are the program's own, in English, as the other picture readers give them.
+QImage readWithQt(const QByteArray &bytes, const char *format, const QString &invalid, int *frames = nullptr)
 {
     QBuffer buffer;
     buffer.setData(bytes);
@@ -31,7 +33,7 @@ QImage readWithQt(const QByteArray &bytes, const char *format, int *frames = nul
     QImageReader reader(&buffer, format);
     reader.setAutoTransform(false);
     if (!reader.canRead())
-        throw EditorError(reader.errorString());
+        throw EditorError(invalid);
     // The size the header claims, checked before the reader takes memory for the pixels.
     const QSize size = reader.size();
     if (size.isValid()
@@ -42,8 +44,45 @@ QImage readWithQt(const QByteArray &bytes, const char *format, int *frames = nul
         *frames = std::max(1, reader.imageCount());
     QImage image;
     if (!reader.read(&image) || image.isNull())
-        throw EditorError(reader.errorString());
+        throw EditorError(invalid);
     return image;
+}
+
+// Qt's GIF reader shows a frame whose data is cut short with the missing part black; a GIF whose
+// first frame does not lie whole in the file is refused here.
+void checkGif(const QByteArray &b)
+{
+    const auto byteAt = [&](qsizetype at) {
+        if (at >= b.size())
+            throw EditorError(QStringLiteral("GIF image is cut short"));
+        return static_cast<quint8>(b[at]);
+    };
+    const auto colourTable = [](quint8 flags) { return (flags & 0x80) ? 3 * (qsizetype(1) << ((flags & 7) + 1)) : 0; };
+    if (b.size() < 13 || !(b.startsWith("GIF87a") || b.startsWith("GIF89a")))
+        throw EditorError(QStringLiteral("Invalid GIF image"));
+    qsizetype at = 13 + colourTable(byteAt(10));
+    // Data sub-blocks: a length byte and that many bytes, up to a length of 0.
+    const auto skipBlocks = [&] {
+        for (quint8 n = byteAt(at++); n != 0; n = byteAt(at++))
+            at += n;
+    };
+    for (;;) {
+        switch (byteAt(at++)) {
+        case 0x21: // an extension: its label, then its blocks
+            ++at;
+            skipBlocks();
+            break;
+        case 0x2c: // the first frame: its descriptor, colours, code size and data
+            at += 9 + colourTable(byteAt(at + 8));
+            ++at;
+            skipBlocks();
+            return;
+        case 0x3b:
+            throw EditorError(QStringLiteral("GIF image holds no picture"));
+        default:
+            throw EditorError(QStringLiteral("Invalid GIF image"));
+        }
+    }
 }
 
 // Qt's bitmap reader fills pixel data that is cut short; a bitmap whose uncompressed pixels do not
@@ -141,7 +180,7 @@ LoadedPicture loadPicture(const QByteArray &bytes, const QString &extension)
     if (extension == u"bmp") {
         p.kind = PictureKind::Bitmap;
         checkBitmap(bytes);
-        p.image = readWithQt(bytes, "bmp");
+        p.image = readWithQt(bytes, "bmp", QStringLiteral("Invalid bitmap"));
     } else if (extension == u"wmf" || extension == u"emf") {
         p.kind = PictureKind::Metafile;
         p.emf = metafileAsEmf(bytes, extension == u"emf");
@@ -153,10 +192,11 @@ LoadedPicture loadPicture(const QByteArray &bytes, const QString &extension)
             throw EditorError(error);
     } else if (extension == u"gif") {
         p.kind = PictureKind::Gif;
-        p.image = readWithQt(bytes, "gif", &p.frames); // the first frame
+        checkGif(bytes);
+        p.image = readWithQt(bytes, "gif", QStringLiteral("Invalid GIF image"), &p.frames); // the first frame
     } else if (extension == u"ico") {
         p.kind = PictureKind::Icon;
-        p.image = readWithQt(bytes, "ico");
+        p.image = readWithQt(bytes, "ico", QStringLiteral("Invalid icon"));
     } else if (extension == u"ani") {
         p.kind = PictureKind::AnimatedCursor;
         if (bytes.size() < 12 || !bytes.startsWith("RIFF") || bytes.mid(8, 4) != "ACON")

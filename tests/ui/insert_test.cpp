@@ -25,6 +25,8 @@
 
 #include <gtest/gtest.h>
 
+#include <map>
+
 using namespace velkora;
 using namespace velkora::testing;
 
@@ -329,6 +331,7 @@ TEST(InsertPicture, BrokenHugeAndTruncatedPicturesAreRefusedQuicklyLeavingBodyAn
         {QStringLiteral("cut.jpg"), encoded(colours(64, 64), "jpeg").left(300)},
         {QStringLiteral("noise.jpeg"), QByteArray("\xff\xd8\xff\xe0 not a jpeg at all")},
         {QStringLiteral("empty.gif"), QByteArray()},
+        {QStringLiteral("noise.gif"), QByteArray("\x14\x5a random bytes, not a GIF at all")},
         {QStringLiteral("bad.emf"), QByteArray(100, '\x01')},
         {QStringLiteral("bad.wmf"), QByteArray("\xd7\xcd\xc6\x9a short")},
     };
@@ -344,7 +347,13 @@ TEST(InsertPicture, BrokenHugeAndTruncatedPicturesAreRefusedQuicklyLeavingBodyAn
             if (f.open(QIODevice::ReadOnly))
                 cases.push_back({QString::fromLatin1(name), f.readAll()});
         }
+        QFile gif(corpus + QStringLiteral("/image/pillow-hopper.gif"));
+        if (gif.open(QIODevice::ReadOnly))
+            cases.push_back({QStringLiteral("cut-hopper.gif"), gif.readAll().left(4000)});
     }
+    // What the refusals say, in English as the other picture messages.
+    const std::map<QString, QString> messages = {{QStringLiteral("noise.gif"), QStringLiteral("Invalid GIF image")},
+                                                 {QStringLiteral("cut-hopper.gif"), QStringLiteral("GIF image is cut short")}};
     for (const Case &c : cases) {
         setClipboardText(QStringLiteral("önceki"));
         w.book.errors.clear();
@@ -360,6 +369,8 @@ TEST(InsertPicture, BrokenHugeAndTruncatedPicturesAreRefusedQuicklyLeavingBodyAn
         }
         EXPECT_EQ(w.book.errors.size(), 1) << c.name.toStdString();
         EXPECT_FALSE(w.book.errors.value(0).isEmpty()) << c.name.toStdString();
+        if (const auto m = messages.find(c.name); m != messages.end())
+            EXPECT_TRUE(w.book.errors.value(0).contains(m->second)) << w.book.errors.value(0).toStdString();
         EXPECT_EQ(QApplication::clipboard()->text(), QStringLiteral("önceki")) << c.name.toStdString();
         EXPECT_EQ(w.form->Yazi->toPlainText(), QStringLiteral("eski metin burada")) << c.name.toStdString();
     }
@@ -373,7 +384,9 @@ TEST(InsertPicture, CorpusPicturesThatAreWholeGoIn)
     Window w;
     int inserted = 0;
     for (const char *name : {"image/pillow-hopper.jpg", "image/pillow-pil_sample_cmyk.jpg", "image/pillow-hopper_gray.jpg",
-                             "image/pillow-iss634-42frames.gif", "image/pillow-bmpsuite-g-pal8rle.bmp",
+                             "image/pillow-iss634-42frames.gif", "image/pillow-hopper.gif", "image/pillow-no_palette.gif",
+                             "image/pillow-dispose_prev.gif", "image/pillow-dispose_bgnd_transparency.gif",
+                             "image/pillow-bmpsuite-g-pal8rle.bmp",
                              "metafile/pillow-drawing.emf", "metafile/rtfjs-import-image-bm0.wmf"}) {
         const QString path = corpus + u'/' + QString::fromLatin1(name);
         if (!QFile::exists(path))
