@@ -295,6 +295,12 @@ void TQRPageList::LoadFromFile(const QString &fileName)
             const quint32 declared = qFromLittleEndian<quint32>(picture.constData() + 48);
             if (!metafile::EmfPlayer::isEmf(picture) || declared < MinPicture || declared > length)
                 refuse(QStringLiteral("page %1 is not an enhanced metafile").arg(page));
+            // The whole picture, record by record: a page that would show as blank or cut off is
+            // refused now, not found when it is shown.
+            picture.resize(declared);
+            stream->readExact(picture.data() + MinPicture, declared - MinPicture);
+            if (!metafile::EmfPlayer::isWhole(picture))
+                refuse(QStringLiteral("the picture of page %1 is damaged").arg(page));
             stream->seek(next - 4);
             if (stream->readInt32() != at)
                 refuse(QStringLiteral("the record of page %1 does not end with its own offset").arg(page));

@@ -490,6 +490,23 @@ bool EmfPlayer::isEmf(const QByteArray &bytes)
            qFromLittleEndian<quint32>(bytes.constData() + 40) == 0x464D4520;
 }
 
+bool EmfPlayer::isWhole(const QByteArray &bytes)
+{
+    if (!isEmf(bytes))
+        return false;
+    qsizetype pos = 0;
+    while (pos + 8 <= bytes.size()) {
+        const quint32 type = qFromLittleEndian<quint32>(bytes.constData() + pos);
+        const quint32 size = qFromLittleEndian<quint32>(bytes.constData() + pos + 4);
+        if (size < 8 || size % 4 != 0 || size > bytes.size() - pos || (pos == 0 && size < 88))
+            return false;
+        pos += size;
+        if (type == EMR_EOF)
+            return pos == bytes.size();
+    }
+    return false;
+}
+
 bool EmfPlayer::load(const QByteArray &bytes, QString *error)
 {
     const auto fail = [error](const QString &why) {

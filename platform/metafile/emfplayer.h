@@ -37,6 +37,9 @@ public:
     };
 
     static bool isEmf(const QByteArray &bytes);
+    // Whether the bytes are an enhanced metafile whose records chain whole from the header to an
+    // end record that closes the bytes: each record at least 8 bytes, a multiple of 4, inside them.
+    static bool isWhole(const QByteArray &bytes);
 
     bool load(const QByteArray &bytes, QString *error = nullptr);
     const Header &header() const { return m_header; }

@@ -469,6 +469,15 @@ const Damage damages[] = {
     {"BytesAfterTheLastPage", [](QByteArray &f, auto) { f += QByteArray(300, 'x'); }, "300 bytes follow the last page"},
     {"PageIsNotAnEmf", [](QByteArray &f, const QList<qint32> &s) { f[s[1] + 8 + 40] = 'X'; }, "page 2 is not an enhanced metafile"},
     {"PictureLongerThanItsRecord", [](QByteArray &f, const QList<qint32> &s) { setI32(f, s[0] + 8 + 48, 1 << 30); }, "page 1 is not an enhanced metafile"},
+    {"PictureHeaderLongerThanThePicture", [](QByteArray &f, const QList<qint32> &s) { setI32(f, s[0] + 8 + 4, qint32(0xfffffff0u)); }, "the picture of page 1 is damaged"},
+    {"PictureRecordSizeBroken", [](QByteArray &f, const QList<qint32> &s) {
+         const qint32 header = qFromLittleEndian<qint32>(f.constData() + s[1] + 8 + 4);
+         setI32(f, s[1] + 8 + header + 4, 6); // the record after the header
+     }, "the picture of page 2 is damaged"},
+    {"PictureWithoutItsEndRecord", [](QByteArray &f, const QList<qint32> &s) {
+         const qint32 bytes = qFromLittleEndian<qint32>(f.constData() + s[2] + 8 + 48);
+         setI32(f, s[2] + 8 + bytes - 20, 0x46); // the end record's type, made a comment's
+     }, "the picture of page 3 is damaged"},
     {"CompressedPages", [](QByteArray &f, auto) { f[25] = 1; }, "compressed"},
     {"ShorterThan177Bytes", [](QByteArray &f, auto) { f.truncate(176); }, "Stream read error"},
     {"Empty", [](QByteArray &f, auto) { f.clear(); }, "Stream read error"},
