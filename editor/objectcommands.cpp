@@ -13,6 +13,7 @@
 #include <QBuffer>
 #include <QImageWriter>
 #include <QDesktopServices>
+#include <QDir>
 #include <QMenu>
 #include <QTextBlock>
 #include <QTextDocumentFragment>
@@ -184,7 +185,11 @@ void ObjectCommands::edit(const EmbeddedObject &object, const QUrl &data, int po
             m_sessionData = objectDataAt(at);
         });
     });
-    m_session->open(openUrl);
+    if (!m_session->open(openUrl)) {
+        delete m_session;
+        m_session = nullptr;
+        throw EditorError(QStringLiteral("Nesne açılamadı: bu türden bir dosyayı açacak program bulunamadı"));
+    }
 }
 
 void ObjectCommands::doVerb(int verb)
@@ -195,9 +200,12 @@ void ObjectCommands::doVerb(int verb)
     int start = 0;
     m_editor->selection(&start, nullptr);
     if (object->linked) {
-        if (verb == 0)
-            openUrl(QUrl::fromLocalFile(object->fileName));
-        else
+        if (verb == 0) {
+            if (!openUrl(QUrl::fromLocalFile(object->fileName)))
+                throw EditorError(QStringLiteral("\"%1\" açılamadı: dosya yok ya da bu türden bir dosyayı açacak "
+                                                 "program bulunamadı")
+                                      .arg(QDir::toNativeSeparators(object->fileName)));
+        } else
             replaceAt(start, *object); // its look taken again from the file as it is now
         return;
     }

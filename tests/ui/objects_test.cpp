@@ -44,7 +44,7 @@ struct Window
         form->Yazi->setFocus();
         form->YaziObjects->openUrl = [this](const QUrl &url) {
             opened.append(url);
-            return true;
+            return programFound;
         };
         form->updateActions();
     }
@@ -90,6 +90,7 @@ struct Window
     QTemporaryDir files;
     std::unique_ptr<ui::TForm1> form;
     QList<QUrl> opened;
+    bool programFound = true; // whether the desktop has a program for what is opened
 };
 
 } // namespace
@@ -206,6 +207,33 @@ TEST(Objects, TheContextMenuOffersPropertiesAndTheVerbsOfASelectedObject)
     for (QAction *verb : picture[2]->menu()->actions())
         EXPECT_FALSE(verb->isEnabled()) << verb->text().toStdString();
     for (QAction *a : picture)
+        w.form->PopupMenu->removeAction(a);
+}
+
+// No program on the desktop for the object's kind: the user is told, the object stays in the body,
+// and no private copy is left behind.
+TEST(Objects, WithoutAProgramToOpenItTheUserIsTold)
+{
+    Window w;
+    w.programFound = false;
+    w.insert(objects::createBlank(objects::newObjectKinds().at(0).className));
+    ASSERT_EQ(w.opened.size(), 1);
+    EXPECT_EQ(w.book.errors.size(), 1);
+    EXPECT_TRUE(w.book.errors.value(0).startsWith(QStringLiteral("Nesne açılamadı"))) << w.book.errors.value(0).toStdString();
+    EXPECT_EQ(w.images().size(), 1u);
+    EXPECT_FALSE(QFileInfo::exists(w.opened[0].toLocalFile()));
+    EXPECT_EQ(w.form->YaziObjects->session(), nullptr);
+
+    // A linked file, opened with its default verb.
+    w.book.errors.clear();
+    const QString path = w.write(QStringLiteral("bağlı.txt"), "merhaba");
+    w.insert(objects::fromFile(path, true));
+    const QList<QAction *> added = w.form->YaziObjects->addContextItems(w.form->PopupMenu);
+    ASSERT_EQ(added.size(), 3);
+    added[2]->menu()->actions()[0]->trigger();
+    EXPECT_EQ(w.book.errors.size(), 1);
+    EXPECT_TRUE(w.book.errors.value(0).contains(QStringLiteral("açılamadı"))) << w.book.errors.value(0).toStdString();
+    for (QAction *a : added)
         w.form->PopupMenu->removeAction(a);
 }
 
