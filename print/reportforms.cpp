@@ -145,7 +145,12 @@ TForm4::TForm4(TForm2 *withTitles, TForm3 *textOnly, QWidget *parent)
     for (TQuickRep *r : {withTitles->QuickRep1, textOnly->QuickRep1}) {
         r->dialogParent = this;
         // The preview belongs to this dialog: it works while the dialog is modal.
-        r->openPreview = [this](TQRPrinter *device) -> QWidget * { return TQRStandardPreview::Open(device, this); };
+        r->openPreview = [this](TQRPrinter *device) -> QWidget * {
+            TQRStandardPreview *preview = TQRStandardPreview::Open(device, this);
+            if (showError)
+                preview->showError = [this](QWidget *, const QString &message) { showError(message); };
+            return preview;
+        };
         r->showError = [this](const QString &message) {
             if (showError)
                 showError(message);

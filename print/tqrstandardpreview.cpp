@@ -67,7 +67,12 @@ TQRStandardPreview::TQRStandardPreview(TQRPrinter *device, QWidget *parent)
         return runFileDialog(parent, title, filters, QFileDialog::AcceptOpen, QString());
     };
     showMessage = [](QWidget *parent, const QString &message) {
-        QMessageBox::information(parent, QApplication::applicationDisplayName(), message);
+        QMessageBox box(QMessageBox::NoIcon, QApplication::applicationDisplayName(), message, QMessageBox::Ok, parent);
+        box.exec();
+    };
+    showError = [](QWidget *parent, const QString &message) {
+        QMessageBox box(QMessageBox::Critical, QStringLiteral("Velkora"), message, QMessageBox::Ok, parent);
+        box.exec();
     };
 
     auto *layout = new QVBoxLayout(this);
@@ -252,7 +257,7 @@ void TQRStandardPreview::PrintClick()
     try {
         m_device->Print();
     } catch (const std::exception &e) {
-        showMessage(this, QString::fromLocal8Bit(e.what()));
+        showError(this, QString::fromLocal8Bit(e.what()));
     }
     m_printing = false;
     if (m_closeAfterPrint)
@@ -280,11 +285,11 @@ void TQRStandardPreview::SaveClick()
             m_device->Save(choice.fileName);
         }
     } catch (const PdfExportError &e) {
-        showMessage(this, e.message());
+        showError(this, e.message());
     } catch (const ReportFileError &e) {
-        showMessage(this, e.message());
+        showError(this, e.message());
     } catch (const std::exception &e) {
-        showMessage(this, QString::fromLocal8Bit(e.what()));
+        showError(this, QString::fromLocal8Bit(e.what()));
     }
 }
 
@@ -301,10 +306,10 @@ void TQRStandardPreview::LoadClick()
         m_device->Load(choice.fileName);
     } catch (const ReportFileError &e) {
         // The device keeps its pages and the view the page it shows.
-        showMessage(this, e.message());
+        showError(this, e.message());
         return;
     } catch (const std::exception &e) {
-        showMessage(this, QString::fromLocal8Bit(e.what()));
+        showError(this, QString::fromLocal8Bit(e.what()));
         return;
     }
     m_preview->reloadFirstPage();

@@ -47,7 +47,11 @@ public:
     // Asks for a file: title, the file types (";;" between them) and the default suffix.
     std::function<FileChoice(QWidget *parent, const QString &title, const QString &filters, const QString &suffix)> askSaveFile;
     std::function<FileChoice(QWidget *parent, const QString &title, const QString &filters)> askOpenFile;
+    // A plain message ("File does not exist"): a box titled with the application's name, no icon.
     std::function<void(QWidget *parent, const QString &message)> showMessage;
+    // A failure of loading, saving or printing: by default a box titled "Velkora" with the error
+    // icon; the report window routes it to the program's error display.
+    std::function<void(QWidget *parent, const QString &message)> showError;
 
     static const QString ReportFileType;
     static const QString PdfFileType;

@@ -401,6 +401,7 @@ TEST(PrintPreview, SavedReportLoadsBackWithTheSamePages)
     };
     QStringList messages;
     w->showMessage = [&](QWidget *, const QString &m) { messages << m; };
+    w->showError = [&](QWidget *, const QString &m) { messages << m; };
     action(*w, "LoadReport")->trigger();
     EXPECT_EQ(asked, QStringLiteral("Load report|QuickReport file (*.QRP)"));
     EXPECT_TRUE(messages.isEmpty()) << messages.join(u'\n').toStdString();
@@ -441,13 +442,15 @@ TEST(PrintPreview, LoadingAMissingFileSaysSoAndChangesNothing)
     makePages(d, 2);
     QCoreApplication::processEvents();
     const QByteArray before = *d.GetPage(1);
-    QStringList messages;
+    QStringList messages, errors;
     w->showMessage = [&](QWidget *, const QString &m) { messages << m; };
+    w->showError = [&](QWidget *, const QString &m) { errors << m; };
     w->askOpenFile = [&](QWidget *, const QString &, const QString &) {
         return TQRStandardPreview::FileChoice{QStringLiteral("/nonexistent/yok.QRP"), TQRStandardPreview::LoadFileType};
     };
     action(*w, "LoadReport")->trigger();
-    EXPECT_EQ(messages, QStringList{QStringLiteral("File does not exist")});
+    EXPECT_EQ(messages, QStringList{QStringLiteral("File does not exist")}); // a plain message, not an error
+    EXPECT_TRUE(errors.isEmpty());
     EXPECT_EQ(d.PageCount(), 2);
     EXPECT_EQ(*d.GetPage(1), before);
     EXPECT_FALSE(d.LoadedFromFile());
@@ -492,13 +495,15 @@ TEST(PrintPreview, ADamagedReportFileIsRefusedWithItsMessageAndThePreviewStaysAs
             expected = e.message();
         }
         ASSERT_FALSE(expected.isEmpty()) << bad.toStdString();
-        QStringList messages;
+        QStringList messages, errors;
         w->showMessage = [&](QWidget *, const QString &m) { messages << m; };
+        w->showError = [&](QWidget *, const QString &m) { errors << m; };
         w->askOpenFile = [&](QWidget *, const QString &, const QString &) {
             return TQRStandardPreview::FileChoice{bad, TQRStandardPreview::LoadFileType};
         };
         action(*w, "LoadReport")->trigger();
-        EXPECT_EQ(messages, QStringList{expected});
+        EXPECT_EQ(errors, QStringList{expected}); // shown as an error
+        EXPECT_TRUE(messages.isEmpty());
         EXPECT_EQ(d.PageCount(), 3);
         EXPECT_EQ(*d.GetPage(2), page2);
         EXPECT_FALSE(d.LoadedFromFile());
@@ -578,6 +583,7 @@ TEST(PdfExport, SavedAsPdfTheTextReadsBackInOrderAndThePageLooksLikeThePreview)
     };
     QStringList messages;
     w->showMessage = [&](QWidget *, const QString &m) { messages << m; };
+    w->showError = [&](QWidget *, const QString &m) { messages << m; };
     action(*w, "SaveReport")->trigger();
     EXPECT_TRUE(messages.isEmpty()) << messages.join(u'\n').toStdString();
     const QString pdf = chosen + QStringLiteral(".pdf");
@@ -641,7 +647,7 @@ TEST(PdfExport, APlaceThatCannotBeWrittenIsRefusedWithAMessage)
         return TQRStandardPreview::FileChoice{QStringLiteral("/nonexistent/klasör/rapor.pdf"), TQRStandardPreview::PdfFileType};
     };
     QStringList messages;
-    w->showMessage = [&](QWidget *, const QString &m) { messages << m; };
+    w->showError = [&](QWidget *, const QString &m) { messages << m; };
     action(*w, "SaveReport")->trigger();
     ASSERT_EQ(messages.size(), 1);
     EXPECT_TRUE(messages[0].startsWith(QStringLiteral("Cannot create file \"/nonexistent/klasör/rapor.pdf\""))) << messages[0].toStdString();

@@ -6,9 +6,11 @@
 #include "platform/metafile/emfplayer.h"
 #include "print/reportforms.h"
 #include "print/tqrprogressform.h"
+#include "print/tqrstandardpreview.h"
 #include "store/bookstore.h"
 #include "support/bookfixture.h"
 
+#include <QAction>
 #include <QBuffer>
 #include <QCoreApplication>
 #include <QImage>
@@ -265,4 +267,52 @@ TEST(Report, AFailedPrintFromThePreviewIsShownNotThrown)
     QCoreApplication::sendEvent(&report, &request);
     ASSERT_EQ(shown.size(), 1);
     EXPECT_TRUE(report.Available());
+}
+
+// A report file that cannot be loaded into the preview opened from the print options is shown
+// through the program's error display, as the other failures of a run.
+TEST(PrintOptions, ThePreviewsLoadFailuresGoToTheErrorDisplay)
+{
+    Book book({{QStringLiteral("Konu"), {{QStringLiteral("Alt"), rtf(QStringLiteral("metin\\par"))}}}});
+    TForm2 titles(book.store.ADOQuery1, book.store.ADOQuery2);
+    TForm3 text(book.store.ADOQuery2);
+    TForm4 dialog(&titles, &text);
+    QStringList shown;
+    dialog.showError = [&](const QString &m) { shown << m; };
+    QTemporaryDir dir;
+    const QString bad = dir.filePath(QStringLiteral("bozuk.QRP"));
+    {
+        QFile f(bad);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(QByteArray(5000, 'A'));
+    }
+    // Once the preview is up and its run has finished: load the damaged file, then close it.
+    bool acted = false;
+    int waited = 0;
+    QTimer poll;
+    poll.setInterval(20);
+    QObject::connect(&poll, &QTimer::timeout, &dialog, [&] {
+        auto *preview = dialog.findChild<TQRStandardPreview *>();
+        if (++waited > 500) { // ten seconds: give up and let the test fail
+            if (preview)
+                preview->close();
+            poll.stop();
+            return;
+        }
+        if (!preview || preview->statusText(1) != QStringLiteral("Page 1 of 1"))
+            return;
+        poll.stop();
+        preview->askOpenFile = [&](QWidget *, const QString &, const QString &) {
+            return TQRStandardPreview::FileChoice{bad, TQRStandardPreview::LoadFileType};
+        };
+        preview->findChild<QAction *>(QStringLiteral("LoadReport"))->trigger();
+        acted = true;
+        preview->close();
+    });
+    poll.start();
+    dialog.RadioBtn2->setChecked(true);
+    dialog.BtnYazdir->click(); // returns when the preview is closed
+    ASSERT_TRUE(acted);
+    ASSERT_EQ(shown.size(), 1);
+    EXPECT_TRUE(shown[0].contains(QStringLiteral("is not a report file or is damaged"))) << shown[0].toStdString();
 }
