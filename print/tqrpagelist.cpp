@@ -228,6 +228,14 @@ void TQRPageList::SaveToFile(const QString &fileName)
     struct stat st {};
     if (::stat(QFile::encodeName(fileName).constData(), &st) == 0 && m_stream->isFile(st.st_dev, st.st_ino))
         cannot(QStringLiteral("The file is the report shown in this preview."));
+    // The header names every page the store holds now, also when the run was not closed yet (a
+    // save pressed while its last page went in) or was cut short.
+    if (!m_stream->isReadOnly() && m_pageCount > 0) {
+        const QByteArray h = header(m_pageCount, m_created);
+        m_stream->seek(0);
+        m_stream->write(h.constData(), h.size());
+        m_stream->seek(m_stream->size());
+    }
     // The copy goes into a new file that takes the old one's name only when it is complete.
     QSaveFile out(fileName);
     if (!out.open(QIODevice::WriteOnly))

@@ -4,6 +4,7 @@
 #include "platform/database/database.h"
 #include "support/onebodybook.h"
 #include "print/reportforms.h"
+#include "print/tqrprinter.h"
 #include "print/tqrstandardpreview.h"
 #include "store/bookstore.h"
 
@@ -11,6 +12,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <QTimer>
 
@@ -45,6 +47,21 @@ int main(int argc, char **argv)
                 if (device->Status() == velkora::print::TQRPrinterStatus::mpFinished) {
                     finished = t.nsecsElapsed() / 1e6;
                     std::printf("BENCH preview_1mb_pages %d pages\n", device->PageCount());
+                    // Once: loading the run's pages back from a report file, each page's picture checked.
+                    const QString file = dir.filePath(QStringLiteral("run.QRP"));
+                    if (run == 0) {
+                        try {
+                            device->Save(file);
+                            velkora::print::TQRPrinter again;
+                            QElapsedTimer load;
+                            load.start();
+                            again.Load(file);
+                            std::printf("BENCH report_file_load_%d_pages %.1f ms (%lld bytes)\n", again.PageCount(),
+                                        load.nsecsElapsed() / 1e6, static_cast<long long>(QFileInfo(file).size()));
+                        } catch (const std::exception &e) {
+                            std::fprintf(stderr, "bench: the report file could not be saved and loaded: %s\n", e.what());
+                        }
+                    }
                     window->close();
                 }
             });

@@ -143,7 +143,7 @@ TEST_F(ReportFile, RecordsLinkForwardsAndBackwardsAndTheHeaderGetsTheFinalCount)
     for (const QByteArray &p : pages)
         unfinished.AddPage(p);
     unfinished.SaveToFile(path(QStringLiteral("unfinished.qrp")));
-    EXPECT_EQ(i32(readAll(path(QStringLiteral("unfinished.qrp"))), 8), 1) << "before Finish the header holds the first page's count";
+    EXPECT_EQ(i32(readAll(path(QStringLiteral("unfinished.qrp"))), 8), 4) << "saved before Finish, the file still names every page";
 
     const QByteArray file = saveStore(pages, path(QStringLiteral("four.qrp")));
     EXPECT_EQ(i32(file, 8), 4);
@@ -221,6 +221,29 @@ TEST_F(ReportFile, SaveThenLoadGivesTheSamePagesAndLeavesTheFileAsItWas)
         EXPECT_EQ(readAll(path(QStringLiteral("copy.qrp"))), bytes);
     }
     EXPECT_EQ(readAll(saved), bytes) << "the loaded file is left in place and unchanged";
+}
+
+// Saved before the run was closed (the save pressed while the last page went in, or a run cut
+// short): the file still names every page and loads back whole.
+TEST_F(ReportFile, SavedBeforeTheRunIsClosedTheFileNamesEveryPage)
+{
+    TQRPageList store;
+    QList<QByteArray> pages;
+    for (int i = 1; i <= 4; ++i) {
+        pages << page(QStringLiteral("Açık %1").arg(i), 10 + i);
+        store.AddPage(pages.last());
+    }
+    const QString saved = path(QStringLiteral("open-run.qrp"));
+    store.SaveToFile(saved);
+    TQRPageList loaded;
+    loaded.LoadFromFile(saved);
+    ASSERT_EQ(loaded.PageCount(), 4);
+    for (int i = 1; i <= 4; ++i)
+        EXPECT_EQ(loaded.GetPage(i), pages[i - 1]) << "page " << i;
+    // The store goes on taking pages after the save.
+    store.AddPage(page(QStringLiteral("Açık 5"), 15));
+    EXPECT_EQ(store.PageCount(), 5);
+    EXPECT_EQ(store.GetPage(4), pages[3]);
 }
 
 TEST_F(ReportFile, SavingOverTheLoadedFileIsRefusedAndTheFileKept)
