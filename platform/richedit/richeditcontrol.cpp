@@ -63,7 +63,7 @@ void forEachRun(const QTextDocument *doc, int start, int end, Fn fn)
                 return;
             continue;
         }
-        int position = it.fragment().position(); // a block's first run may begin before the block
+        int position = it.fragment().position(); // one search a block; the runs after are counted
         if (position >= end)
             return;
         for (; !it.atEnd(); ++it) {
@@ -82,9 +82,13 @@ void forEachRun(const QTextDocument *doc, int start, int end, Fn fn)
 // Hebrew, the Indic scripts, and anything else not known to be plain.
 bool writtenLetterByLetter(char32_t ch)
 {
-    return ch < 0x300 || (ch >= 0x370 && ch < 0x530) || (ch >= 0x1e00 && ch < 0x20d0)
-        || (ch >= 0x2100 && ch < 0x2c00) || (ch >= 0x2c60 && ch < 0x2c80) || (ch >= 0xa720 && ch < 0xa800)
-        || (ch >= 0xfb00 && ch < 0xfb07) || ch == 0xfffc || ch == 0xfffd
+    return ch < 0x300 || (ch >= 0x370 && ch < 0x530)
+        || (ch >= 0x5d0 && ch < 0x600)     // Hebrew letters without points
+        || (ch >= 0x1e00 && ch < 0x20d0) || (ch >= 0x2100 && ch < 0x2c00) || (ch >= 0x2c60 && ch < 0x2c80)
+        || (ch >= 0x2e80 && ch < 0xa4d0)   // Chinese, Japanese, Yi
+        || (ch >= 0xa720 && ch < 0xa800) || (ch >= 0xac00 && ch < 0xd7b0) // Korean syllables
+        || (ch >= 0xf900 && ch < 0xfb07) || (ch >= 0xfe00 && ch < 0xfe10) // variation selectors
+        || (ch >= 0xff00 && ch < 0xfff0) || ch == 0xfffc || ch == 0xfffd
         || (ch >= 0x1d400 && ch < 0x1d800)  // mathematical letters
         || (ch >= 0x1f000 && ch < 0x1fb00); // pictographs and emoji
 }
@@ -338,9 +342,14 @@ void RichEditControl::applyBodyFont(QFont font)
 
 void RichEditControl::changeEvent(QEvent *event)
 {
-    QTextEdit::changeEvent(event); // a new font of the control becomes the default font of the body
-    if (event->type() == QEvent::FontChange)
-        applyBodyFont(document()->defaultFont());
+    // A new font of the control becomes the default font of the body, as a body's font (the base
+    // class would set it as it is, and the body would be laid out twice).
+    if (event->type() == QEvent::FontChange || event->type() == QEvent::ApplicationFontChange) {
+        QAbstractScrollArea::changeEvent(event);
+        applyBodyFont(font());
+        return;
+    }
+    QTextEdit::changeEvent(event);
 }
 
 bool RichEditControl::allowed(EditTrigger trigger)

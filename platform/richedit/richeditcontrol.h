@@ -88,8 +88,8 @@ public:
     // looked; no ligature joins "fi", which would swallow the dot that tells a Turkish i from ı. It
     // is also what keeps a whole-body relayout fast. A body that holds a script that must be joined
     // (Arabic, Hebrew with points, the Indic scripts, combining marks) is laid out with the font's
-    // joining rules instead, from the moment such text comes in. The control keeps this through
-    // font changes.
+    // joining rules instead, from the moment such text comes in until another body is read in,
+    // even if that text is deleted. The control keeps this through font changes.
     static QFont bodyFont(QFont font);
 
     // Whole-content transfers. streamInRtf refuses bytes that are not RTF (returns false and leaves

@@ -510,6 +510,7 @@ TEST(RichEditControl, LettersAreNotJoinedIntoLigatures)
     };
     const QString text = QStringLiteral("fiil fıkra fikir");
     Control typed;
+    typed.edit.setFont(QFont(QStringLiteral("DejaVu Sans"), 12)); // a font that has the "fi" ligature
     typed.edit.streamInText(text);
     EXPECT_EQ(glyphsOfFirstLine(typed.edit), text.size());
 
@@ -556,8 +557,9 @@ TEST(RichEditControl, LettersAreNotJoinedIntoLigatures)
     EXPECT_EQ(glyphsOfFirstLine(typedLater.edit), text.size());
     joined.edit.streamInText(text);
     EXPECT_EQ(glyphsOfFirstLine(joined.edit), text.size());
-    // Greek letters, signs and a pictograph do not need joining.
-    const QString signs = text + QString::fromUtf16(u" \u03b1\u03b2 \u20ac \u2192 \u2713 ") + QString::fromUcs4(U"\U0001F600");
+    // Greek, Hebrew letters without points, Chinese, signs and a pictograph do not need joining.
+    const QString signs = text + QString::fromUtf16(u" \u03b1\u03b2 \u20ac \u2192 \u2713 \u05e9\u05dc\u05d5\u05dd \u6f22\u5b57 ")
+                          + QString::fromUcs4(U"\U0001F600");
     joined.edit.setFont(QFont(QStringLiteral("DejaVu Sans"), 12)); // a font that has the "fi" ligature
     joined.edit.streamInText(signs);
     EXPECT_EQ(glyphsOfFirstLine(joined.edit), signs.size() - 1); // the pictograph is one glyph of two units
