@@ -172,8 +172,13 @@ void ObjectCommands::edit(const EmbeddedObject &object, const QUrl &data, int po
     m_sessionPlace = QTextCursor(m_editor->document());
     m_sessionPlace.setPosition(position);
     m_sessionBody = m_editor->bodyGeneration();
+    const auto fail = [this](const QString &why) {
+        delete m_session; // and its private copy
+        m_session = nullptr;
+        throw EditorError(QStringLiteral("Nesne açılamadı: ") + why);
+    };
     if (!m_session->ready())
-        throw EditorError(QStringLiteral("Nesne açılamadı: geçici dosya yazılamadı"));
+        fail(QStringLiteral("geçici dosya yazılamadı"));
     connect(m_session, &objects::ObjectSession::saved, this, [this](const EmbeddedObject &saved) {
         m_editor->reportErrors([&] {
             const int at = m_sessionPlace.position();
@@ -185,11 +190,8 @@ void ObjectCommands::edit(const EmbeddedObject &object, const QUrl &data, int po
             m_sessionData = objectDataAt(at);
         });
     });
-    if (!m_session->open(openUrl)) {
-        delete m_session;
-        m_session = nullptr;
-        throw EditorError(QStringLiteral("Nesne açılamadı: bu türden bir dosyayı açacak program bulunamadı"));
-    }
+    if (!m_session->open(openUrl))
+        fail(QStringLiteral("bu türden bir dosyayı açacak program bulunamadı"));
 }
 
 void ObjectCommands::doVerb(int verb)

@@ -147,8 +147,11 @@ TForm4::TForm4(TForm2 *withTitles, TForm3 *textOnly, QWidget *parent)
         // The preview belongs to this dialog: it works while the dialog is modal.
         r->openPreview = [this](TQRPrinter *device) -> QWidget * {
             TQRStandardPreview *preview = TQRStandardPreview::Open(device, this);
-            if (showError)
-                preview->showError = [this](QWidget *, const QString &message) { showError(message); };
+            if (showError) {
+                preview->showError = [this, own = preview->showError](QWidget *parent, const QString &message) {
+                    showError ? showError(message) : own(parent, message);
+                };
+            }
             return preview;
         };
         r->showError = [this](const QString &message) {

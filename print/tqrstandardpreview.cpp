@@ -67,7 +67,7 @@ TQRStandardPreview::TQRStandardPreview(TQRPrinter *device, QWidget *parent)
         return runFileDialog(parent, title, filters, QFileDialog::AcceptOpen, QString());
     };
     showMessage = [](QWidget *parent, const QString &message) {
-        QMessageBox box(QMessageBox::NoIcon, QApplication::applicationDisplayName(), message, QMessageBox::Ok, parent);
+        QMessageBox box(QMessageBox::NoIcon, QStringLiteral("Velkora"), message, QMessageBox::Ok, parent);
         box.exec();
     };
     showError = [](QWidget *parent, const QString &message) {
