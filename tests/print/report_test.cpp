@@ -162,12 +162,21 @@ TEST(Report, TheProgressWindowShowsEveryFifthPercent)
     EXPECT_TRUE(device.Cancelled());
 }
 
+// The print options dialog over a book of one subtopic, with its two report layouts.
+struct Options
+{
+    Book book{{{QStringLiteral("Konu"), {{QStringLiteral("Alt"), rtf(QStringLiteral("metin\\par"))}}}}};
+    TForm2 titles{book.store.ADOQuery1, book.store.ADOQuery2};
+    TForm3 text{book.store.ADOQuery2};
+    TForm4 dialog{&titles, &text};
+};
+
 TEST(PrintOptions, YazdirPreviewsTheChosenLayoutAndDoesNothingWithoutAChoice)
 {
-    Book book({{QStringLiteral("Konu"), {{QStringLiteral("Alt"), rtf(QStringLiteral("metin\\par"))}}}});
-    TForm2 titles(book.store.ADOQuery1, book.store.ADOQuery2);
-    TForm3 text(book.store.ADOQuery2);
-    TForm4 dialog(&titles, &text);
+    Options o;
+    TForm2 &titles = o.titles;
+    TForm3 &text = o.text;
+    TForm4 &dialog = o.dialog;
     EXPECT_EQ(dialog.windowTitle(), QStringLiteral("Yazdırma Seçenekleri"));
     EXPECT_EQ(dialog.size(), QSize(260, 87));
     EXPECT_FALSE(dialog.RadioBtn1->isChecked());
@@ -223,10 +232,9 @@ TEST(Report, ABodyWithAPictureAndATableIsDrawnWithItsCellsText)
 
 TEST(PrintOptions, AFailedRunIsShownAndTheDialogGoesOn)
 {
-    Book book({{QStringLiteral("Konu"), {{QStringLiteral("Alt"), rtf(QStringLiteral("metin\\par"))}}}});
-    TForm2 titles(book.store.ADOQuery1, book.store.ADOQuery2);
-    TForm3 text(book.store.ADOQuery2);
-    TForm4 dialog(&titles, &text);
+    Options o;
+    TForm3 &text = o.text;
+    TForm4 &dialog = o.dialog;
     QStringList shown;
     dialog.showError = [&](const QString &m) { shown << m; };
     text.QuickRep1->openPreview = [](TQRPrinter *) -> QWidget * { throw std::runtime_error("Failed to Load Stream"); };
@@ -273,10 +281,8 @@ TEST(Report, AFailedPrintFromThePreviewIsShownNotThrown)
 // through the program's error display, as the other failures of a run.
 TEST(PrintOptions, ThePreviewsLoadFailuresGoToTheErrorDisplay)
 {
-    Book book({{QStringLiteral("Konu"), {{QStringLiteral("Alt"), rtf(QStringLiteral("metin\\par"))}}}});
-    TForm2 titles(book.store.ADOQuery1, book.store.ADOQuery2);
-    TForm3 text(book.store.ADOQuery2);
-    TForm4 dialog(&titles, &text);
+    Options o;
+    TForm4 &dialog = o.dialog;
     QStringList shown;
     dialog.showError = [&](const QString &m) { shown << m; };
     QTemporaryDir dir;
