@@ -13,6 +13,7 @@
 #include <QImage>
 #include <QPainter>
 #include <QTextBlock>
+#include <QTextCursor>
 #include <QTextDocument>
 #include <QTextLayout>
 
@@ -199,6 +200,27 @@ std::unique_ptr<richedit::RichEditControl> newControl()
     return control;
 }
 
+// Where the lines of a paragraph are measured from, in the document's coordinates. Qt's releases
+// disagree on whether a paragraph's bounding box starts there or at its first line (which a fixed
+// line height places lower): the answer is read once off a paragraph made for the purpose.
+QPointF linesOrigin(QAbstractTextDocumentLayout *layout, const QTextBlock &block)
+{
+    static const bool boxStartsAtFirstLine = [] {
+        QTextDocument probe;
+        QTextCursor c(&probe);
+        QTextBlockFormat f;
+        f.setLineHeight(200, QTextBlockFormat::FixedHeight);
+        c.setBlockFormat(f);
+        c.insertText(QStringLiteral("x"));
+        probe.setTextWidth(100);
+        const QTextBlock b = probe.begin();
+        const QRectF box = probe.documentLayout()->blockBoundingRect(b);
+        return b.layout()->boundingRect().top() > 1 && box.top() > b.layout()->position().y() + 1;
+    }();
+    const QRectF box = layout->blockBoundingRect(block);
+    return boxStartsAtFirstLine ? box.topLeft() - block.layout()->boundingRect().topLeft() : box.topLeft();
+}
+
 } // namespace
 
 TQRDBRichText::TQRDBRichText() : m_reference(1, 1, QImage::Format_RGB32), m_control(newControl())
@@ -272,32 +294,57 @@ void TQRDBRichText::PrintAt(double x, double y)
         m_layout = m_control->document();
         m_layout->documentLayout()->setPaintDevice(&m_reference);
         m_layout->setDocumentMargin(0);
+        // The hidden control lays its document out again at its own width whenever it sees fit (a
+        // change of paragraphs, of scroll bars): told the box's width, it keeps that width.
+        m_control->setLineWrapMode(QTextEdit::FixedPixelWidth);
+        m_control->setLineWrapColumnOrWidth(target.width());
         m_layout->setTextWidth(target.width());
         m_nextLineTop = 0;
         m_nextChar = 0;
     }
 
-    // Lines from where the last page stopped, down to the first that does not fit in the box.
+    // Lines from where the last page stopped, down to the first that does not fit in the box. A
+    // line's letters may reach below the top of the next line (exact line spacing smaller than the
+    // font): how far the lines of earlier pages reach, and how far the lines of this one, is kept,
+    // so that no line is recorded on two pages and none loses its descenders at the page's foot.
     const double pageTop = m_nextLineTop;
     double pageBottom = -1;
+    double earlierReach = pageTop, reach = pageTop;
     int stoppedAt = -1;
     bool anyLine = false;
+    QTextBlock continued; // a paragraph begun on an earlier page
     QAbstractTextDocumentLayout *layout = m_layout->documentLayout();
-    for (QTextBlock b = m_layout->begin(); b.isValid() && stoppedAt < 0; b = b.next()) {
+    QTextBlock first = m_layout->findBlock(m_nextChar);
+    if (first.previous().isValid())
+        first = first.previous();
+    if (!first.isValid())
+        first = m_layout->begin();
+    for (QTextBlock b = first; b.isValid() && stoppedAt < 0; b = b.next()) {
         const QRectF box = layout->blockBoundingRect(b);
-        if (box.bottom() <= pageTop)
-            continue;
         const QTextLayout *lines = b.layout();
-        for (int i = 0; lines && i < lines->lineCount(); ++i) {
+        if (!lines || lines->lineCount() == 0)
+            continue;
+        if (box.bottom() <= pageTop) {
+            const QTextLine last = lines->lineAt(lines->lineCount() - 1);
+            earlierReach = std::max(earlierReach, linesOrigin(layout, b).y() + last.y() + last.height());
+            continue;
+        }
+        const double origin = linesOrigin(layout, b).y();
+        for (int i = 0; i < lines->lineCount(); ++i) {
             const QTextLine line = lines->lineAt(i);
-            const double lineTop = box.top() + line.y();
+            const double lineTop = origin + line.y();
             const double lineBottom = lineTop + line.height();
-            if (lineTop + 0.01 < pageTop)
+            if (lineTop + 0.01 < pageTop) {
+                earlierReach = std::max(earlierReach, lineBottom);
                 continue;
+            }
+            if (!anyLine && i > 0)
+                continued = b;
             if (lineBottom - pageTop > target.height() + 0.01) {
                 if (!anyLine) {
                     // A line taller than the box (a large picture): shown cut to the box, then passed.
                     pageBottom = pageTop + target.height();
+                    reach = pageBottom;
                     stoppedAt = i + 1 < lines->lineCount() ? b.position() + lines->lineAt(i + 1).textStart() : b.position() + b.length();
                     m_nextLineTop = lineBottom;
                 } else {
@@ -307,20 +354,40 @@ void TQRDBRichText::PrintAt(double x, double y)
                 }
                 break;
             }
+            if (!anyLine)
+                earlierReach = std::min(earlierReach, lineBottom - 0.5); // never hides this page's first line
+            reach = std::max(reach, lineBottom);
             anyLine = true;
         }
     }
     const bool more = stoppedAt >= 0 && stoppedAt < m_control->textLength();
     if (!more)
-        pageBottom = std::max(pageTop, layout->documentSize().height());
+        pageBottom = reach = std::max({pageTop, reach, layout->documentSize().height()});
 
     painter->save();
     painter->translate(target.left(), target.top() - pageTop);
-    const QRectF clip(0, pageTop, target.width(), pageBottom - pageTop);
+    const QRectF clip(0, pageTop, target.width(), std::min(reach, pageTop + target.height()) - pageTop);
     painter->setClipRect(clip, Qt::IntersectClip);
-    // Lines touching the page's edges belong to the neighbouring pages: the layout is asked for what
-    // lies strictly inside, so they are not even recorded in the page picture.
-    m_layout->drawContents(painter, clip.adjusted(0, 0.5, 0, -0.5));
+    // Only the lines that belong to this page are drawn: those of the pages before and after are not
+    // even recorded in the page picture, where a reader's search would find them. Asked for an area,
+    // the layout also draws the last line of a paragraph above it, so the lines of a paragraph begun
+    // on an earlier page are drawn one by one, and the layout is asked for what follows it.
+    double from = std::max(pageTop, earlierReach) + 0.5;
+    if (continued.isValid() && QTextCursor(continued).currentFrame() == m_layout->rootFrame()) {
+        const QTextLayout *lines = continued.layout();
+        const QRectF box = layout->blockBoundingRect(continued);
+        const QPointF origin = linesOrigin(layout, continued);
+        for (int i = 0; i < lines->lineCount(); ++i) {
+            const QTextLine line = lines->lineAt(i);
+            const double lineTop = origin.y() + line.y();
+            if (lineTop + 0.01 >= pageTop && (lineTop + 0.01 < pageBottom || !more))
+                line.draw(painter, origin);
+        }
+        const QTextLine last = lines->lineAt(lines->lineCount() - 1);
+        from = std::max({from, box.bottom() + 0.5, origin.y() + last.y() + last.height() + 0.5});
+    }
+    if (from < pageBottom - 0.5)
+        m_layout->drawContents(painter, QRectF(0, from, target.width(), pageBottom - 0.5 - from));
     painter->restore();
     drawFrame(painter, target);
 

@@ -242,3 +242,86 @@ TEST_F(RealPrinting, PrintFromThePreviewRunsTheReportAgainOnTheQueue)
     EXPECT_TRUE(text.contains(QStringLiteral("Kuyruğa giden gövde.")));
     EXPECT_LT(text.indexOf(QStringLiteral("Yazıcı Alt Konusu")), text.indexOf(QStringLiteral("Kuyruğa")));
 }
+
+namespace {
+
+// A body of many paragraphs, each a long line of numbered words, as RTF.
+QString longBody(int paragraphs, QStringList *words)
+{
+    QString rtf = QStringLiteral("{\\rtf1\\ansi\\ansicpg1254{\\fonttbl{\\f0 Arial;}}\\f0\\fs20 ");
+    for (int p = 0; p < paragraphs; ++p) {
+        for (int w = 0; w < 18; ++w) {
+            const QString word = QStringLiteral("k%1s%2").arg(p).arg(w);
+            *words << word;
+            rtf += word + u' ';
+        }
+        rtf += QStringLiteral("\\par ");
+    }
+    return rtf + u'}';
+}
+
+// The x (in points) of the right end of each word pdftotext -bbox finds, by word.
+QMap<QString, double> wordRights(const QString &pdf)
+{
+    const QString html = run(QStringLiteral("pdftotext"), {QStringLiteral("-bbox"), pdf, QStringLiteral("-")});
+    QMap<QString, double> rights;
+    static const QRegularExpression word(QStringLiteral("<word xMin=\"([0-9.]+)\" yMin=\"[0-9.]+\" xMax=\"([0-9.]+)\"[^>]*>([^<]*)</word>"));
+    for (auto m = word.globalMatch(html); m.hasNext();) {
+        const auto w = m.next();
+        rights.insert(w.captured(3), w.captured(2).toDouble());
+    }
+    return rights;
+}
+
+} // namespace
+
+TEST_F(RealPrinting, AManyParagraphBodyPrintsAtThePreviewsWidthAndPageCount)
+{
+    QStringList words;
+    velkora::testing::BookFixture book({{QStringLiteral("Uzun"), {{QStringLiteral("Gövde"), longBody(300, &words)}}}});
+    const QString previous = QDir::currentPath();
+    QDir::setCurrent(book.folder());
+    store::BookStore store;
+    store.connect();
+    store.openQueries();
+    TForm3 layout(store.ADOQuery2);
+    TQuickRep &report = *layout.QuickRep1;
+    report.makePrinter = [] { return queue(); };
+    report.ShowProgress = false;
+    const int before = int(cups->jobs(0).size());
+    int previewPages = 0;
+    report.openPreview = [&previewPages](TQRPrinter *device) -> QWidget * {
+        device->setShowingPreview(true);
+        // "Print" once the preview's pages are all made; the window closes when the job is out.
+        auto *poll = new QTimer;
+        QObject::connect(poll, &QTimer::timeout, poll, [poll, device, &previewPages] {
+            if (device->Status() != TQRPrinterStatus::mpFinished)
+                return;
+            poll->deleteLater();
+            previewPages = device->PageCount();
+            device->Print();
+            QTimer::singleShot(200, [device] { device->ClosePreview(); });
+        });
+        poll->start(20);
+        return nullptr;
+    };
+    report.PreviewReport();
+    QDir::setCurrent(previous);
+    const QStringList jobs = cups->jobs(before + 1);
+    ASSERT_EQ(jobs.size(), before + 1);
+    const QString info = run(QStringLiteral("pdfinfo"), {jobs.last()});
+    EXPECT_GT(previewPages, 1);
+    EXPECT_TRUE(info.contains(QRegularExpression(QStringLiteral("Pages:\\s+%1\\n").arg(previewPages)))) << info.toStdString();
+    const QMap<QString, double> rights = wordRights(jobs.last());
+    // Every word printed, and the lines reach the right part of the body box (21.17 to 190.76 mm).
+    int missing = 0;
+    double rightmost = 0;
+    for (const QString &w : std::as_const(words)) {
+        if (!rights.contains(w))
+            ++missing;
+        rightmost = std::max(rightmost, rights.value(w));
+    }
+    EXPECT_EQ(missing, 0);
+    EXPECT_GT(rightmost / 72 * 25.4, 160.0);
+    EXPECT_LT(rightmost / 72 * 25.4, 191.0);
+}
