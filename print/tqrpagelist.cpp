@@ -271,6 +271,14 @@ void TQRPageList::LoadFromFile(const QString &fileName)
     stream->readExact(h, headerSize);
     const qint32 count = qFromLittleEndian<qint32>(h + 8);
     const double created = qFromLittleEndian<double>(h + (old ? 12 : 16));
+    // A report file names its format version (3) or at least starts its first page record as one:
+    // any other file (a text, random bytes) is told so before its bytes are read as header flags.
+    const quint16 version = qFromLittleEndian<quint16>(h);
+    stream->seek(headerSize);
+    const qint32 firstNumber = stream->readInt32();
+    const qint32 firstNext = stream->readInt32();
+    if (version != quint16(FormatVersion) && !(firstNumber == 1 && firstNext > headerSize + RecordFrame && firstNext <= size))
+        refuse(QStringLiteral("it does not begin as a report file does"));
     if (h[old ? 21 : 25] != 0)
         refuse(QStringLiteral("its pages are compressed, which this program does not read"));
     if (count < 1)

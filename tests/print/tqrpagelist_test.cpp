@@ -505,6 +505,18 @@ const Damage damages[] = {
     {"ShorterThan177Bytes", [](QByteArray &f, auto) { f.truncate(176); }, "Stream read error"},
     {"Empty", [](QByteArray &f, auto) { f.clear(); }, "Stream read error"},
     {"NotAReportFile", [](QByteArray &f, auto) { f = QByteArray(5000, '\x41'); }, "is not a report file or is damaged"},
+    // Other files are named as such, whatever byte stands where a report keeps its compression flag.
+    {"ATextFile", [](QByteArray &f, auto) { f = QByteArray("Bir metin dosyas\xc4\xb1 rapor gibi y\xc3\xbcklenir.\n").repeated(40); },
+     "does not begin as a report file does"},
+    {"RandomBytes", [](QByteArray &f, auto) {
+         f.resize(4096);
+         quint32 x = 2463534242u;
+         for (char &c : f) {
+             x ^= x << 13; x ^= x >> 17; x ^= x << 5;
+             c = char(x);
+         }
+         f[25] = 7;
+     }, "does not begin as a report file does"},
 };
 
 INSTANTIATE_TEST_SUITE_P(Damages, HostileFile, ::testing::ValuesIn(damages),
