@@ -70,7 +70,15 @@ bool Startup::run()
     AyarFrm->showHelp = Form1->showHelp;
     Form1->BtnAyarClick = [this] { AyarFrm->BtnAyarClick(); };
     Form1->BtnPrintClick = [this] { Form4->exec(); };
-    Form4->showError = [this](const QString &message) { ui::showError(message, Form4.get()); };
+    Form4->showError = [](const QString &message, QWidget *over) {
+        ui::showError(message, over);
+        // The window the failure came from goes on in front (a maximised preview must not be left
+        // behind the main window and the options dialog).
+        if (over) {
+            over->raise();
+            over->activateWindow();
+        }
+    };
     Form1->LoadSettings = [this] { settings::LoadSettings(*Form1, AyarFrm->Edit1, settingsPath); };
     Form1->SaveSettings = [this] { settings::SaveSettings(*Form1, AyarFrm->Edit1, settingsPath); };
     Form1->FormShow();

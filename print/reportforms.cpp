@@ -139,7 +139,7 @@ TForm4::TForm4(TForm2 *withTitles, TForm3 *textOnly, QWidget *parent)
         } catch (const std::exception &e) {
             // A body that cannot be read, a printer that fails: said, and the dialog goes on.
             if (showError)
-                showError(QString::fromLocal8Bit(e.what()));
+                showError(QString::fromLocal8Bit(e.what()), this);
         }
     });
     for (TQuickRep *r : {withTitles->QuickRep1, textOnly->QuickRep1}) {
@@ -149,14 +149,15 @@ TForm4::TForm4(TForm2 *withTitles, TForm3 *textOnly, QWidget *parent)
             TQRStandardPreview *preview = TQRStandardPreview::Open(device, this);
             if (showError) {
                 preview->showError = [this, own = preview->showError](QWidget *parent, const QString &message) {
-                    showError ? showError(message) : own(parent, message);
+                    showError ? showError(message, parent) : own(parent, message);
                 };
             }
             return preview;
         };
-        r->showError = [this](const QString &message) {
+        // A print started from the preview fails over the preview, which stays in front.
+        r->showError = [this, r](const QString &message) {
             if (showError)
-                showError(message);
+                showError(message, r->PreviewWindow() ? r->PreviewWindow() : static_cast<QWidget *>(this));
         };
     }
     if (const QScreen *screen = QGuiApplication::primaryScreen())

@@ -46,8 +46,9 @@ class TForm4 : public QDialog
 public:
     TForm4(TForm2 *withTitles, TForm3 *textOnly, QWidget *parent = nullptr);
     void BtnYazdirClick();
-    // Where a failure of a run is shown (the program's error display); the dialog stays open.
-    std::function<void(const QString &message)> showError;
+    // Where a failure of a run is shown (the program's error display), over the window it came from:
+    // this dialog, or the preview, which stays in front of it afterwards. The dialog stays open.
+    std::function<void(const QString &message, QWidget *over)> showError;
 
     QGroupBox *GroupBox1;
     QRadioButton *RadioBtn1, *RadioBtn2;

@@ -87,6 +87,8 @@ public:
     bool Cancelled() const { return m_cancelled; }
     int PageCount() const { return m_pageCount; }
     TQRPrinter *QRPrinter() const { return m_device.get(); }
+    // The preview window of the open preview, if any.
+    QWidget *PreviewWindow() const { return m_preview; }
     QMap<QString, QString> Functions; // PAGENUMBER, COLUMNNUMBER, REPORTTITLE
 
     void PreviewReport();
