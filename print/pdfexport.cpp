@@ -1,11 +1,14 @@
 // PDF export: plays the stored EMF page pictures through QPdfWriter into a file saved whole.
 #include "pdfexport.h"
 
+#include "pdfsupplementarytext.h"
 #include "tqrpagelist.h"
 #include "tqrprinter.h"
 
 #include "platform/metafile/emfplayer.h"
 
+#include <QBuffer>
+#include <QGlyphRun>
 #include <QPageSize>
 #include <QPainter>
 #include <QPdfWriter>
@@ -75,37 +78,46 @@ void exportPages(int count, const PageSource &source, const QString &path, const
     if (!file.open(QIODevice::WriteOnly))
         throw PdfExportError(QStringLiteral("Cannot create file \"%1\". %2").arg(path, file.errorString()));
     metafile::EmfPlayer page = pageAt(source, 1);
-    QPdfWriter writer(&file);
-    writer.setResolution(PdfExportDpi);
-    writer.setCreator(QStringLiteral("Velkora"));
-    writer.setTitle(title);
-    writer.setPageMargins(QMarginsF(0, 0, 0, 0));
-    writer.setPageSize(pageSizeOf(page));
-    QPainter painter;
-    if (!painter.begin(&writer))
-        throw PdfExportError(QStringLiteral("Cannot create file \"%1\". %2").arg(path, file.errorString()));
-    for (int n = 1;; ++n) {
-        const QRectF target(QPointF(0, 0), writer.pageLayout().fullRectPixels(writer.resolution()).size());
-        QString error;
-        if (!page.play(&painter, target, &error)) {
-            painter.end();
-            file.cancelWriting();
-            throw PdfExportError(QStringLiteral("Page %1 is damaged: %2").arg(n).arg(error));
-        }
-        if (n == count)
-            break;
-        try {
-            page = pageAt(source, n + 1);
-        } catch (...) {
-            painter.end();
-            file.cancelWriting();
-            throw;
-        }
+    // Written into memory first: the text of characters beyond the basic plane is added to the
+    // finished PDF before it goes to the file.
+    QBuffer written;
+    written.open(QIODevice::WriteOnly);
+    SupplementaryText supplementary;
+    {
+        QPdfWriter writer(&written);
+        writer.setResolution(PdfExportDpi);
+        writer.setCreator(QStringLiteral("Velkora"));
+        writer.setTitle(title);
+        writer.setPageMargins(QMarginsF(0, 0, 0, 0));
         writer.setPageSize(pageSizeOf(page));
-        writer.newPage();
+        QPainter painter;
+        if (!painter.begin(&writer))
+            throw PdfExportError(QStringLiteral("Cannot create file \"%1\". %2").arg(path, file.errorString()));
+        const auto drawn = [&](const QGlyphRun &run, char32_t c) { supplementary.drawn(run, c); };
+        for (int n = 1;; ++n) {
+            const QRectF target(QPointF(0, 0), writer.pageLayout().fullRectPixels(writer.resolution()).size());
+            QString error;
+            if (!page.play(&painter, target, &error, drawn)) {
+                painter.end();
+                file.cancelWriting();
+                throw PdfExportError(QStringLiteral("Page %1 is damaged: %2").arg(n).arg(error));
+            }
+            if (n == count)
+                break;
+            try {
+                page = pageAt(source, n + 1);
+            } catch (...) {
+                painter.end();
+                file.cancelWriting();
+                throw;
+            }
+            writer.setPageSize(pageSizeOf(page));
+            writer.newPage();
+        }
+        painter.end();
     }
-    painter.end();
-    if (!file.commit())
+    const QByteArray pdf = supplementary.complete(written.data());
+    if (file.write(pdf) != pdf.size() || !file.commit())
         throw PdfExportError(QStringLiteral("Cannot create file \"%1\". %2").arg(path, file.errorString()));
 }
 

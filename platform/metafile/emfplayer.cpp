@@ -226,6 +226,7 @@ public:
     }
 
     void run();
+    GdiCanvas &canvas() { return m_canvas; }
 
 private:
     void record(quint32 type, const Record &r);
@@ -564,7 +565,7 @@ QSizeF EmfPlayer::naturalSize() const
     return QSizeF(b.width() + 1, b.height() + 1);
 }
 
-bool EmfPlayer::play(QPainter *painter, const QRectF &target, QString *error) const
+bool EmfPlayer::play(QPainter *painter, const QRectF &target, QString *error, const SupplementaryDrawn &supplementaryDrawn) const
 {
     if (m_bytes.isEmpty() || !painter)
         return false;
@@ -579,6 +580,7 @@ bool EmfPlayer::play(QPainter *painter, const QRectF &target, QString *error) co
         source = QRectF(0, 0, 1, 1);
     return playInto(painter, source, target, error, [&](const QTransform &toDevice) {
         Player player(m_bytes, m_header, painter, toDevice, pxPerMmX);
+        player.canvas().supplementaryDrawn = supplementaryDrawn;
         player.run();
     });
 }

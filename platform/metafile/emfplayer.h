@@ -2,11 +2,14 @@
 #pragma once
 
 #include <QByteArray>
+#include <QGlyphRun>
 #include <QMap>
 #include <QPainter>
 #include <QRect>
 #include <QSizeF>
 #include <QString>
+
+#include <functional>
 
 namespace velkora::metafile {
 
@@ -46,8 +49,12 @@ public:
     // The picture's size in pixels at 96 per inch, from its frame (or its bounds).
     QSizeF naturalSize() const;
 
+    // Told of each character outside the basic plane drawn as text, with the glyph that shows it.
+    using SupplementaryDrawn = std::function<void(const QGlyphRun &, char32_t)>;
+
     // Draws into target; false (with the reason) when it stopped at a damaged record.
-    bool play(QPainter *painter, const QRectF &target, QString *error = nullptr) const;
+    bool play(QPainter *painter, const QRectF &target, QString *error = nullptr,
+              const SupplementaryDrawn &supplementaryDrawn = {}) const;
 
     // How many records of each type, for diagnostics.
     QMap<quint32, int> recordCounts() const;

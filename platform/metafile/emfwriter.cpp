@@ -241,7 +241,18 @@ public:
         dx.reserve(static_cast<size_t>(text.size()));
         double x = 0;
         qint32 placed = 0;
-        for (const QChar c : text) {
+        for (qsizetype i = 0; i < text.size(); ++i) {
+            const QChar c = text.at(i);
+            if (c.isHighSurrogate() && i + 1 < text.size() && text.at(i + 1).isLowSurrogate()) {
+                // A character outside the basic plane: its advance on its first unit, none on the second.
+                x += metrics.horizontalAdvance(text.mid(i, 2));
+                const qint32 next = static_cast<qint32>(std::lround(x));
+                dx.push_back(next - placed);
+                dx.push_back(0);
+                placed = next;
+                ++i;
+                continue;
+            }
             auto known = m_advances.constFind(c.unicode());
             if (known == m_advances.constEnd())
                 known = m_advances.insert(c.unicode(), metrics.horizontalAdvance(c));

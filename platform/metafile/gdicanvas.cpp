@@ -4,6 +4,7 @@
 
 #include <QGlyphRun>
 #include <QRawFont>
+#include <QTextLayout>
 
 #include <QFontMetricsF>
 #include <QtMath>
@@ -352,12 +353,29 @@ void GdiCanvas::textOut(QPointF reference, const QString &text, const std::vecto
             font.setPixelSize(std::max(1, static_cast<int>(std::lround(height * height / probe.height()))));
     }
     const QFontMetricsF metrics(font);
-    std::vector<double> advances(static_cast<size_t>(text.size()));
+    // One character a step: a surrogate pair is one character, its advance the sum of both of its
+    // units' advances (the writer gives the second unit none).
+    std::vector<QString> characters;
+    std::vector<double> advances;
+    characters.reserve(static_cast<size_t>(text.size()));
+    advances.reserve(static_cast<size_t>(text.size()));
     double width = 0;
+    const auto advanceOf = [&](qsizetype i) {
+        return i < static_cast<qsizetype>(dx.size()) ? double(dx[static_cast<size_t>(i)]) : -1.0;
+    };
     for (qsizetype i = 0; i < text.size(); ++i) {
-        const double a = i < static_cast<qsizetype>(dx.size()) ? dx[static_cast<size_t>(i)] : metrics.horizontalAdvance(text.at(i));
-        advances[static_cast<size_t>(i)] = a;
+        const bool pair = text.at(i).isHighSurrogate() && i + 1 < text.size() && text.at(i + 1).isLowSurrogate();
+        const QString character = text.mid(i, pair ? 2 : 1);
+        double a = advanceOf(i);
+        if (pair && a >= 0 && advanceOf(i + 1) >= 0)
+            a += advanceOf(i + 1);
+        if (a < 0)
+            a = metrics.horizontalAdvance(character);
+        characters.push_back(character);
+        advances.push_back(a);
         width += a;
+        if (pair)
+            ++i;
     }
     double x = 0, y = 0;
     const int horizontal = m_dc.textAlign & TA_CENTER;
@@ -399,14 +417,15 @@ void GdiCanvas::textOut(QPointF reference, const QString &text, const std::vecto
     const auto reachable = [&](QPointF p) { return QLineF(QPointF(), device.map(p)).length() < MaxDeviceReach; };
     const QRawFont raw = outlines || !drawable ? QRawFont() : QRawFont::fromFont(font);
     const QList<quint32> glyphs = raw.isValid() ? raw.glyphIndexesForString(text) : QList<quint32>();
-    const bool allGlyphs = glyphs.size() == text.size() && !glyphs.contains(0u);
+    const qsizetype count = static_cast<qsizetype>(characters.size());
+    const bool allGlyphs = glyphs.size() == count && !glyphs.contains(0u);
     if (!drawable) {
         // Nothing a page can show.
     } else if (allGlyphs) {
         // The usual case, one run of glyphs for the whole text.
         QList<quint32> shown;
         QList<QPointF> positions;
-        for (qsizetype i = 0; i < text.size(); ++i) {
+        for (qsizetype i = 0; i < count; ++i) {
             if (reachable(QPointF(x, y))) {
                 shown.append(glyphs.at(i));
                 positions.append(QPointF(x, y));
@@ -423,12 +442,15 @@ void GdiCanvas::textOut(QPointF reference, const QString &text, const std::vecto
             m_painter->drawGlyphRun(QPointF(0, 0), run);
     } else {
         QPainterPath path;
-        for (qsizetype i = 0; i < text.size(); ++i) {
+        for (qsizetype i = 0; i < count; ++i) {
+            const QString &character = characters[static_cast<size_t>(i)];
             if (reachable(QPointF(x, y))) {
                 if (outlines)
-                    path.addText(QPointF(x, y), font, QString(text.at(i)));
+                    path.addText(QPointF(x, y), font, character);
+                else if (character.size() == 2)
+                    drawSupplementary(QPointF(x, y), font, character);
                 else
-                    m_painter->drawText(QPointF(x, y), QString(text.at(i))); // with the fonts' fallbacks
+                    m_painter->drawText(QPointF(x, y), character); // with the fonts' fallbacks
             }
             x += advances[static_cast<size_t>(i)];
         }
@@ -438,6 +460,28 @@ void GdiCanvas::textOut(QPointF reference, const QString &text, const std::vecto
     m_painter->restore();
     if (m_dc.textAlign & TA_UPDATECP)
         m_dc.current = reference + QPointF(width, 0);
+}
+
+void GdiCanvas::drawSupplementary(QPointF baseline, const QFont &font, const QString &character)
+{
+    // Laid out on its own, the character finds its glyph through the fonts' fallbacks as drawText
+    // would; drawn as that glyph, whoever listens learns which font shows it.
+    QTextLayout layout(character, font);
+    layout.beginLayout();
+    const QTextLine line = layout.createLine();
+    layout.endLayout();
+    if (!line.isValid())
+        return;
+    const char32_t code = QChar::surrogateToUcs4(character.at(0), character.at(1));
+    for (QGlyphRun run : layout.glyphRuns()) {
+        QList<QPointF> positions = run.positions();
+        for (QPointF &p : positions)
+            p += QPointF(baseline.x(), baseline.y() - line.ascent());
+        run.setPositions(positions);
+        m_painter->drawGlyphRun(QPointF(0, 0), run);
+        if (supplementaryDrawn && !run.glyphIndexes().isEmpty() && run.glyphIndexes().first() != 0)
+            supplementaryDrawn(run, code);
+    }
 }
 
 void GdiCanvas::drawImage(const QRectF &destination, const QImage &image, const QRectF &source, quint32 rop)

@@ -6,6 +6,7 @@
 #include <QColor>
 #include <QFont>
 #include <QImage>
+#include <QGlyphRun>
 #include <QPainter>
 #include <QPainterPath>
 #include <QPen>
@@ -72,6 +73,8 @@ public:
 
     DcState &dc() { return m_dc; }
     QPainter *painter() const { return m_painter; }
+    // Told of each character outside the basic plane drawn as text, with the glyph that shows it.
+    std::function<void(const QGlyphRun &, char32_t)> supplementaryDrawn;
 
     void saveDC();
     void restoreDC(int relative);
@@ -119,6 +122,7 @@ public:
 
 private:
     void apply(); // painter transform, clip and composition for the next primitive
+    void drawSupplementary(QPointF baseline, const QFont &font, const QString &character);
     void draw(const QPainterPath &path, bool fill, bool stroke);
     QPen effectivePen() const;
     QBrush effectiveBrush() const;

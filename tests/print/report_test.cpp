@@ -4,6 +4,7 @@
 #include "emftext.h"
 #include "printtesting.h"
 #include "platform/metafile/emfplayer.h"
+#include "print/pdfexport.h"
 #include "print/reportforms.h"
 #include "print/tqrprogressform.h"
 #include "print/tqrstandardpreview.h"
@@ -15,6 +16,9 @@
 #include <QCoreApplication>
 #include <QImage>
 #include <QPainter>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QStandardPaths>
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
@@ -236,7 +240,7 @@ TEST(PrintOptions, AFailedRunIsShownAndTheDialogGoesOn)
     TForm3 &text = o.text;
     TForm4 &dialog = o.dialog;
     QStringList shown;
-    dialog.showError = [&](const QString &m) { shown << m; };
+    dialog.showError = [&](const QString &m, QWidget *) { shown << m; };
     text.QuickRep1->openPreview = [](TQRPrinter *) -> QWidget * { throw std::runtime_error("Failed to Load Stream"); };
     dialog.RadioBtn2->setChecked(true);
     dialog.BtnYazdir->click();
@@ -278,13 +282,18 @@ TEST(Report, AFailedPrintFromThePreviewIsShownNotThrown)
 }
 
 // A report file that cannot be loaded into the preview opened from the print options is shown
-// through the program's error display, as the other failures of a run.
-TEST(PrintOptions, ThePreviewsLoadFailuresGoToTheErrorDisplay)
+// through the program's error display, as the other failures of a run, over the preview (which the
+// display then keeps in front), not over the main window.
+TEST(PrintOptions, ThePreviewsLoadFailuresGoToTheErrorDisplayOverThePreview)
 {
     Options o;
     TForm4 &dialog = o.dialog;
     QStringList shown;
-    dialog.showError = [&](const QString &m) { shown << m; };
+    std::vector<bool> overPreview;
+    dialog.showError = [&](const QString &m, QWidget *over) {
+        shown << m;
+        overPreview.push_back(qobject_cast<TQRStandardPreview *>(over) != nullptr);
+    };
     QTemporaryDir dir;
     const QString bad = dir.filePath(QStringLiteral("bozuk.QRP"));
     {
@@ -321,4 +330,74 @@ TEST(PrintOptions, ThePreviewsLoadFailuresGoToTheErrorDisplay)
     ASSERT_TRUE(acted);
     ASSERT_EQ(shown.size(), 1);
     EXPECT_TRUE(shown[0].contains(QStringLiteral("is not a report file or is damaged"))) << shown[0].toStdString();
+    EXPECT_EQ(overPreview, std::vector<bool>{true});
+    // A failure of the options dialog's own run is shown over the dialog.
+    o.text.QuickRep1->openPreview = [](TQRPrinter *) -> QWidget * { throw std::runtime_error("Failed to Load Stream"); };
+    dialog.BtnYazdir->click();
+    EXPECT_EQ(overPreview, (std::vector<bool>{true, false}));
+}
+
+namespace {
+
+// A long body as people write them: paragraphs of mixed sizes, spacing before and after, exact and
+// proportional line spacing, bold and italic runs, wrapped lines; with an emoji and a letter outside
+// the basic plane. Its words, in order, go into words.
+QString variedBody(int paragraphs, QStringList *words)
+{
+    static const char *const sizes[] = {"\\fs16", "\\fs20", "\\fs24", "\\fs30", "\\fs18"};
+    static const char *const spacing[] = {"", "\\sb120\\sa60", "\\sl-300\\slmult0", "\\sl360\\slmult1", "\\sa240", "\\sl-200\\slmult0"};
+    QString rtf = QStringLiteral("{\\rtf1\\ansi\\ansicpg1254{\\fonttbl{\\f0 Arial;}{\\f1 Times New Roman;}}\\f0\\fs20 ");
+    for (int p = 0; p < paragraphs; ++p) {
+        rtf += QStringLiteral("\\pard") + QString::fromLatin1(spacing[p % 6]) + QString::fromLatin1(sizes[p % 5]) + u' ';
+        const int count = 4 + (p * 7) % 40;
+        for (int w = 0; w < count; ++w) {
+            QString word = QStringLiteral("p%1k%2").arg(p).arg(w);
+            QString written = word;
+            if (w == 3 && p % 11 == 0) { // an emoji and a mathematical letter, as the RTF writes them
+                word += QStringLiteral("😀𝐀");
+                written += QStringLiteral("\\u-10179?\\u-8704?\\u-10187?\\u-9216?");
+            }
+            *words << word;
+            if (w % 9 == 4)
+                written = QStringLiteral("{\\b ") + written + u'}';
+            else if (w % 13 == 7)
+                written = QStringLiteral("{\\i\\f1 ") + written + u'}';
+            rtf += written + u' ';
+        }
+        rtf += QStringLiteral("\\par ");
+    }
+    return rtf + u'}';
+}
+
+QString pdfText(const QString &pdf)
+{
+    QProcess p;
+    p.start(QStringLiteral("pdftotext"), {QStringLiteral("-enc"), QStringLiteral("UTF-8"), pdf, QStringLiteral("-")});
+    p.waitForFinished(60000);
+    return QString::fromUtf8(p.readAllStandardOutput());
+}
+
+} // namespace
+
+// Each line of a long body is on exactly one page of the PDF, also the line a page ends on: the
+// text a reader searches or copies is the body's text, word for word, in order.
+TEST(PdfOfAReport, ALongBodysTextReadsBackWordForWordWithoutRepeatsAtPageBreaks)
+{
+    if (QStandardPaths::findExecutable(QStringLiteral("pdftotext")).isEmpty())
+        GTEST_SKIP() << "pdftotext is missing (scripts/setup installs poppler-utils)";
+    QStringList words;
+    Book book({{QStringLiteral("Uzun"), {{QStringLiteral("Karışık"), variedBody(900, &words)}}}});
+    TForm3 form(book.store.ADOQuery2);
+    auto device = run(*form.QuickRep1);
+    ASSERT_GT(device->PageCount(), 10);
+    QTemporaryDir dir;
+    const QString pdf = dir.filePath(QStringLiteral("uzun.pdf"));
+    exportPdf(*device, pdf);
+    const QStringList read = pdfText(pdf).split(QRegularExpression(QStringLiteral("\\s+")), Qt::SkipEmptyParts);
+    EXPECT_EQ(read.size(), words.size());
+    for (qsizetype i = 0; i < std::min(read.size(), words.size()); ++i)
+        if (read[i] != words[i]) {
+            ADD_FAILURE() << "word " << i << ": " << read[i].toStdString() << " instead of " << words[i].toStdString();
+            break;
+        }
 }
