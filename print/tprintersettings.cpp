@@ -29,6 +29,26 @@ int inputSlots(const QString &printer)
     return count;
 }
 
+// Whether the queue prints in colour: see TPrinterSettings::Colour.
+bool printsInColour(const QString &printer)
+{
+    const QByteArray name = printer.toLocal8Bit();
+    cups_dest_t *dest = cupsGetNamedDest(CUPS_HTTP_DEFAULT, name.constData(), nullptr);
+    if (!dest)
+        return true;
+    const char *model = cupsGetOption("printer-make-and-model", dest->num_options, dest->options);
+    const char *type = cupsGetOption("printer-type", dest->num_options, dest->options);
+    const char *mode = cupsGetOption("print-color-mode", dest->num_options, dest->options);
+    const bool raw = model && QByteArrayView(model) == "Local Raw Printer";
+    const bool colourDevice = type && (QByteArray(type).toUInt() & CUPS_PRINTER_COLOR);
+    cupsFreeDests(1, dest);
+    if (raw)
+        return true;
+    if (!colourDevice)
+        return false;
+    return !(mode && QByteArrayView(mode) == "monochrome");
+}
+
 } // namespace
 
 TPrinterSettings::TPrinterSettings(QPrinter *printer) : m_printer(printer)
@@ -63,6 +83,7 @@ void TPrinterSettings::readFromPrinter()
     const QSizeF paper = m_printer->pageLayout().fullRect(QPageLayout::Millimeter).size();
     PaperWidth = std::round(paper.width() * 10);
     PaperLength = std::round(paper.height() * 10);
+    Colour = printsInColour(Device);
     printerRead = true;
 }
 
@@ -113,6 +134,7 @@ void TPrinterSettings::applyToPrinter() const
     if (m_supportsBins)
         m_printer->setPaperSource(paperSourceForBin(OutputBin));
     m_printer->setPageOrientation(Orientation);
+    m_printer->setColorMode(Colour ? QPrinter::Color : QPrinter::GrayScale);
 }
 
 } // namespace velkora::print

@@ -21,7 +21,7 @@ public:
     // and physical size, and which paper sizes it lists.
     void readFromPrinter();
     // Writes the wishes into the printer before a job: a custom size, duplex, the paper size when the
-    // printer lists it, copies, bin and orientation.
+    // printer lists it, copies, bin, orientation and colour.
     void applyToPrinter() const;
 
     // Setting a value the printer does not support is ignored; a paper size only when the printer
@@ -43,6 +43,10 @@ public:
     TQRPaperSize PaperSize = TQRPaperSize::A4;
     double PaperWidth = 0, PaperLength = 0;
     QPageLayout::Orientation Orientation = QPageLayout::Portrait;
+    // Pages go to the printer in colour, as the preview shows them, unless the queue's driver says
+    // the printer has no colour or the queue's colour mode (the user's lpoptions among them) is
+    // monochrome. A queue without a driver passes the job on as it is: in colour.
+    bool Colour = true;
     bool printerRead = false;
 
 private:

@@ -10,6 +10,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QImage>
 #include <QPainter>
 #include <QPrinterInfo>
 #include <QProcess>
@@ -86,6 +87,38 @@ public:
                                                 QStringLiteral("capture:") + d + QStringLiteral("/out"), QStringLiteral("-E")});
         if (!admin.waitForFinished(10000) || admin.exitCode() != 0)
             m_problem = QStringLiteral("lpadmin failed: ") + QString::fromLocal8Bit(admin.readAllStandardError());
+        // Two queues with a driver description: one for a colour printer, one for a printer without
+        // colour. Both take the PDF as it is and write it into out/ as the first queue does.
+        for (const auto &[queue, colour] : {std::pair{"Renkli", true}, std::pair{"Siyah", false}}) {
+            const QString ppd = d + u'/' + QString::fromLatin1(queue) + QStringLiteral(".ppd");
+            write(QString::fromLatin1(queue) + QStringLiteral(".ppd"), driverDescription(queue, colour));
+            QProcess add;
+            add.start(QStringLiteral("lpadmin"), {QStringLiteral("-p"), QString::fromLatin1(queue), QStringLiteral("-v"),
+                                                  QStringLiteral("capture:") + d + QStringLiteral("/out"), QStringLiteral("-P"), ppd,
+                                                  QStringLiteral("-E")});
+            if (!add.waitForFinished(10000) || add.exitCode() != 0)
+                m_problem = QStringLiteral("lpadmin failed: ") + QString::fromLocal8Bit(add.readAllStandardError());
+        }
+    }
+    // A small driver description: A4 and Letter, colour or not, PDF passed through unchanged.
+    static QByteArray driverDescription(const char *name, bool colour)
+    {
+        return QByteArrayLiteral("*PPD-Adobe: \"4.3\"\n*FormatVersion: \"4.3\"\n*FileVersion: \"1.0\"\n"
+                                 "*LanguageVersion: English\n*LanguageEncoding: ISOLatin1\n*PCFileName: \"VELKORA.PPD\"\n"
+                                 "*Manufacturer: \"Velkora\"\n*Product: \"(Velkora)\"\n")
+               + "*ModelName: \"" + name + "\"\n*ShortNickName: \"" + name + "\"\n*NickName: \"" + name + "\"\n"
+               + "*PSVersion: \"(3010.000) 0\"\n*LanguageLevel: \"3\"\n*ColorDevice: " + (colour ? "True" : "False") + "\n"
+               + "*DefaultColorSpace: " + (colour ? "RGB" : "Gray") + "\n*FileSystem: False\n*Throughput: \"1\"\n"
+               "*LandscapeOrientation: Plus90\n*TTRasterizer: Type42\n"
+               "*cupsFilter2: \"application/pdf application/pdf 0 -\"\n"
+               "*OpenUI *PageSize/Media Size: PickOne\n*OrderDependency: 10 AnySetup *PageSize\n*DefaultPageSize: A4\n"
+               "*PageSize A4/A4: \"<</PageSize[595 842]>>setpagedevice\"\n"
+               "*PageSize Letter/Letter: \"<</PageSize[612 792]>>setpagedevice\"\n*CloseUI: *PageSize\n"
+               "*OpenUI *PageRegion: PickOne\n*OrderDependency: 10 AnySetup *PageRegion\n*DefaultPageRegion: A4\n"
+               "*PageRegion A4/A4: \"<</PageSize[595 842]>>setpagedevice\"\n"
+               "*PageRegion Letter/Letter: \"<</PageSize[612 792]>>setpagedevice\"\n*CloseUI: *PageRegion\n"
+               "*DefaultImageableArea: A4\n*ImageableArea A4/A4: \"0 0 595 842\"\n*ImageableArea Letter/Letter: \"0 0 612 792\"\n"
+               "*DefaultPaperDimension: A4\n*PaperDimension A4/A4: \"595 842\"\n*PaperDimension Letter/Letter: \"612 792\"\n";
     }
     ~PrivateCups()
     {
@@ -152,9 +185,9 @@ protected:
         if (QStandardPaths::findExecutable(QStringLiteral("pdftotext")).isEmpty())
             GTEST_SKIP() << "pdftotext is missing (scripts/setup installs poppler-utils)";
     }
-    static std::unique_ptr<QPrinter> queue()
+    static std::unique_ptr<QPrinter> queue(const QString &name = QStringLiteral("Velkora"))
     {
-        const QPrinterInfo info = QPrinterInfo::printerInfo(QStringLiteral("Velkora"));
+        const QPrinterInfo info = QPrinterInfo::printerInfo(name);
         EXPECT_FALSE(info.isNull()) << "the private queue is not seen by Qt's printing";
         return std::make_unique<QPrinter>(info, QPrinter::HighResolution);
     }
@@ -324,4 +357,38 @@ TEST_F(RealPrinting, AManyParagraphBodyPrintsAtThePreviewsWidthAndPageCount)
     EXPECT_EQ(missing, 0);
     EXPECT_GT(rightmost / 72 * 25.4, 160.0);
     EXPECT_LT(rightmost / 72 * 25.4, 191.0);
+}
+
+// The preview shows colours; the printer gets them too unless its driver says it has none: a queue
+// without a driver and one whose driver declares colour print red as red, a monochrome one in grey.
+TEST_F(RealPrinting, ColoursReachTheQueueUnlessThePrinterHasNone)
+{
+    if (QStandardPaths::findExecutable(QStringLiteral("pdftoppm")).isEmpty())
+        GTEST_SKIP() << "pdftoppm is missing (scripts/setup installs poppler-utils)";
+    QTemporaryDir dir;
+    for (const auto &[name, colour] : {std::pair{"Velkora", true}, std::pair{"Renkli", true}, std::pair{"Siyah", false}}) {
+        SCOPED_TRACE(name);
+        const int before = int(cups->jobs(0).size());
+        TQRPrinter d(nullptr, queue(QString::fromLatin1(name)));
+        ASSERT_TRUE(d.PrinterOK());
+        EXPECT_EQ(d.PrinterSettings().Colour, colour);
+        d.Destination = TQRDestination::qrdPrinter;
+        d.BeginOutput();
+        d.BeginDevicePage();
+        d.Canvas()->fillRect(QRect(d.XPos(200), d.YPos(200), d.XSize(500), d.YSize(500)), QColor(220, 0, 0));
+        d.EndOutput();
+        const QStringList jobs = cups->jobs(before + 1);
+        ASSERT_EQ(jobs.size(), before + 1);
+        const QString png = dir.filePath(QString::fromLatin1(name));
+        run(QStringLiteral("pdftoppm"), {QStringLiteral("-r"), QStringLiteral("20"), QStringLiteral("-singlefile"), QStringLiteral("-png"),
+                                         jobs.last(), png});
+        const QImage page(png + QStringLiteral(".png"));
+        ASSERT_FALSE(page.isNull());
+        // The middle of the square, 45 mm in and down: red, or the grey red becomes.
+        const QColor middle = page.pixelColor(int(45 / 25.4 * 20), int(45 / 25.4 * 20));
+        if (colour)
+            EXPECT_TRUE(middle.red() > 180 && middle.green() < 60 && middle.blue() < 60) << middle.name().toStdString();
+        else
+            EXPECT_TRUE(middle.red() == middle.green() && middle.green() == middle.blue()) << middle.name().toStdString();
+    }
 }
