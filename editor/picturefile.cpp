@@ -16,6 +16,8 @@
 #include <QPainter>
 #include <QtEndian>
 
+#include <algorithm>
+
 namespace velkora::editor {
 
 namespace {
@@ -131,9 +133,12 @@ QByteArray metafileAsEmf(const QByteArray &bytes, bool enhanced)
     metafile::WmfPlayer player;
     if (!player.load(bytes, &error))
         throw EditorError(error.isEmpty() ? QStringLiteral("Invalid metafile") : error);
-    // The clipboard carries enhanced metafiles: the WMF is played into one of its own size.
+    // The clipboard carries enhanced metafiles: the WMF is played into one of its own size and shape.
     QSizeF natural = player.naturalSize();
-    QSize size = natural.toSize().boundedTo(QSize(MaxPictureSide, MaxPictureSide)).expandedTo(QSize(1, 1));
+    const double longest = std::max(natural.width(), natural.height());
+    if (longest > MaxPictureSide)
+        natural *= MaxPictureSide / longest;
+    const QSize size = natural.toSize().expandedTo(QSize(1, 1));
     metafile::EmfWriter writer(size);
     QPainter painter(&writer);
     if (!player.play(&painter, QRectF(QPointF(0, 0), QSizeF(size)), &error))

@@ -7,6 +7,7 @@
 #include <QStringDecoder>
 #include <QtEndian>
 
+#include <algorithm>
 #include <vector>
 
 namespace velkora::metafile {
@@ -384,7 +385,13 @@ bool WmfPlayer::load(const QByteArray &bytes, QString *error)
 
 QSizeF WmfPlayer::naturalSize() const
 {
-    return QSizeF(m_box.width() * 96.0 / m_inch, m_box.height() * 96.0 / m_inch);
+    const QSizeF size(m_box.width() * 96.0 / m_inch, m_box.height() * 96.0 / m_inch);
+    if (m_placeable || size.isEmpty())
+        return size;
+    // Without the placeable header the window's units are unknown: its shape is kept, taken as
+    // pixels, and a large one is brought down to a size a page holds.
+    const double longest = std::max(size.width(), size.height());
+    return longest > UnsizedSide ? size * (UnsizedSide / longest) : size;
 }
 
 bool WmfPlayer::play(QPainter *painter, const QRectF &target, QString *error) const

@@ -17,6 +17,9 @@ class WmfPlayer
 public:
     static constexpr qint64 MaxBytes = 256ll << 20;
     static constexpr quint32 MaxRecords = 4'000'000;
+    // The longest side, in pixels at 96 per inch (10 cm), of a picture without a placeable header
+    // whose window is larger: such a picture does not say how large it is.
+    static constexpr double UnsizedSide = 378;
 
     static bool isWmf(const QByteArray &bytes);
 
@@ -25,7 +28,7 @@ public:
     QRect box() const { return m_box; }       // logical units
     int unitsPerInch() const { return m_inch; }
     int objectCount() const { return m_objects; }
-    QSizeF naturalSize() const;               // pixels at 96 per inch
+    QSizeF naturalSize() const;               // pixels at 96 per inch (see UnsizedSide)
 
     bool play(QPainter *painter, const QRectF &target, QString *error = nullptr) const;
     QMap<quint16, int> recordCounts() const;

@@ -126,8 +126,16 @@ QSize naturalPixels(const PictureSource &s)
     }
     case PictureKind::Bitmap:
         return s.picw > 0 && s.pich > 0 ? QSize(s.picw, s.pich) : QSize();
-    case PictureKind::Emf:
-    case PictureKind::Wmf: break;
+    case PictureKind::Emf: {
+        // Its frame (0.01 mm), at 96 pixels per inch.
+        metafile::EmfPlayer player;
+        return player.load(s.bytes) ? player.naturalSize().toSize() : QSize();
+    }
+    case PictureKind::Wmf: {
+        // Its placeable header's box and units per inch, else its window (see WmfPlayer).
+        metafile::WmfPlayer player;
+        return player.load(s.bytes) ? player.naturalSize().toSize() : QSize();
+    }
     }
     return QSize();
 }
@@ -138,12 +146,16 @@ QSizeF pictureDisplaySize(const PictureSource &s)
 {
     const bool metafile = s.kind == PictureKind::Emf || s.kind == PictureKind::Wmf;
     const QSize natural = s.bytes.size() > MaxPictureBytes ? QSize() : naturalPixels(s);
-    // The goal size scaled, else its own extent.
+    // The goal size scaled, else its own extent. A metafile's extent in the RTF (0.01 mm) comes
+    // before the size its records give, which for a picture from RTF lacks the placeable header.
     double w = 0, h = 0;
     if (s.goalw > 0 && s.goalh > 0) {
         w = s.goalw / 15.0;
         h = s.goalh / 15.0;
-    } else if (natural.isValid()) {
+    } else if (metafile && s.picw > 0 && s.pich > 0) {
+        w = s.picw * 96.0 / 2540.0;
+        h = s.pich * 96.0 / 2540.0;
+    } else if (natural.isValid() && !natural.isEmpty()) {
         w = natural.width();
         h = natural.height();
     } else if (s.picw > 0 && s.pich > 0) {
@@ -152,9 +164,15 @@ QSizeF pictureDisplaySize(const PictureSource &s)
     }
     w = w * std::clamp(s.scalex, 1, 10000) / 100.0;
     h = h * std::clamp(s.scaley, 1, 10000) / 100.0;
-    if (w < 1 || h < 1 || w > MaxPictureSide || h > MaxPictureSide) {
-        w = natural.isValid() ? std::min(natural.width(), MaxPictureSide) : 32;
-        h = natural.isValid() ? std::min(natural.height(), MaxPictureSide) : 32;
+    if (w >= 1 && h >= 1 && (w > MaxPictureSide || h > MaxPictureSide)) {
+        // Too large to show: brought down whole, its shape kept.
+        const double scale = MaxPictureSide / std::max(w, h);
+        w = std::max(1.0, w * scale);
+        h = std::max(1.0, h * scale);
+    }
+    if (w < 1 || h < 1) {
+        w = natural.isValid() && !natural.isEmpty() ? std::min(natural.width(), MaxPictureSide) : 32;
+        h = natural.isValid() && !natural.isEmpty() ? std::min(natural.height(), MaxPictureSide) : 32;
     }
     return QSizeF(w, h);
 }

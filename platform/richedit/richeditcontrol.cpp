@@ -1065,7 +1065,7 @@ bool RichEditControl::canInsertFromMimeData(const QMimeData *source) const
            || source->hasFormat(QStringLiteral("image/x-wmf")) || QTextEdit::canInsertFromMimeData(source);
 }
 
-void RichEditControl::insertPicture(const QImage &image, const QByteArray &original, int kind)
+void RichEditControl::insertPicture(const QImage &image, const QByteArray &original, int kind, QSizeF extent)
 {
     const QUrl data = addBytesResource(document(), QStringLiteral("pict"), original);
     const QUrl name(QStringLiteral("velkora-image:%1").arg(data.path()));
@@ -1076,6 +1076,8 @@ void RichEditControl::insertPicture(const QImage &image, const QByteArray &origi
     f.setHeight(image.height());
     f.setProperty(property::PictureKind, kind);
     f.setProperty(property::PictureData, data);
+    if (extent.isValid() && !extent.isEmpty())
+        f.setProperty(property::PictureExtent, extent);
     textCursor().insertImage(f);
 }
 
@@ -1142,8 +1144,9 @@ void RichEditControl::insertFromMimeData(const QMimeData *source)
         PictureSource picture;
         picture.kind = kind;
         picture.bytes = source->data(type);
+        // At its own size and shape, which its RTF then names in 0.01 mm.
         const DecodedPicture decoded = decodePicture(picture);
-        insertPicture(decoded.image, picture.bytes, static_cast<int>(kind));
+        insertPicture(decoded.image, picture.bytes, static_cast<int>(kind), decoded.displaySize * (2540.0 / 96.0));
         done = true;
     }
     if (!done && source->hasText()) {

@@ -173,7 +173,8 @@ private:
     // Puts a paragraph into a list of that numbering (joining the paragraph before's list of the
     // same kind) or, for 0, out of its list; its indents are left as they are.
     void setListing(const QTextBlock &block, int numbering);
-    void insertPicture(const QImage &image, const QByteArray &original, int kind);
+    // extent: a metafile's size in 0.01 mm, written as its \\picw and \\pich.
+    void insertPicture(const QImage &image, const QByteArray &original, int kind, QSizeF extent = QSizeF());
     // Holds the fonts of the range's formats as they are and as the change makes them, each loaded
     // as the layout loads it. Qt's font cache lets fonts go once it holds many; laying out many
     // fonts at once, for a change over a whole body or its undo, would load them again and again.

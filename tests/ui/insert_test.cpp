@@ -5,6 +5,8 @@
 #include "workingbook.h"
 #include "editor/insertcommands.h"
 #include "editor/picturefile.h"
+#include "platform/metafile/emfplayer.h"
+#include "platform/metafile/wmfplayer.h"
 #include "platform/richedit/picturedecoder.h"
 #include "platform/database/selectstatement.h"
 #include "platform/richedit/richtextproperties.h"
@@ -19,6 +21,7 @@
 #include <QFile>
 #include <QImageWriter>
 #include <QMimeData>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTextBlock>
 #include <QtEndian>
@@ -369,8 +372,9 @@ TEST(InsertPicture, BrokenHugeAndTruncatedPicturesAreRefusedQuicklyLeavingBodyAn
         }
         EXPECT_EQ(w.book.errors.size(), 1) << c.name.toStdString();
         EXPECT_FALSE(w.book.errors.value(0).isEmpty()) << c.name.toStdString();
-        if (const auto m = messages.find(c.name); m != messages.end())
+        if (const auto m = messages.find(c.name); m != messages.end()) {
             EXPECT_TRUE(w.book.errors.value(0).contains(m->second)) << w.book.errors.value(0).toStdString();
+        }
         EXPECT_EQ(QApplication::clipboard()->text(), QStringLiteral("önceki")) << c.name.toStdString();
         EXPECT_EQ(w.form->Yazi->toPlainText(), QStringLiteral("eski metin burada")) << c.name.toStdString();
     }
@@ -429,4 +433,65 @@ TEST(InsertPicture, CameraJpegsWithStrayBytesGoInAndPicturesTooWideForTheBodyAre
     // Wider than a body can hold: refused now, rather than taken and lost after a save.
     const QByteArray wide = encoded(colours(richedit::MaxPictureSide + 1, 8), "jpeg");
     EXPECT_THROW(editor::loadPicture(wide, QStringLiteral("jpg")), std::exception);
+}
+
+// Metafiles go in at their own size and shape (an enhanced metafile's frame, a placeable WMF's box
+// and units per inch; a WMF without that header at its window's shape, no larger than 10 cm), and
+// the saved RTF names that size: never the 32-pixel square they once went in as.
+TEST(InsertPicture, MetafilesGoInAtTheirOwnSizeAndTheRtfSaysSo)
+{
+    const QString corpus = corpusFolder();
+    if (corpus.isEmpty())
+        GTEST_SKIP() << "the shared corpus is absent";
+    Window w;
+    struct Expected
+    {
+        QString name;
+        QSizeF size; // pixels at 96 per inch
+    };
+    std::vector<Expected> expected;
+    for (const char *name : {"pillow-drawing.emf", "tika-testEMF.emf", "poi-wrench.emf", "uemf-test_mm_twips_ref.emf",
+                             "libwmf-2doorvan.wmf", "poi-santa.wmf", "libwmf-text.wmf", "rtfpipe-test.wmf"}) {
+        const QString path = corpus + QStringLiteral("/metafile/") + QString::fromLatin1(name);
+        QFile f(path);
+        if (!f.open(QIODevice::ReadOnly))
+            continue;
+        const QByteArray bytes = f.readAll();
+        QSizeF natural;
+        if (path.endsWith(QStringLiteral(".emf"))) {
+            metafile::EmfPlayer player;
+            ASSERT_TRUE(player.load(bytes)) << name;
+            const QRect frame = player.header().frame.normalized();
+            natural = QSizeF(frame.width(), frame.height()) * (96 / 2540.0);
+        } else {
+            metafile::WmfPlayer player;
+            ASSERT_TRUE(player.load(bytes)) << name;
+            const QRect box = player.box();
+            natural = player.placeable() ? QSizeF(box.size()) * (96.0 / player.unitsPerInch()) : QSizeF(box.size());
+            if (!player.placeable() && std::max(natural.width(), natural.height()) > metafile::WmfPlayer::UnsizedSide)
+                natural *= metafile::WmfPlayer::UnsizedSide / std::max(natural.width(), natural.height());
+        }
+        w.book.errors.clear();
+        w.insertPicture(path);
+        ASSERT_TRUE(w.book.errors.isEmpty()) << name << ": " << w.book.errors.join(u'\n').toStdString();
+        const QTextImageFormat picture = w.pictures().last();
+        EXPECT_NEAR(picture.width(), natural.width(), 1.5) << name;
+        EXPECT_NEAR(picture.height(), natural.height(), 1.5) << name;
+        EXPECT_EQ(w.shown(picture).size(), QSize(qRound(picture.width()), qRound(picture.height()))) << name;
+        expected.push_back({QString::fromLatin1(name), natural});
+    }
+    ASSERT_GE(expected.size(), 6u);
+    w.form->DataSetPost1->trigger();
+    static const QRegularExpression pict(QStringLiteral("\\\\pict\\\\emfblip\\\\picw(\\d+)\\\\pich(\\d+)\\\\picwgoal(\\d+)\\\\pichgoal(\\d+)"));
+    const QString rtf = w.storedBody();
+    size_t i = 0;
+    for (auto it = pict.globalMatch(rtf); it.hasNext() && i < expected.size(); ++i) {
+        const QRegularExpressionMatch m = it.next();
+        const Expected &e = expected[i];
+        EXPECT_NEAR(m.captured(1).toDouble(), e.size.width() * 2540 / 96, 40) << e.name.toStdString(); // 0.01 mm
+        EXPECT_NEAR(m.captured(2).toDouble(), e.size.height() * 2540 / 96, 40) << e.name.toStdString();
+        EXPECT_NEAR(m.captured(3).toDouble(), e.size.width() * 15, 25) << e.name.toStdString(); // twips
+        EXPECT_NEAR(m.captured(4).toDouble(), e.size.height() * 15, 25) << e.name.toStdString();
+    }
+    EXPECT_EQ(i, expected.size());
 }
