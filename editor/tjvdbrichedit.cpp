@@ -200,7 +200,11 @@ void TJvDBRichEdit::focusInEvent(QFocusEvent *event)
 
 void TJvDBRichEdit::focusOutEvent(QFocusEvent *event)
 {
-    if (modified() && m_link.fieldEditing()) {
+    // Opening a menu (the menu bar's, by mouse or Alt, or a context menu) is not leaving the editor:
+    // the typing stays in the editor, so Esc can still drop it. A command chosen from the menu
+    // settles the edit itself.
+    const bool menu = event->reason() == Qt::PopupFocusReason || event->reason() == Qt::MenuBarFocusReason;
+    if (!menu && modified() && m_link.fieldEditing()) {
         try {
             m_link.updateRecord();
         } catch (const std::exception &e) {

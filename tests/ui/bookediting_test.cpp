@@ -11,6 +11,8 @@
 #include <QApplication>
 #include <QDir>
 #include <QKeyEvent>
+#include <QMenu>
+#include <QMenuBar>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -115,6 +117,42 @@ TEST(BookEditing, EscapeRestoresTheStoredBody)
     QTest::keyClick(f.Yazi, Qt::Key_Escape);
     EXPECT_EQ(f.Yazi->toPlainText(), QStringLiteral("not"));
     EXPECT_EQ(f.ADOQuery2->state(), DataSetState::Edit); // the subtopic stays in edit state
+    f.ADOQuery2->next();
+    EXPECT_EQ(book.stored()[QStringLiteral("Ali'nin Notu")], QStringLiteral("{\\RTF1 not}")); // nothing written
+}
+
+// Opening a menu to read it ("Düzen" names the step "Geri" would undo) is not leaving the editor:
+// the typing is not written into the record, so Esc still drops it afterwards.
+TEST(BookEditing, OpeningAMenuKeepsTheTypingInTheEditorForEscape)
+{
+    Book book(grammar());
+    Window w;
+    ui::TForm1 &f = w.form;
+    QApplication::setActiveWindow(&f);
+    f.Yazi->setFocus();
+    type(f.Yazi, QStringLiteral("çöp "));
+    QMenu *edit = nullptr;
+    for (QAction *a : f.MainMenu1->actions())
+        if (a->text().remove(u'&') == QStringLiteral("Düzen"))
+            edit = a->menu();
+    ASSERT_NE(edit, nullptr);
+    for (int round = 0; round < 2; ++round) {
+        if (round == 0) {
+            edit->popup(f.mapToGlobal(QPoint(40, 40)));
+        } else {
+            QTest::keyClick(f.Yazi, Qt::Key_F10); // the menu bar by the keyboard
+        }
+        QCoreApplication::processEvents();
+        EXPECT_EQ(f.ADOQuery2->findField(u"Aciklama")->asString(), QStringLiteral("{\\RTF1 not}")) << "round " << round;
+        if (round == 0)
+            edit->close();
+        else
+            QTest::keyClick(f.MainMenu1, Qt::Key_Escape);
+        QCoreApplication::processEvents();
+        f.Yazi->setFocus();
+    }
+    QTest::keyClick(f.Yazi, Qt::Key_Escape);
+    EXPECT_EQ(f.Yazi->toPlainText(), QStringLiteral("not"));
     f.ADOQuery2->next();
     EXPECT_EQ(book.stored()[QStringLiteral("Ali'nin Notu")], QStringLiteral("{\\RTF1 not}")); // nothing written
 }
