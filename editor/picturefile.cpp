@@ -2,6 +2,7 @@
 // picture, and putting the picture on the clipboard the way the editor's paste takes it.
 #include "picturefile.h"
 
+#include "jpegorientation.h"
 #include "jpegreader.h"
 #include "platform/metafile/emfplayer.h"
 #include "platform/metafile/emfwriter.h"
@@ -12,8 +13,10 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QImageReader>
+#include <QImageWriter>
 #include <QMimeData>
 #include <QPainter>
+#include <QTransform>
 #include <QtEndian>
 
 #include <algorithm>
@@ -121,6 +124,23 @@ void checkBitmap(const QByteArray &b)
     }
 }
 
+// The turn that makes a picture of the EXIF orientation given upright.
+QTransform exifTransform(int orientation, QSize size)
+{
+    QTransform t;
+    switch (orientation) {
+    case 2: t = QTransform(-1, 0, 0, 1, size.width(), 0); break;
+    case 3: t.rotate(180); break;
+    case 4: t = QTransform(1, 0, 0, -1, 0, size.height()); break;
+    case 5: t = QTransform(0, 1, 1, 0, 0, 0); break;
+    case 6: t.rotate(90); break;
+    case 7: t = QTransform(0, -1, -1, 0, 0, 0); break;
+    case 8: t.rotate(270); break;
+    default: break;
+    }
+    return t;
+}
+
 QByteArray metafileAsEmf(const QByteArray &bytes, bool enhanced)
 {
     QString error;
@@ -195,6 +215,28 @@ LoadedPicture loadPicture(const QByteArray &bytes, const QString &extension)
         p.image = readJpeg(bytes, &error);
         if (p.image.isNull())
             throw EditorError(error);
+        // A photograph taken with the camera turned goes in upright: its own bytes turned, so the
+        // body, the printed page and any other program reading the saved RTF all show it so.
+        if (const int orientation = jpegOrientation(bytes); orientation != 1) {
+            const QByteArray upright = uprightJpeg(bytes, orientation);
+            QImage turned = upright.isEmpty() ? QImage() : readJpeg(upright, &error);
+            if (!turned.isNull()) {
+                p.bytes = upright;
+                p.image = turned;
+            } else {
+                // Not transformable as it is: the picture turned and stored anew.
+                p.image = p.image.transformed(exifTransform(orientation, p.image.size()));
+                QByteArray encoded;
+                QBuffer buffer(&encoded);
+                buffer.open(QIODevice::WriteOnly);
+                QImageWriter writer(&buffer, "jpeg");
+                writer.setQuality(92);
+                if (writer.write(p.image))
+                    p.bytes = encoded;
+                else
+                    p.kind = PictureKind::Bitmap; // goes in as its pixels
+            }
+        }
     } else if (extension == u"gif") {
         p.kind = PictureKind::Gif;
         checkGif(bytes);

@@ -4,6 +4,7 @@
 // after a save and a new start — headless.
 #include "workingbook.h"
 #include "editor/insertcommands.h"
+#include "editor/jpegorientation.h"
 #include "editor/picturefile.h"
 #include "platform/metafile/emfplayer.h"
 #include "platform/metafile/wmfplayer.h"
@@ -19,6 +20,7 @@
 #include <QFileDialog>
 #include <QLabel>
 #include <QFile>
+#include <QImageReader>
 #include <QImageWriter>
 #include <QMimeData>
 #include <QRegularExpression>
@@ -494,4 +496,87 @@ TEST(InsertPicture, MetafilesGoInAtTheirOwnSizeAndTheRtfSaysSo)
         EXPECT_NEAR(m.captured(4).toDouble(), e.size.height() * 15, 25) << e.name.toStdString();
     }
     EXPECT_EQ(i, expected.size());
+}
+
+namespace {
+
+// A JPEG of a picture with a corner marked, with an EXIF block giving the orientation.
+QByteArray jpegWithOrientation(const QImage &image, int orientation)
+{
+    QByteArray jpeg = encoded(image, "jpeg");
+    QByteArray tiff("II*\0\x08\0\0\0", 8);
+    tiff += QByteArray("\x01\x00", 2);                             // one entry
+    tiff += QByteArray("\x12\x01\x03\x00\x01\x00\x00\x00", 8);     // orientation, SHORT, 1
+    tiff += char(orientation);
+    tiff += QByteArray(3, '\0');
+    tiff += QByteArray(4, '\0');                                   // no further directory
+    const QByteArray body = QByteArray("Exif\0\0", 6) + tiff;
+    QByteArray segment("\xff\xe1", 2);
+    segment += char((body.size() + 2) >> 8);
+    segment += char((body.size() + 2) & 0xff);
+    jpeg.insert(2, segment + body);
+    return jpeg;
+}
+
+double meanDifference(const QImage &a, const QImage &b)
+{
+    if (a.size() != b.size())
+        return 1e9;
+    const QImage x = a.convertToFormat(QImage::Format_RGB32), y = b.convertToFormat(QImage::Format_RGB32);
+    double sum = 0;
+    for (int j = 0; j < x.height(); ++j)
+        for (int i = 0; i < x.width(); ++i) {
+            const QRgb p = x.pixel(i, j), q = y.pixel(i, j);
+            sum += std::abs(qRed(p) - qRed(q)) + std::abs(qGreen(p) - qGreen(q)) + std::abs(qBlue(p) - qBlue(q));
+        }
+    return sum / (3.0 * x.width() * x.height());
+}
+
+} // namespace
+
+// A photograph taken with the camera turned goes in upright, as a viewer that reads EXIF shows it,
+// and its stored bytes are upright themselves (orientation 1), so every program reading the saved
+// RTF shows it upright too; a photograph already upright keeps its own bytes.
+TEST(InsertPicture, TurnedPhotographsGoInUpright)
+{
+    QImage picture = colours(64, 32);
+    for (int y = 0; y < 8; ++y)
+        for (int x = 0; x < 8; ++x)
+            picture.setPixel(x, y, qRgb(255, 255, 255)); // the top-left corner
+    for (int orientation = 1; orientation <= 8; ++orientation) {
+        SCOPED_TRACE(orientation);
+        const QByteArray jpeg = jpegWithOrientation(picture, orientation);
+        EXPECT_EQ(editor::jpegOrientation(jpeg), orientation);
+        QBuffer in;
+        in.setData(jpeg);
+        QImageReader viewer(&in, "jpeg");
+        viewer.setAutoTransform(true);
+        const QImage expected = viewer.read();
+        ASSERT_FALSE(expected.isNull());
+        const editor::LoadedPicture p = editor::loadPicture(jpeg, QStringLiteral("jpg"));
+        EXPECT_EQ(p.kind, editor::PictureKind::Jpeg);
+        EXPECT_LT(meanDifference(p.image, expected), 4.0);
+        EXPECT_EQ(editor::jpegOrientation(p.bytes), 1);
+        QBuffer stored;
+        stored.setData(p.bytes);
+        QImageReader plain(&stored, "jpeg");
+        plain.setAutoTransform(false); // a reader that knows nothing of EXIF
+        EXPECT_LT(meanDifference(plain.read(), expected), 4.0);
+        if (orientation == 1) {
+            EXPECT_EQ(p.bytes, jpeg);
+        }
+    }
+    const QString corpus = corpusFolder();
+    if (corpus.isEmpty())
+        return;
+    QFile f(corpus + QStringLiteral("/image/pillow-hopper_orientation_6.jpg"));
+    if (!f.open(QIODevice::ReadOnly))
+        return;
+    const QByteArray camera = f.readAll();
+    QBuffer in;
+    in.setData(camera);
+    QImageReader viewer(&in, "jpeg");
+    viewer.setAutoTransform(true);
+    const editor::LoadedPicture p = editor::loadPicture(camera, QStringLiteral("jpg"));
+    EXPECT_LT(meanDifference(p.image, viewer.read()), 4.0);
 }
