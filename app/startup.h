@@ -23,6 +23,9 @@ class Startup
 public:
     // Sets the application up: title "Velkora", Qt's own texts in Turkish, the font substitutes.
     static void prepareApplication(QApplication &app);
+    // The Windows fonts that bodies and the layout name, by fonts with the same metrics: the font
+    // substitutes text is drawn with and the font name box shows.
+    static void insertFontSubstitutes();
 
     // Runs the sequence up to the message loop. Returns false when the gate refused: the program
     // then ends without running the main window's close step.

@@ -18,6 +18,11 @@ inline constexpr int RaiseHalfPoints = QTextFormat::UserProperty + 2; // \upN (p
 inline constexpr int Hidden = QTextFormat::UserProperty + 3;        // \v
 inline constexpr int Highlight = QTextFormat::UserProperty + 4;     // background came from \highlight
 inline constexpr int Charset = QTextFormat::UserProperty + 5;       // the font's \fcharset
+// A font named in the RTF with its code page's tag ("Arial TUR"): that name and its {\*\fname},
+// kept for writing while the run's family is still the one they stand for (see fontFamilyFor).
+inline constexpr int FontTableName = QTextFormat::UserProperty + 6;
+inline constexpr int FontAlternateName = QTextFormat::UserProperty + 7;
+inline constexpr int FontAlternateIsFalt = QTextFormat::UserProperty + 8; // given as {\*\falt}, not {\*\fname}
 // Paragraphs of a list: the paragraph's own first-line indent (\fi) in pixels, Qt's TextIndent
 // then holding where the first line's text is drawn (see setFirstLineIndent).
 inline constexpr int FirstLineIndent = QTextFormat::UserProperty + 10;

@@ -3,6 +3,7 @@
 #include "rtfreader.h"
 
 #include "codepages.h"
+#include "fontnames.h"
 #include "picturedecoder.h"
 #include "richtextproperties.h"
 
@@ -27,6 +28,7 @@ enum class Destination {
     Normal,      // the body
     Skip,        // ignored, with everything inside it
     FontTable,
+    FontAlternate, // {\*\fname …} or {\*\falt …} inside a font's entry
     ColorTable,
     Picture,
     ObjectData,  // \objdata: kept as part of the object's head
@@ -97,6 +99,8 @@ struct GroupState
 struct Font
 {
     QString name;
+    QString alternate; // the name without the code page's tag ({\*\fname}), else {\*\falt}
+    bool nameGiven = false; // the alternate came from \fname, which \falt does not replace
     int codePage = 0;
 };
 
@@ -212,6 +216,8 @@ private:
     std::map<int, Font> m_fonts;
     int m_currentFontIndex = 0;
     QByteArray m_fontNameBytes; // bytes of the name not yet decoded
+    QByteArray m_fontAlternateBytes;
+    bool m_fontAlternateIsName = false;
     QString m_fontName;
     std::vector<QColor> m_colors; // invalid: the automatic colour
     int m_red = -1, m_green = -1, m_blue = -1;
@@ -431,6 +437,16 @@ void Reader::groupEnd()
         m_pictureDepth = -1;
         finishPicture();
     }
+    if (ending == Destination::FontAlternate && m_stack.size() >= 2 && m_stack[m_stack.size() - 2].destination == Destination::FontTable) {
+        Font &font = m_fonts[m_currentFontIndex];
+        const QString alternate = CodePageDecoder(font.codePage ? font.codePage : m_documentCodePage)
+                                      .decode(m_fontAlternateBytes).trimmed().left(31);
+        if (!alternate.isEmpty() && (m_fontAlternateIsName || !font.nameGiven)) {
+            font.alternate = alternate;
+            font.nameGiven = m_fontAlternateIsName;
+        }
+        m_fontAlternateBytes.clear();
+    }
     if (ending == Destination::FontTable && (!m_fontNameBytes.isEmpty() || !m_fontName.isEmpty())) {
         m_fontNameBytes.append(';');
         fontTableText();
@@ -493,6 +509,10 @@ void Reader::textByte(char byte)
         if (byte == ';')
             fontTableText();
         break;
+    case Destination::FontAlternate:
+        if (byte != ';' && m_fontAlternateBytes.size() < 256)
+            m_fontAlternateBytes.append(byte);
+        break;
     case Destination::ColorTable:
         if (byte == ';')
             colorTableWord("end", 0);
@@ -528,6 +548,11 @@ void Reader::hexByte(unsigned char byte)
     const Destination d = state().destination;
     if (d == Destination::FontTable) {
         m_fontNameBytes.append(static_cast<char>(byte));
+        return;
+    }
+    if (d == Destination::FontAlternate) {
+        if (m_fontAlternateBytes.size() < 256)
+            m_fontAlternateBytes.append(static_cast<char>(byte));
         return;
     }
     if (d == Destination::Normal || d == Destination::FieldInstruction || d == Destination::ShownNumber)
@@ -621,8 +646,20 @@ QTextCharFormat Reader::charFormat(const CharState &c) const
 {
     QTextCharFormat f;
     const auto font = m_fonts.find(c.font >= 0 ? c.font : m_defaultFont);
-    if (font != m_fonts.end() && !font->second.name.isEmpty())
-        f.setFontFamilies({font->second.name});
+    if (font != m_fonts.end() && !font->second.name.isEmpty()) {
+        // A name tagged with its code page ("Arial TUR") is drawn and shown as its family; the
+        // name and its alternate are kept for writing the body again.
+        const QString family = fontFamilyFor(font->second.name, font->second.alternate);
+        f.setFontFamilies({family});
+        if (family != font->second.name) {
+            f.setProperty(property::FontTableName, font->second.name);
+            if (!font->second.alternate.isEmpty()) {
+                f.setProperty(property::FontAlternateName, font->second.alternate);
+                if (!font->second.nameGiven)
+                    f.setProperty(property::FontAlternateIsFalt, true);
+            }
+        }
+    }
     f.setFontPointSize(c.halfPoints / 2.0);
     if (c.bold)
         f.setFontWeight(QFont::Bold);
@@ -1024,7 +1061,8 @@ void Reader::controlSymbol(char s)
                     word += m_in[p++];
             }
             static const QByteArrayList known = {"pn", "fldinst", "shppict", "listtable", "listoverridetable"};
-            if (!known.contains(word))
+            const bool fontAlternate = state().destination == Destination::FontTable && (word == "fname" || word == "falt");
+            if (!known.contains(word) && !fontAlternate)
                 setDestination(Destination::Skip);
         } else {
             setDestination(Destination::Skip);
@@ -1074,6 +1112,9 @@ void Reader::controlWord(QByteArrayView w, bool hasParam, int param)
         if (d == Destination::FontTable) {
             flushFontName();
             m_fontName += QChar(unit);
+        } else if (d == Destination::FontAlternate) {
+            if (m_fontAlternateBytes.size() < 256)
+                m_fontAlternateBytes += QString(QChar(unit)).toLatin1();
         } else {
             appendText(QString(QChar(unit)));
         }
@@ -1098,7 +1139,7 @@ void Reader::controlWord(QByteArrayView w, bool hasParam, int param)
         "datastore", "latentstyles", "xmlnstbl", "rsidtbl", "generator", "fldtype", "objname", "objtime",
         "shpinst", "picprop", "nonshppict", "wgrffmtfilter", "private", "pnseclvl", "filetbl", "revtbl",
         "protusertbl", "mmathPr", "userprops", "docvar", "ftnsep", "ftnsepc", "ftncn", "aftnsep", "aftnsepc",
-        "aftncn", "template", "comment", "doccomm", "listtext", "blipuid", "falt", "panose",
+        "aftncn", "template", "comment", "doccomm", "listtext", "blipuid", "panose",
         "objclass", "leveltext", "levelnumbers", "listname", "liststylename", "mhtmltag", "htmltag",
         "fchars", "lchars", "pgptbl", "defchp", "defpap", "upr", "ud", "passwordhash", "rsid",
         "nonesttables"};
@@ -1227,6 +1268,12 @@ void Reader::controlWord(QByteArrayView w, bool hasParam, int param)
         } else if (w == "ls" && hasParam) {
             m_overrides[param] = m_currentOverrideListId;
         }
+        return;
+    }
+    if (d == Destination::FontTable && (w == "fname" || w == "falt")) {
+        setDestination(Destination::FontAlternate);
+        m_fontAlternateBytes.clear();
+        m_fontAlternateIsName = w == "fname";
         return;
     }
     if (d == Destination::FontTable) {

@@ -1,6 +1,7 @@
 // Writes a QTextDocument as one RTF document in the form the rich-edit control writes bodies.
 #include "rtfwriter.h"
 
+#include "fontnames.h"
 #include "richtextproperties.h"
 
 #include <QBuffer>
@@ -91,7 +92,16 @@ public:
 private:
     void collect(QTextFrame *frame);
     void collectBlock(const QTextBlock &block);
-    int fontIndex(const QString &family);
+    // A font table entry: a name, and the alternate written after it ({\*\fname}, or {\*\falt})
+    // when there is one.
+    struct FontEntry
+    {
+        QString name, alternate;
+        bool falt = false;
+        bool operator==(const FontEntry &) const = default;
+    };
+    int fontIndex(const FontEntry &entry);
+    int fontIndex(const QString &family) { return fontIndex(FontEntry{family, QString(), false}); }
     int colorIndex(const QColor &color);
     CharProps propsOf(const QTextCharFormat &f);
     const CharProps &propsOf(const QTextFragment &fragment);
@@ -109,7 +119,7 @@ private:
     const QTextDocument *m_resources;
     QString m_defaultFamily;
     int m_defaultHalfPoints = 20;
-    QStringList m_fonts;
+    QList<FontEntry> m_fonts;
     QList<QColor> m_colors;
     bool m_needSymbol = false;
     int m_symbolFont = -1;
@@ -127,12 +137,12 @@ const CharProps &Writer::propsOf(const QTextFragment &fragment)
     return *it;
 }
 
-int Writer::fontIndex(const QString &family)
+int Writer::fontIndex(const FontEntry &entry)
 {
-    const qsizetype i = m_fonts.indexOf(family);
+    const qsizetype i = m_fonts.indexOf(entry);
     if (i >= 0)
         return static_cast<int>(i);
-    m_fonts.append(family);
+    m_fonts.append(entry);
     return static_cast<int>(m_fonts.size() - 1);
 }
 
@@ -150,7 +160,14 @@ CharProps Writer::propsOf(const QTextCharFormat &f)
 {
     CharProps p;
     const QStringList families = f.fontFamilies().toStringList();
-    p.font = fontIndex(families.isEmpty() || families.first().isEmpty() ? m_defaultFamily : families.first());
+    const QString family = families.isEmpty() || families.first().isEmpty() ? m_defaultFamily : families.first();
+    // A run still in the family its stored name ("Arial TUR") stands for is written with that name.
+    const QString stored = f.stringProperty(property::FontTableName);
+    const QString alternate = f.stringProperty(property::FontAlternateName);
+    if (!stored.isEmpty() && fontFamilyFor(stored, alternate) == family)
+        p.font = fontIndex(FontEntry{stored, alternate, f.boolProperty(property::FontAlternateIsFalt)});
+    else
+        p.font = fontIndex(family);
     if (f.hasProperty(property::Hidden)) {
         p.hidden = true;
         p.halfPoints = m_defaultHalfPoints;
@@ -215,11 +232,16 @@ QByteArray Writer::run()
     m_out.reserve(m_doc.characterCount() * 2 + 512);
     m_out += "{\\rtf1\\ansi\\ansicpg1254\\deff0\\deflang" + number(DefaultLanguage) + "{\\fonttbl";
     for (int i = 0; i < m_fonts.size(); ++i) {
-        const QString &name = m_fonts[i];
+        const auto &[name, alternate, falt] = m_fonts[i];
         const bool symbol = name.compare(QLatin1String("Symbol"), Qt::CaseInsensitive) == 0
                             || name.startsWith(QLatin1String("Wingdings"), Qt::CaseInsensitive);
         m_out += "{\\f" + number(i) + "\\fnil\\fcharset" + (symbol ? "2" : "162") + ' ';
         writeText(name);
+        if (!alternate.isEmpty()) {
+            m_out += falt ? "{\\*\\falt " : "{\\*\\fname ";
+            writeText(alternate);
+            m_out += falt ? "}" : ";}";
+        }
         m_out += ";}";
     }
     m_out += "}\n";

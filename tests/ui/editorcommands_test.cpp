@@ -2,6 +2,7 @@
 // the size and font boxes, paragraphs and the paragraph dialog, named undo and redo, the commands
 // that need a selection, and a formatted body stored in the book — headless.
 #include "workingbook.h"
+#include "app/startup.h"
 #include "editor/editorcommands.h"
 #include "editor/tparagraf.h"
 #include "platform/database/selectstatement.h"
@@ -237,6 +238,25 @@ TEST(EditorCommands, FontBoxFindsNamesSubstitutesOrNothing)
     Q_EMIT box->activated(dejavu);
     EXPECT_EQ(w.at(0).fontFamilies().toStringList().value(0), QStringLiteral("DejaVu Sans"));
     EXPECT_NE(w.at(6).fontFamilies().toStringList().value(0), QStringLiteral("DejaVu Sans"));
+}
+
+// A body from Windows names its fonts with the code page's tag ("Times New Roman TUR"): the font
+// box shows their families' faces as for any other run, never a blank box.
+TEST(EditorCommands, FontBoxShowsTheFamilyOfANameTaggedWithACodePage)
+{
+    WorkingBook book({{QStringLiteral("Konu"),
+                       {{QStringLiteral("Öge"), QStringLiteral("{\\rtf1\\ansi\\ansicpg1254{\\fonttbl{\\f0\\froman\\fcharset162 "
+                                                               "Times New Roman TUR{\\*\\fname Times New Roman;};}"
+                                                               "{\\f1\\fswiss\\fcharset162 Arial TUR;}}\\f0 serif \\f1 sans}")}}}});
+    app::Startup::insertFontSubstitutes();
+    Window w;
+    editor::TFontComboBox *box = w.form.ComboBox1;
+    w.form.Yazi->setSelection(2, 2);
+    w.commands().SelectionChange();
+    EXPECT_EQ(box->fontName(), QStringLiteral("Liberation Serif"));
+    w.form.Yazi->setSelection(9, 9);
+    w.commands().SelectionChange();
+    EXPECT_EQ(box->fontName(), QStringLiteral("Liberation Sans"));
 }
 
 TEST(EditorCommands, FontBoxListIsItsDropDownWidthWithTheSkyBlueHighlight)

@@ -12,6 +12,7 @@
 #include <QPainter>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFontInfo>
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
@@ -326,4 +327,48 @@ TEST(RtfReader, FootnotesAndEndnotesKeepTheirTextWhereTheirMarkStands)
     QTextCursor first = t->cellAt(0, 0).firstCursorPosition();
     first.setPosition(t->cellAt(0, 0).lastCursorPosition().position(), QTextCursor::KeepAnchor);
     EXPECT_EQ(first.selectedText(), QStringLiteral("A [Not]B"));
+}
+
+// Windows names a family once more for each code page ("Arial TUR", "Times New Roman CE"), and RTF
+// writers store those names, often with the family as an alternate: the runs are in their family
+// (a Times run is serif), and writing the body again keeps the names and their alternates.
+TEST(RtfReader, FontNamesTaggedWithACodePageAreTheirFamilyAndAreWrittenBackAsStored)
+{
+    const QByteArray rtf = "{\\rtf1\\ansi\\ansicpg1254{\\fonttbl"
+                           "{\\f0\\froman\\fcharset162 Times New Roman TUR{\\*\\fname Times New Roman;};}"
+                           "{\\f1\\fswiss\\fcharset162 Arial TUR;}"
+                           "{\\f2\\fswiss\\fcharset238 Arial CE{\\*\\falt Arial};}"
+                           "{\\f3\\fmodern\\fcharset204 Courier New Cyr;}"
+                           "{\\f4\\fswiss\\fcharset161 Arial Greek;}{\\f5\\fswiss\\fcharset186 Arial Baltic;}"
+                           "{\\f6\\fnil Tahoma;}}"
+                           "\\f0 serif \\f1 sans \\f2 orta \\f3 mono \\f4 yunan \\f5 balt \\f6 tahoma\\par}";
+    QTextDocument doc;
+    ASSERT_TRUE(RtfReader::read(rtf, &doc));
+    const QString text = doc.toPlainText();
+    const std::pair<const char *, const char *> runs[] = {{"serif", "Times New Roman"}, {"sans", "Arial"}, {"orta", "Arial"},
+                                                          {"mono", "Courier New"},      {"yunan", "Arial"}, {"balt", "Arial"},
+                                                          {"tahoma", "Tahoma"}};
+    for (const auto &[word, family] : runs) {
+        const QTextCharFormat f = formatAt(doc, int(text.indexOf(QString::fromLatin1(word))));
+        EXPECT_EQ(f.fontFamilies().toStringList().value(0), QString::fromLatin1(family)) << word;
+    }
+    // Drawn in the family's face: the Times run with a serif face.
+    const QFont serif = formatAt(doc, int(text.indexOf(u"serif"))).font();
+    EXPECT_TRUE(QFontInfo(serif).family().contains(QStringLiteral("Serif"))) << QFontInfo(serif).family().toStdString();
+
+    const QByteArray written = RtfWriter::write(doc);
+    for (const char *entry : {"Times New Roman TUR{\\*\\fname Times New Roman;};}", "Arial TUR;}", "Arial CE{\\*\\falt Arial};}",
+                              "Courier New Cyr;}", "Arial Greek;}", "Arial Baltic;}", "Tahoma;}"})
+        EXPECT_TRUE(written.contains(entry)) << entry << " in " << written.toStdString();
+
+    // A run given another font is written with that font's own name.
+    QTextCursor c(&doc);
+    c.setPosition(int(text.indexOf(u"serif")));
+    c.setPosition(int(text.indexOf(u"serif")) + 6, QTextCursor::KeepAnchor); // the run with its blank
+    QTextCharFormat other;
+    other.setFontFamilies({QStringLiteral("Liberation Mono")});
+    c.mergeCharFormat(other);
+    const QByteArray again = RtfWriter::write(doc);
+    EXPECT_TRUE(again.contains("Liberation Mono;}")) << again.toStdString();
+    EXPECT_FALSE(again.contains("Times New Roman TUR")) << again.toStdString();
 }
