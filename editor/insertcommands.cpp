@@ -8,18 +8,25 @@
 #include "platform/richedit/rtfreader.h"
 
 #include <QApplication>
+#include <QAbstractItemView>
 #include <QClipboard>
+#include <QCompleter>
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QGridLayout>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPainter>
 #include <QStringDecoder>
+#include <QTimer>
 
 namespace velkora::editor {
 
 namespace {
+
+// Where a file dialog keeps the folder its last file came from.
+const char *const LastFolderProperty = "lastFolder";
 
 // A text file larger than this cannot be a body (the control holds 16,777,215 characters).
 constexpr qint64 MaxTextFileBytes = 64ll * 1024 * 1024;
@@ -50,9 +57,24 @@ QString chooseFile(QFileDialog *dialog)
 {
     dialog->setFileMode(QFileDialog::ExistingFile);
     dialog->setAcceptMode(QFileDialog::AcceptOpen);
-    if (dialog->exec() != QDialog::Accepted || dialog->selectedFiles().isEmpty())
+    // The folder the last file came from, and the last name selected, so a path typed replaces it.
+    const QString folder = dialog->property(LastFolderProperty).toString();
+    if (!folder.isEmpty() && QFileInfo(folder).isDir())
+        dialog->setDirectory(folder);
+    auto *name = dialog->findChild<QLineEdit *>(QStringLiteral("fileNameEdit"));
+    if (name)
+        QTimer::singleShot(0, name, [name] { name->selectAll(); });
+    const bool accepted = dialog->exec() == QDialog::Accepted;
+    // The name box's completion list is a window of its own: it must not stay over the editor,
+    // where it would take the next click.
+    for (QCompleter *completer : dialog->findChildren<QCompleter *>())
+        if (completer->popup())
+            completer->popup()->hide();
+    if (!accepted || dialog->selectedFiles().isEmpty())
         return QString();
-    return dialog->selectedFiles().constFirst();
+    const QString chosen = dialog->selectedFiles().constFirst();
+    dialog->setProperty(LastFolderProperty, QFileInfo(chosen).absolutePath());
+    return chosen;
 }
 
 void InsertCommands::MetinEkle1Click()

@@ -42,7 +42,9 @@ private:
     TJvDBRichEdit *m_editor;
 };
 
-// Runs a file dialog and returns the chosen file, or an empty string when cancelled.
+// Runs a file dialog and returns the chosen file, or an empty string when cancelled. The dialog opens
+// in the folder its last file came from, with the last name selected; its completion list is gone
+// when it returns.
 QString chooseFile(QFileDialog *dialog);
 
 // Adds a preview of the chosen picture beside a (non-native) picture file dialog.

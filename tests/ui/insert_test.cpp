@@ -16,9 +16,11 @@
 #include <QApplication>
 #include <QBuffer>
 #include <QClipboard>
+#include <QCompleter>
 #include <QElapsedTimer>
 #include <QFileDialog>
 #include <QLabel>
+#include <QLineEdit>
 #include <QFile>
 #include <QImageReader>
 #include <QImageWriter>
@@ -26,6 +28,7 @@
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTextBlock>
+#include <QTimer>
 #include <QtEndian>
 
 #include <gtest/gtest.h>
@@ -579,4 +582,51 @@ TEST(InsertPicture, TurnedPhotographsGoInUpright)
     viewer.setAutoTransform(true);
     const editor::LoadedPicture p = editor::loadPicture(camera, QStringLiteral("jpg"));
     EXPECT_LT(meanDifference(p.image, viewer.read()), 4.0);
+}
+
+// The file dialogs of "Metin Ekle" and "Resim" open in the folder the last file came from with its
+// name selected, so a path typed replaces it; their completion list does not stay on screen.
+TEST(InsertText, TheFileDialogOpensWhereTheLastFileCameFromWithItsNameSelected)
+{
+    Window w;
+    QTemporaryDir other;
+    const QString first = w.write(QStringLiteral("birinci.txt"), "bir");
+    QFileDialog *dialog = w.form->OpenDialog1;
+    dialog->setDirectory(other.path());
+    QTimer::singleShot(50, dialog, [&] {
+        auto *name = dialog->findChild<QLineEdit *>(QStringLiteral("fileNameEdit"));
+        if (name)
+            name->setText(first);
+        QMetaObject::invokeMethod(dialog, "accept");
+        if (dialog->isVisible()) // not taken: the test fails below rather than waiting
+            QMetaObject::invokeMethod(dialog, "reject");
+    });
+    EXPECT_EQ(editor::chooseFile(dialog), first);
+
+    // Opened again after something else moved it: the last folder, the name selected. Closed with
+    // the name box's completion list on screen: the list goes with the dialog.
+    dialog->setDirectory(other.path());
+    QString seenFolder, seenSelection, seenText;
+    bool listShown = false;
+    QTimer::singleShot(50, dialog, [&] {
+        seenFolder = dialog->directory().absolutePath();
+        auto *name = dialog->findChild<QLineEdit *>(QStringLiteral("fileNameEdit"));
+        if (name) {
+            seenSelection = name->selectedText();
+            seenText = name->text();
+            if (QCompleter *completer = name->completer()) {
+                completer->setCompletionPrefix(QStringLiteral("b"));
+                completer->complete();
+                listShown = completer->popup()->isVisible();
+            }
+        }
+        QMetaObject::invokeMethod(dialog, "reject");
+    });
+    EXPECT_TRUE(editor::chooseFile(dialog).isEmpty());
+    EXPECT_EQ(seenFolder, QFileInfo(first).absolutePath());
+    EXPECT_FALSE(seenText.isEmpty());
+    EXPECT_EQ(seenSelection, seenText); // the whole name, which typing replaces
+    EXPECT_TRUE(listShown);
+    for (QCompleter *completer : dialog->findChildren<QCompleter *>())
+        EXPECT_FALSE(completer->popup() && completer->popup()->isVisible());
 }
