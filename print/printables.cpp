@@ -3,6 +3,7 @@
 
 #include "tqrprinter.h"
 
+#include "platform/richedit/listmarkers.h"
 #include "platform/richedit/richeditcontrol.h"
 #include "platform/richedit/rtfreader.h"
 #include "store/dataset.h"
@@ -200,27 +201,6 @@ std::unique_ptr<richedit::RichEditControl> newControl()
     return control;
 }
 
-// Where the lines of a paragraph are measured from, in the document's coordinates. Qt's releases
-// disagree on whether a paragraph's bounding box starts there or at its first line (which a fixed
-// line height places lower): the answer is read once off a paragraph made for the purpose.
-QPointF linesOrigin(QAbstractTextDocumentLayout *layout, const QTextBlock &block)
-{
-    static const bool boxStartsAtFirstLine = [] {
-        QTextDocument probe;
-        QTextCursor c(&probe);
-        QTextBlockFormat f;
-        f.setLineHeight(200, QTextBlockFormat::FixedHeight);
-        c.setBlockFormat(f);
-        c.insertText(QStringLiteral("x"));
-        probe.setTextWidth(100);
-        const QTextBlock b = probe.begin();
-        const QRectF box = probe.documentLayout()->blockBoundingRect(b);
-        return b.layout()->boundingRect().top() > 1 && box.top() > b.layout()->position().y() + 1;
-    }();
-    const QRectF box = layout->blockBoundingRect(block);
-    return boxStartsAtFirstLine ? box.topLeft() - block.layout()->boundingRect().topLeft() : box.topLeft();
-}
-
 } // namespace
 
 TQRDBRichText::TQRDBRichText() : m_reference(1, 1, QImage::Format_RGB32), m_control(newControl())
@@ -326,10 +306,10 @@ void TQRDBRichText::PrintAt(double x, double y)
             continue;
         if (box.bottom() <= pageTop) {
             const QTextLine last = lines->lineAt(lines->lineCount() - 1);
-            earlierReach = std::max(earlierReach, linesOrigin(layout, b).y() + last.y() + last.height());
+            earlierReach = std::max(earlierReach, richedit::linesOrigin(layout, b).y() + last.y() + last.height());
             continue;
         }
-        const double origin = linesOrigin(layout, b).y();
+        const double origin = richedit::linesOrigin(layout, b).y();
         for (int i = 0; i < lines->lineCount(); ++i) {
             const QTextLine line = lines->lineAt(i);
             const double lineTop = origin + line.y();
@@ -376,7 +356,7 @@ void TQRDBRichText::PrintAt(double x, double y)
     if (continued.isValid() && QTextCursor(continued).currentFrame() == m_layout->rootFrame()) {
         const QTextLayout *lines = continued.layout();
         const QRectF box = layout->blockBoundingRect(continued);
-        const QPointF origin = linesOrigin(layout, continued);
+        const QPointF origin = richedit::linesOrigin(layout, continued);
         for (int i = 0; i < lines->lineCount(); ++i) {
             const QTextLine line = lines->lineAt(i);
             const double lineTop = origin.y() + line.y();
@@ -388,6 +368,7 @@ void TQRDBRichText::PrintAt(double x, double y)
     }
     if (from < pageBottom - 0.5)
         m_layout->drawContents(painter, QRectF(0, from, target.width(), pageBottom - 0.5 - from));
+    richedit::drawBullets(painter, layout, first, QRectF(0, pageTop, target.width(), pageBottom - pageTop));
     painter->restore();
     drawFrame(painter, target);
 

@@ -2,6 +2,8 @@
 // view page (content or icon, no scaling) and, for a link, a link page without "cancel link".
 #include "objectpropertiesdialog.h"
 
+#include <algorithm>
+
 #include <QDialogButtonBox>
 #include <QFileInfo>
 #include <QFormLayout>
@@ -69,6 +71,10 @@ ObjectPropertiesDialog::ObjectPropertiesDialog(const EmbeddedObject &object, QWi
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(tabs);
     layout->addWidget(buttons);
+    // Wide enough for the whole caption beside the window's own buttons, and for the pages' texts:
+    // the layout alone would make the window its smallest size, with the caption cut.
+    const int caption = QFontMetrics(font()).horizontalAdvance(windowTitle()) + CaptionRoom;
+    resize(std::max({MinimumWidth, caption, sizeHint().width()}), std::max(MinimumHeight, sizeHint().height()));
 }
 
 EmbeddedObject ObjectPropertiesDialog::object() const

@@ -17,6 +17,10 @@ public:
     ObjectPropertiesDialog(const EmbeddedObject &object, QWidget *parent = nullptr);
     static QString title(const QString &typeName);
 
+    // The smallest size it opens at, and the room beside the caption for the icon and the buttons
+    // of the window's title bar.
+    static constexpr int MinimumWidth = 360, MinimumHeight = 220, CaptionRoom = 140;
+
     // After OK: the object with the view the user chose.
     EmbeddedObject object() const;
     void setAsIcon(bool on);

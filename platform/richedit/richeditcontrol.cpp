@@ -3,6 +3,7 @@
 #include "richeditcontrol.h"
 
 #include "picturedecoder.h"
+#include "listmarkers.h"
 #include "richtextproperties.h"
 #include "rtfreader.h"
 #include "rtfwriter.h"
@@ -11,6 +12,7 @@
 #include <QApplication>
 #include <QBuffer>
 #include <QKeyEvent>
+#include <QPaintEvent>
 #include <QMimeData>
 #include <QPainter>
 #include <QRegularExpression>
@@ -639,6 +641,11 @@ void RichEditControl::setParaFormat(const ParaFormat &format)
 void RichEditControl::setListing(const QTextBlock &b, int numbering)
 {
     QTextList *list = b.textList();
+    // A bullet is drawn by the program, at the paragraph's start (see listmarkers.h).
+    QTextBlockFormat own = b.blockFormat();
+    setOwnBullet(own, numbering == 1);
+    if (own != b.blockFormat())
+        QTextCursor(b).setBlockFormat(own);
     if (numbering == 0) {
         if (list)
             list->remove(b);
@@ -946,9 +953,26 @@ int RichEditControl::formatRange(QPainter *painter, const QRectF &target, int fr
         const QRectF clip(0, 0, target.width(), fits);
         painter->setClipRect(clip, Qt::IntersectClip);
         copy->drawContents(painter, clip);
+        drawBullets(painter, copy->documentLayout(), copy->begin(), clip);
         painter->restore();
     }
     return std::min(firstNotDrawn, to);
+}
+
+void RichEditControl::paintEvent(QPaintEvent *event)
+{
+    QTextEdit::paintEvent(event);
+    // The bullets, which the document leaves to the program, over what Qt drew.
+    const QPoint scrolled(horizontalScrollBar()->value(), verticalScrollBar()->value());
+    const QRectF area = QRectF(event->rect()).translated(scrolled);
+    QTextBlock first = cursorForPosition(QPoint(0, 0)).block();
+    if (first.previous().isValid())
+        first = first.previous();
+    QPainter painter(viewport());
+    painter.translate(-scrolled);
+    painter.setClipRect(area);
+    // A paragraph begun above the area may have its bullet inside it: any first line above counts.
+    drawBullets(&painter, document()->documentLayout(), first, area.adjusted(0, -1e9, 0, 0));
 }
 
 void RichEditControl::keyPressEvent(QKeyEvent *event)

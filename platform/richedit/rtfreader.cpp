@@ -4,6 +4,7 @@
 
 #include "codepages.h"
 #include "fontnames.h"
+#include "listmarkers.h"
 #include "picturedecoder.h"
 #include "richtextproperties.h"
 
@@ -775,6 +776,11 @@ void Reader::applyList(const ParaState &p)
         if (m.hasMatch())
             follows = m.captured().toInt() == m_lastList->count() + 1;
     }
+    // A bullet is drawn by the program, at the paragraph's start (see listmarkers.h).
+    QTextBlockFormat own = m_cursor.blockFormat();
+    setOwnBullet(own, style == QTextListFormat::ListDisc || style == QTextListFormat::ListCircle
+                          || style == QTextListFormat::ListSquare);
+    m_cursor.setBlockFormat(own);
     if (m_lastList && follows && key == m_lastListKey && previous.isValid() && previous.textList() == m_lastList) {
         m_lastList->add(block);
         return;

@@ -155,6 +155,9 @@ TEST(Objects, ThePropertiesDialogCarriesTheTypeNameAndChangesTheView)
     QString title;
     whenModal<objects::ObjectPropertiesDialog>([&](objects::ObjectPropertiesDialog *d) {
         title = d->windowTitle();
+        // Wide enough for its whole caption beside the title bar's icon and buttons.
+        EXPECT_GE(d->width(), QFontMetrics(d->font()).horizontalAdvance(title) + objects::ObjectPropertiesDialog::CaptionRoom);
+        EXPECT_GE(d->width(), 360);
         EXPECT_TRUE(d->findChild<QWidget *>(QStringLiteral("GeneralPage")));
         EXPECT_TRUE(d->findChild<QWidget *>(QStringLiteral("ViewPage")));
         EXPECT_FALSE(d->findChild<QWidget *>(QStringLiteral("LinkPage")));

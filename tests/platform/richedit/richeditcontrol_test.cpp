@@ -619,3 +619,59 @@ TEST(RichEditControl, AddressesAreShownAsLinksAndNotStored)
     EXPECT_FALSE(rtf.contains("\\ul")) << rtf.constData();
     EXPECT_FALSE(rtf.contains("\\cf")) << rtf.constData();
 }
+
+// A bullet stands at its paragraph's start and on the first line's baseline in the first letter's
+// size, as the rich-edit control draws it: not beside the text of a centred paragraph nor at the
+// top of a line of large letters. So on screen and wherever the body is drawn (formatRange).
+TEST(RichEditControl, ABulletOfLargeCentredTextStandsAtTheParagraphsStartOnTheBaseline)
+{
+    Control c;
+    c.edit.resize(600, 200);
+    c.rtf("{\\rtf1\\ansi\\ansicpg1254{\\fonttbl{\\f0 Arial;}{\\f1 Symbol;}}"
+          "\\pard{\\pntext\\f1\\'B7\\tab}{\\*\\pn\\pnlvlblt\\pnf1\\pnindent0{\\pntxtb\\'B7}}\\qc\\fi-200\\li200\\f0\\fs72 Kocaman\\par}");
+    const QTextBlock b = c.edit.document()->begin();
+    ASSERT_TRUE(b.textList());
+    const double margin = c.edit.document()->documentMargin();
+    const double textX = c.firstLineTextX(0);
+    ASSERT_GT(textX, 150); // centred
+    const QRectF box = c.edit.document()->documentLayout()->blockBoundingRect(b);
+    const QTextLine line = b.layout()->lineAt(0);
+    const double baseline = box.top() + line.y() + line.ascent();
+
+    const auto bulletIn = [&](const QImage &shown, QPointF origin) {
+        // Ink between the paragraph's start and 40 pixels on, and how high it stands.
+        int top = -1, bottom = -1, right = -1;
+        for (int y = 0; y < shown.height(); ++y)
+            for (int x = int(origin.x()); x < int(origin.x()) + 40 && x < shown.width(); ++x)
+                if (qGray(shown.pixel(x, y)) < 160) {
+                    top = top < 0 ? y : top;
+                    bottom = y;
+                    right = std::max(right, x);
+                }
+        // Nothing beside the text: the 40 pixels left of it are blank.
+        int beside = 0;
+        for (int y = 0; y < shown.height(); ++y)
+            for (int x = int(origin.x() + textX - margin) - 40; x < int(origin.x() + textX - margin) - 2; ++x)
+                beside += qGray(shown.pixel(x, y)) < 160;
+        EXPECT_GE(top, 0) << "no bullet at the paragraph's start";
+        EXPECT_EQ(beside, 0) << "a bullet beside the centred text";
+        // Its middle between the baseline and half the letters' height above it.
+        const double middle = (top + bottom) / 2.0 - origin.y();
+        const double letters = QFontMetricsF(c.edit.document()->begin().begin().fragment().charFormat().font()).ascent();
+        EXPECT_LT(middle, baseline + 1) << middle;
+        EXPECT_GT(middle, baseline - letters * 0.6) << middle;
+        // Sized by the large letters: more than the 3 pixels of a 10-point bullet.
+        EXPECT_GE(bottom - top + 1, 8);
+    };
+    c.edit.repaint();
+    SCOPED_TRACE("screen");
+    bulletIn(c.edit.viewport()->grab().toImage(), QPointF(margin, 0));
+
+    QImage page(600, 200, QImage::Format_RGB32);
+    page.fill(Qt::white);
+    QPainter painter(&page);
+    c.edit.formatRange(&painter, QRectF(QPointF(margin, margin), QSizeF(600 - 2 * margin, 180)), 0, -1, true);
+    painter.end();
+    SCOPED_TRACE("formatRange");
+    bulletIn(page, QPointF(margin, 0));
+}
