@@ -153,8 +153,10 @@ void SaveSettings(ui::TForm1 &form, const QLineEdit *title, const QString &path)
     file.writeBool(SaltOkunur, QStringLiteral("Liste"),
                    forced ? file.readBool(SaltOkunur, QStringLiteral("Liste"), false) : form.DBGrid1->readOnly());
 
-    file.writeBool(Aktivasyon, QStringLiteral("T1"), form.ADOQuery1->active());
-    file.writeBool(Aktivasyon, QStringLiteral("T2"), form.ADOQuery2->active());
+    // A query that is closed because the book could not be opened (missing, damaged, a full disk)
+    // is not the user's choice: the stored value, open unless the file says otherwise, stays.
+    file.writeBool(Aktivasyon, QStringLiteral("T1"), form.ADOQuery1->active() || file.readBool(Aktivasyon, QStringLiteral("T1"), true));
+    file.writeBool(Aktivasyon, QStringLiteral("T2"), form.ADOQuery2->active() || file.readBool(Aktivasyon, QStringLiteral("T2"), true));
 
     const QList<QAction *> items = form.formattingItems();
     for (int n = 1; n <= items.size(); ++n)

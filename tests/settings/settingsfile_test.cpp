@@ -232,6 +232,29 @@ TEST(SettingsFile, ABookOnlyReadableDoesNotSaveItsReadOnlyModeAsTheUsersChoice)
     EXPECT_FALSE(saved.readBool(QStringLiteral("Salt Okunur"), QStringLiteral("Liste"), true));
 }
 
+// A run on a missing or damaged book cannot open its queries; that is no reason to start the next
+// run, on the good book, with the queries closed and the book looking empty.
+TEST(SettingsFile, QueriesThatFailedToOpenAreNotSavedAsClosed)
+{
+    for (const QByteArray &stored : {QByteArray(), QByteArray("[Aktivasyon]\nT1=1\nT2=1\n"), QByteArray("[Aktivasyon]\nT1=0\nT2=0\n")}) {
+        SettingsWindow w;
+        if (!stored.isEmpty())
+            w.write(stored);
+        QFile book(w.fixture.path());
+        ASSERT_TRUE(book.open(QIODevice::WriteOnly)); // a damaged book
+        book.write(QByteArray(4096, 'x'));
+        book.close();
+        ui::TForm1 &f = w.show();
+        EXPECT_FALSE(f.ADOQuery1->active());
+        ASSERT_TRUE(f.FormClose());
+        const profile::ProfileFile saved(w.path);
+        const bool closedByChoice = stored.contains("T1=0");
+        const QString expected = closedByChoice ? QStringLiteral("0") : QStringLiteral("1");
+        for (const QString &key : {QStringLiteral("T1"), QStringLiteral("T2")})
+            EXPECT_EQ(saved.readString(QStringLiteral("Aktivasyon"), key, QString()), expected) << stored.constData();
+    }
+}
+
 TEST(SettingsFile, AnUnwritableFileIsNamedAndTheWindowStillCloses)
 {
     SettingsWindow w;
