@@ -3,6 +3,8 @@
 #include "ui/about/tjvscrolltext.h"
 
 #include <QFontMetrics>
+#include <QImage>
+#include <QLabel>
 #include <QMouseEvent>
 #include <QSignalSpy>
 #include <QTest>
@@ -154,4 +156,29 @@ TEST(About, TheWorkerStepsTheNoticeAndStopsWithIt)
     EXPECT_GT(s->steps(), paused);
     s.reset(); // stops and joins the worker; a queued step left behind finds nothing
     QTest::qWait(50);
+}
+
+// Every line of the notice is drawn whole inside the text it moves: the last line keeps the
+// cedillas of ş and ç and its descenders (the label's own line spacing pushed them off its bottom).
+TEST(About, TheNoticesLastLineIsDrawnWhole)
+{
+    TAbout box;
+    TJvScrollText *s = box.JvScrollText1;
+    QLabel *text = s->textLabel();
+    const QImage shown = text->grab().toImage();
+    ASSERT_EQ(shown.height(), s->textSize().height());
+    const QFontMetrics m(s->font());
+    const QStringList lines = TAbout::noticeLines();
+    int top = 0, last = -1;
+    for (int i = 0; i < lines.size(); ++i) {
+        if (!lines[i].isEmpty())
+            last = top;
+        top += lines[i].isEmpty() ? m.height() : m.height() * (m.horizontalAdvance(lines[i]) / 392 + 1);
+    }
+    ASSERT_GE(last, 0);
+    int below = 0; // ink between the last line's baseline and its bottom: descenders and cedillas
+    for (int y = last + m.ascent() + 1; y < last + m.height() && y < shown.height(); ++y)
+        for (int x = 0; x < shown.width(); ++x)
+            below += QColor(shown.pixel(x, y)).green() > 128;
+    EXPECT_GT(below, 3);
 }

@@ -3,6 +3,7 @@
 
 #include <QFontMetrics>
 #include <QMouseEvent>
+#include <QPainter>
 #include <QPalette>
 
 namespace velkora::ui {
@@ -236,6 +237,26 @@ bool TJvScrollText::eventFilter(QObject *watched, QEvent *event)
 {
     // Dragging the text: a press stops the stepping, moving moves the text along the scroll axis
     // (wrapping to the far side), releasing lets it scroll on from where it stands.
+    if (watched == m_text && event->type() == QEvent::Paint && !m_text->wordWrap()) {
+        // The lines one text height apart, as the child's height counts them: the label's own
+        // spacing adds the font's leading to each line and cut the last one off at the bottom.
+        QPainter painter(m_text);
+        painter.setFont(m_text->font());
+        painter.setPen(m_text->palette().color(QPalette::WindowText));
+        const QFontMetrics metrics(m_text->font());
+        int y = 0;
+        for (const QString &line : std::as_const(m_items)) {
+            const int w = metrics.horizontalAdvance(line);
+            int x = 0;
+            if (m_text->alignment() & Qt::AlignRight)
+                x = m_text->width() - w;
+            else if (m_text->alignment() & Qt::AlignHCenter)
+                x = (m_text->width() - w) / 2;
+            painter.drawText(QPoint(x, y + metrics.ascent()), line);
+            y += line.isEmpty() ? metrics.height() : metrics.height() * (w / std::max(1, width()) + 1);
+        }
+        return true;
+    }
     if (watched == m_text) {
         const auto along = [this](const QMouseEvent *e) {
             const QPointF p = m_text->mapToParent(e->position());
