@@ -4,6 +4,7 @@
 
 #include "platform/profile/profilefile.h"
 #include "settings/settingsfile.h"
+#include "ui/main/messagedialogs.h"
 
 #include <QApplication>
 #include <QLibraryInfo>
@@ -85,7 +86,15 @@ bool Startup::run()
             over->activateWindow();
         }
     };
-    Form1->LoadSettings = [this] { settings::LoadSettings(*Form1, AyarFrm->Edit1, settingsPath); };
+    Form1->LoadSettings = [this] {
+        const QString why = settings::LoadSettings(*Form1, AyarFrm->Edit1, settingsPath);
+        // Said once: the next close keeps the file aside and writes a new one.
+        if (!why.isEmpty())
+            ui::messageDlg(QStringLiteral("Ayar dosyası okunamadı (%1). Program varsayılan ayarlarla açıldı; kapanışta eski "
+                                          "dosya %2 adıyla saklanacak ve yenisi yazılacak.")
+                               .arg(why, settingsPath + QStringLiteral(".damaged")),
+                           ui::MessageKind::Warning, ui::ButtonOk, Form1.get());
+    };
     Form1->SaveSettings = [this] { settings::SaveSettings(*Form1, AyarFrm->Edit1, settingsPath); };
     Form1->FormShow();
     if (maximized)

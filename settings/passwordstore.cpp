@@ -28,20 +28,6 @@ void initSodium()
 // Only the file's owner may read it: it holds the password's hash.
 constexpr QFileDevice::Permissions OwnerOnly = QFileDevice::ReadOwner | QFileDevice::WriteOwner;
 
-// The file to write a value into. A file that could not be read (damaged, binary, huge) is first
-// moved aside as "<name>.damaged", so what it held is never written over.
-profile::ProfileFile forWriting(const QString &path)
-{
-    profile::ProfileFile file(path);
-    if (file.loadProblem().isEmpty() || !QFileInfo(path).isFile())
-        return file; // a folder or a device in its place: the save fails and says so
-    const QString aside = path + QStringLiteral(".damaged");
-    QFile::remove(aside);
-    if (!QFile::rename(path, aside))
-        throw profile::ProfileWriteError(path);
-    return profile::ProfileFile(path);
-}
-
 } // namespace
 
 const QString PasswordStore::Section = QStringLiteral("Velkora 3.1");
@@ -57,7 +43,7 @@ bool PasswordStore::ReadActiveFlag() const
 
 void PasswordStore::WriteActiveFlag(bool active)
 {
-    profile::ProfileFile file = forWriting(m_path);
+    profile::ProfileFile file(m_path); // an unreadable one is kept aside as "<name>.damaged"
     file.writeBool(Section, ActiveKey, active);
     file.save(OwnerOnly);
 }
@@ -71,7 +57,7 @@ void PasswordStore::WritePassword(const QString &password)
 {
     try {
         const QString stored = hash(password);
-        profile::ProfileFile file = forWriting(m_path);
+        profile::ProfileFile file(m_path); // an unreadable one is kept aside as "<name>.damaged"
         file.writeString(Section, PasswordKey, stored);
         file.save(OwnerOnly);
     } catch (const std::exception &) {

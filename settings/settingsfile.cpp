@@ -82,7 +82,7 @@ std::optional<QColor> colorFromValue(int value)
     }
 }
 
-void LoadSettings(ui::TForm1 &form, QLineEdit *title, const QString &path)
+QString LoadSettings(ui::TForm1 &form, QLineEdit *title, const QString &path)
 {
     const profile::ProfileFile file(path);
 
@@ -130,6 +130,7 @@ void LoadSettings(ui::TForm1 &form, QLineEdit *title, const QString &path)
     }
 
     title->setText(file.readString(KitapAdi, QStringLiteral("Baslik"), title->text()));
+    return file.loadProblem();
 }
 
 void SaveSettings(ui::TForm1 &form, const QLineEdit *title, const QString &path)

@@ -30,8 +30,10 @@ std::optional<QColor> colorFromValue(int value);
 // list's read-only flags, the two queries opened or closed, the formatting toolbar's items, the
 // list's colours, bold and italic buttons and the left panel's width, and the book title into
 // title. A missing file, section, key or a value that does not parse leaves its control as it is,
-// except the three toolbar places, which fall back to top, foot and foot.
-void LoadSettings(ui::TForm1 &form, QLineEdit *title, const QString &path);
+// except the three toolbar places, which fall back to top, foot and foot. Returns why the file could
+// not be read (then the window keeps its defaults and the next save keeps the file aside), or an
+// empty string.
+QString LoadSettings(ui::TForm1 &form, QLineEdit *title, const QString &path);
 
 // Writes the same values in the same order. Throws profile::ProfileWriteError ("Unable to write
 // to <path>") when the file cannot be written; the file on the disk is then as it was.

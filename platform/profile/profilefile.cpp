@@ -2,12 +2,14 @@
 // in place, and saving by writing a new file and renaming it over the old one.
 #include "profilefile.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QStringDecoder>
 
 #include <cerrno>
 #include <cstring>
+#include <ctime>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -283,8 +285,9 @@ void ProfileFile::load()
     ::close(fd);
     if (!readable)
         return;
-    if (bytes.contains('\0')) {
-        m_loadProblem = QStringLiteral("%1 is not a text file (it holds NUL bytes)").arg(m_path);
+    // A NUL is one more character of its line: a file a person wrote with one in it is still theirs.
+    if (bytes.count('\n') >= MaxLines) {
+        m_loadProblem = QStringLiteral("%1 has more than %2 lines").arg(m_path).arg(MaxLines);
         return;
     }
     if (bytes.startsWith("\xEF\xBB\xBF")) {
@@ -413,6 +416,12 @@ void ProfileFile::writeString(const QString &section, const QString &key, const 
     const QString keyName = cleanName(key);
     const QString text = encodeValue(value);
     const qsizetype sectionLine = findSection(sectionName);
+    if (sectionLine >= 0) {
+        const qsizetype keyLine = findKey(sectionLine, keyName);
+        if (keyLine >= 0 && entryValue(m_lines[keyLine].text) == value && encodeValue(entryValue(m_lines[keyLine].text)) == text)
+            return; // already so: nothing to write
+    }
+    m_changed = true;
     if (sectionLine < 0) {
         // A new section goes at the end, set off from the text before it by a blank line.
         if (!m_lines.empty() && !trimmedBlanks(m_lines.back().text).isEmpty())
@@ -455,8 +464,10 @@ void ProfileFile::removeKey(const QString &section, const QString &key)
     if (sectionLine < 0)
         return;
     const qsizetype keyLine = findKey(sectionLine, cleanName(key));
-    if (keyLine >= 0)
+    if (keyLine >= 0) {
         m_lines.erase(m_lines.begin() + keyLine);
+        m_changed = true;
+    }
 }
 
 QByteArray ProfileFile::encoded() const
@@ -477,11 +488,34 @@ QByteArray ProfileFile::encoded() const
 
 void ProfileFile::save(QFileDevice::Permissions newFilePermissions)
 {
+    // Nothing changed: the file on the disk is left alone (it is not even rewritten the same).
+    const QByteArray givenNative = QFile::encodeName(m_path);
+    struct stat link {};
+    const bool exists = ::lstat(givenNative.constData(), &link) == 0;
+    if (!m_changed && exists)
+        return;
     const QByteArray bytes = encoded();
-    // A link is followed: the file it names is replaced, the link stays.
+    // A link is followed only to a regular file of the user running the program: the file it names
+    // is replaced, the link stays. A link planted to another user's file, a folder or nothing at all
+    // is refused.
     const QFileInfo given(m_path);
-    const QFileInfo target(given.isSymLink() && given.exists() ? given.canonicalFilePath() : m_path);
+    if (exists && S_ISLNK(link.st_mode)) {
+        struct stat named {};
+        if (::stat(givenNative.constData(), &named) != 0 || !S_ISREG(named.st_mode) || named.st_uid != ::geteuid())
+            throw ProfileWriteError(m_path);
+    }
+    const QFileInfo target(given.isSymLink() ? given.canonicalFilePath() : m_path);
     const QByteArray nativeTarget = QFile::encodeName(target.filePath());
+    removeLeftovers(target);
+
+    // A file that could not be read is kept aside before a new one takes its name.
+    if (!m_loadProblem.isEmpty() && m_keptAside.isEmpty() && target.isFile()) {
+        const QString aside = target.filePath() + QStringLiteral(".damaged");
+        QFile::remove(aside);
+        if (::rename(nativeTarget.constData(), QFile::encodeName(aside).constData()) != 0)
+            throw ProfileWriteError(m_path);
+        m_keptAside = aside;
+    }
 
     mode_t mode = modeFor(newFilePermissions);
     struct stat old {};
@@ -506,6 +540,23 @@ void ProfileFile::save(QFileDevice::Permissions newFilePermissions)
         throw ProfileWriteError(m_path);
     }
     syncFolder(target.path());
+    m_changed = false;
+}
+
+void ProfileFile::removeLeftovers(const QFileInfo &target)
+{
+    // ".Velkora.ini.XXXXXX": a save cut short by a kill. One a minute old belongs to no save still
+    // going on (another copy of the program may be saving right now).
+    const QDir folder = target.dir();
+    const QString prefix = u'.' + target.fileName() + u'.';
+    const QStringList names = folder.entryList({prefix + QStringLiteral("??????")}, QDir::Files | QDir::Hidden | QDir::System);
+    for (const QString &name : names) {
+        const QByteArray native = QFile::encodeName(folder.filePath(name));
+        struct stat st {};
+        if (::lstat(native.constData(), &st) == 0 && S_ISREG(st.st_mode) && st.st_uid == ::geteuid()
+            && st.st_mtime < ::time(nullptr) - 60)
+            ::unlink(native.constData());
+    }
 }
 
 } // namespace velkora::profile

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <QFileDevice>
+#include <QFileInfo>
 #include <QString>
 
 #include <optional>
@@ -27,7 +28,8 @@ private:
 // One profile file, read when the object is made and written back by save().
 //
 // Reading never fails: a missing file is an empty profile, and a file that cannot be read, is
-// larger than MaxFileBytes or is not text is taken as empty too, with the reason in loadProblem().
+// larger than MaxFileBytes or has more than MaxLines lines is taken as empty too, with the reason in loadProblem(); NUL bytes are
+// characters of their lines like any other.
 // The file is read as UTF-8 when it is valid UTF-8, otherwise in the Turkish Windows code page
 // (1254). Section and key names are matched ignoring letter case (Turkish-neutral: ASCII and
 // Unicode simple case folding); the first of two equal sections or keys wins, as on Windows.
@@ -39,17 +41,24 @@ private:
 // (comments starting with ';' or '#', blank lines, other sections and keys, lines that are not
 // entries) stays exactly as it was. save() writes the whole text into a new file beside the old one,
 // flushes it to the disk and renames it over the old one, so a crash or a full disk leaves either
-// the old or the new file. It is written in UTF-8 with the line ends the file had (CR LF for a new one).
+// the old or the new file. It is written in UTF-8 with the line ends the file had (CR LF for a new one),
+// and only when a value changed. A file that could not be read is first kept aside as
+// "<name>.damaged" (keptAside()), so what it held is never written over.
 class ProfileFile
 {
 public:
     static constexpr int MaxValueLength = 2047;
-    static constexpr qint64 MaxFileBytes = 4 * 1024 * 1024;
+    // A settings file is a few kilobytes; a larger one is still read up to this size.
+    static constexpr qint64 MaxFileBytes = 16 * 1024 * 1024;
+    // More lines than this is no settings file a person wrote; it is not read (memory stays bounded).
+    static constexpr qsizetype MaxLines = 1'000'000;
 
     explicit ProfileFile(QString path);
 
     QString path() const { return m_path; }
     QString loadProblem() const { return m_loadProblem; }
+    // Where save() kept the unreadable file it replaced, or empty.
+    QString keptAside() const { return m_keptAside; }
 
     std::optional<QString> value(const QString &section, const QString &key) const;
     // The value, or def when the key is missing.
@@ -73,7 +82,9 @@ public:
     // Writes the file as described above, creating it with the given permissions when it is new
     // (an existing file keeps its own). Throws ProfileWriteError naming the path on any failure,
     // leaving the file on the disk as it was; an existing file whose permissions forbid the user to
-    // write it, or a path that is not a regular file (a folder, a FIFO), is such a failure.
+    // write it, a path that is not a regular file (a folder, a FIFO), or a symbolic link to anything
+    // but a regular file of the user running the program is such a failure. Temporary files left by
+    // a save cut short earlier (".<name>.XXXXXX", a minute old) are removed.
     void save(QFileDevice::Permissions newFilePermissions = QFileDevice::ReadOwner | QFileDevice::WriteOwner
                                                              | QFileDevice::ReadGroup | QFileDevice::ReadOther);
 
@@ -91,6 +102,7 @@ private:
     };
 
     void load();
+    static void removeLeftovers(const QFileInfo &target);
     void parse(const QString &text);
     static Line makeLine(QString text, LineEnd end);
     // The index of the first header of the section, or -1; and the index of the section's first
@@ -103,6 +115,8 @@ private:
 
     QString m_path;
     QString m_loadProblem;
+    QString m_keptAside;
+    bool m_changed = false;
     LineEnd m_lineEnd = LineEnd::CrLf;
     bool m_byteOrderMark = false;
     std::vector<Line> m_lines;

@@ -9,6 +9,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QLayout>
 #include <QLineEdit>
 #include <QSplitter>
@@ -98,6 +99,38 @@ TEST(SettingsFile, ADamagedOrHugeFileStartsWithTheDefaults)
         EXPECT_TRUE(formattingItemsAllShown(f));
         EXPECT_EQ(w.title.text(), QStringLiteral("Dilbilgisi Kitabı"));
         EXPECT_TRUE(w.errors.isEmpty());
+    }
+}
+
+// A settings file a person wrote is read even with a NUL in it or when it is large, and closing
+// keeps what it held (title, unknown sections, comments); one that truly cannot be read is named,
+// kept aside before the new one is written, and the new one starts from the window's state.
+TEST(SettingsFile, WhatCanBeReadIsKeptAndWhatCannotIsKeptAside)
+{
+    {
+        SettingsWindow w;
+        const QByteArray value = QByteArray("de") + '\0' + QByteArray("\xc4\x9f" "er");
+        w.write(QByteArray("; kendi notum\n[Kitap Adi]\nBaslik=Benim Kitab\xc4\xb1" "m\n[Bizim]\nAnahtar=") + value + '\n'
+                + ';' + QByteArray(5 * 1024 * 1024, '-') + '\n');
+        w.show();
+        EXPECT_EQ(w.title.text(), QStringLiteral("Benim Kitabım"));
+        ASSERT_TRUE(w.form->FormClose());
+        const QByteArray saved = [&] { QFile f(w.path); f.open(QIODevice::ReadOnly); return f.readAll(); }();
+        EXPECT_TRUE(saved.startsWith("; kendi notum\n"));
+        EXPECT_TRUE(saved.contains("Anahtar=" + value));
+        EXPECT_FALSE(QFile::exists(w.path + QStringLiteral(".damaged")));
+    }
+    {
+        SettingsWindow w;
+        w.write("[Kitap Adi]\nBaslik=Eski\n");
+        ASSERT_TRUE(QFile::resize(w.path, profile::ProfileFile::MaxFileBytes + 1));
+        w.form = std::make_unique<ui::TForm1>();
+        EXPECT_FALSE(settings::LoadSettings(*w.form, &w.title, w.path).isEmpty());
+        settings::SaveSettings(*w.form, &w.title, w.path);
+        EXPECT_EQ(QFileInfo(w.path + QStringLiteral(".damaged")).size(), profile::ProfileFile::MaxFileBytes + 1);
+        EXPECT_EQ(profile::ProfileFile(w.path).readString(QStringLiteral("Kitap Adi"), QStringLiteral("Baslik"), QString()),
+                  QStringLiteral("Dilbilgisi Kitabı"));
+        EXPECT_TRUE(settings::LoadSettings(*w.form, &w.title, w.path).isEmpty());
     }
 }
 

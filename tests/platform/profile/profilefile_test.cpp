@@ -19,6 +19,7 @@
 #include <fcntl.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/time.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -496,7 +497,100 @@ TEST_F(ProfileSaving, ALinkedFileIsReplacedAndTheLinkKept)
     EXPECT_EQ(readBytes(path("real.ini")), "[A]\nK=0\n");
 }
 
+// A settings file is written only when a value changed: the program closing without a change does
+// not rewrite the user's files (nor, through a link, anybody else's).
+TEST_F(ProfileSaving, ASaveWithoutAChangeLeavesTheFileAlone)
+{
+    writeBytes(path(), "[A]\nK=1\nT= \"iki \" \n");
+    const auto inode = [&] {
+        struct stat st {};
+        EXPECT_EQ(::stat(QFile::encodeName(path()).constData(), &st), 0);
+        return st.st_ino;
+    };
+    const auto before = inode();
+    ProfileFile same(path());
+    same.writeBool("A", "K", true);
+    same.writeString("a", "t", QStringLiteral("iki "));
+    same.save();
+    EXPECT_EQ(inode(), before); // not even replaced by an equal copy
+    same.writeBool("A", "K", false);
+    same.save();
+    EXPECT_NE(inode(), before);
+    EXPECT_EQ(readBytes(path()), "[A]\nK=0\nT= \"iki \" \n");
+}
+
+// A link is written through only to a regular file of the user running the program: a link planted
+// to another user's file, to a folder or to nothing is refused with "Unable to write to", and the
+// file it names stays as it was.
+TEST_F(ProfileSaving, LinksToOtherUsersFilesFoldersOrNothingAreRefused)
+{
+    const auto refused = [&](const QString &linkTarget) {
+        QFile::remove(path());
+        EXPECT_TRUE(QFile::link(linkTarget, path()));
+        ProfileFile profile(path());
+        profile.writeBool("A", "K", false);
+        try {
+            profile.save();
+            ADD_FAILURE() << "written through a link to " << linkTarget.toStdString();
+        } catch (const ProfileWriteError &e) {
+            EXPECT_EQ(QString::fromStdString(e.what()), QStringLiteral("Unable to write to ") + path());
+        }
+        EXPECT_TRUE(QFileInfo(path()).isSymLink());
+    };
+    refused(path("nowhere.ini"));
+    EXPECT_FALSE(QFile::exists(path("nowhere.ini")));
+    QDir(m_dir.path()).mkdir(QStringLiteral("folder"));
+    refused(path("folder"));
+    writeBytes(path("others.ini"), "[A]\nK=1\n");
+    if (::geteuid() == 0 && ::chown(QFile::encodeName(path("others.ini")).constData(), 65534, 65534) == 0) {
+        refused(path("others.ini"));
+        EXPECT_EQ(readBytes(path("others.ini")), "[A]\nK=1\n");
+    }
+}
+
+TEST_F(ProfileSaving, TemporaryFilesOfASaveCutShortAreRemoved)
+{
+    writeBytes(path(".Velkora.ini.Ab12Cd"), "[A]\nK=");
+    writeBytes(path(".Velkora.ini.Zz99Yy"), "[A]\nK=");
+    writeBytes(path(".Other.ini.Ab12Cd"), "x");
+    const struct timeval old[2] = {{::time(nullptr) - 3600, 0}, {::time(nullptr) - 3600, 0}};
+    ASSERT_EQ(::utimes(QFile::encodeName(path(".Velkora.ini.Ab12Cd")).constData(), old), 0);
+    ASSERT_EQ(::utimes(QFile::encodeName(path(".Other.ini.Ab12Cd")).constData(), old), 0);
+    ProfileFile profile(path());
+    profile.writeBool("A", "K", true);
+    profile.save();
+    const QStringList left = folderEntries();
+    EXPECT_FALSE(left.contains(QStringLiteral(".Velkora.ini.Ab12Cd")));
+    EXPECT_TRUE(left.contains(QStringLiteral(".Velkora.ini.Zz99Yy"))); // perhaps a save going on now
+    EXPECT_TRUE(left.contains(QStringLiteral(".Other.ini.Ab12Cd")));
+}
+
 // --- Damaged files ---------------------------------------------------------------------------
+
+// Size alone is no reason to drop a settings file a person wrote.
+TEST_F(ProfileDamage, AFileOfSeveralMegabytesIsRead)
+{
+    QByteArray bytes = "; notlar\n" + QByteArray(6 * 1024 * 1024, ';') + "\n[Kitap Adi]\nBaslik=Uzun\n";
+    const ProfileFile profile = loaded(bytes);
+    EXPECT_TRUE(profile.loadProblem().isEmpty()) << profile.loadProblem().toStdString();
+    EXPECT_EQ(profile.readString("Kitap Adi", "Baslik", QString()), QStringLiteral("Uzun"));
+    // Millions of empty lines are no settings file: not read, so memory stays bounded.
+    EXPECT_TRUE(loaded(QByteArray(ProfileFile::MaxLines + 5, '\n')).loadProblem().contains(QStringLiteral("lines")));
+}
+
+// A file that cannot be read is kept aside whole before a new one takes its name.
+TEST_F(ProfileDamage, AnUnreadableFileIsKeptAsideBeforeANewOneIsWritten)
+{
+    writeBytes(path(), "[Kitap Adi]\nBaslik=Eski\n");
+    ASSERT_TRUE(QFile::resize(path(), ProfileFile::MaxFileBytes + 10));
+    ProfileFile profile(path());
+    ASSERT_FALSE(profile.loadProblem().isEmpty());
+    profile.writeString("Kitap Adi", "Baslik", QStringLiteral("Yeni"));
+    profile.save();
+    EXPECT_EQ(profile.keptAside(), path() + QStringLiteral(".damaged"));
+    EXPECT_EQ(QFileInfo(profile.keptAside()).size(), ProfileFile::MaxFileBytes + 10);
+    EXPECT_EQ(ProfileFile(path()).readString("Kitap Adi", "Baslik", QString()), QStringLiteral("Yeni"));
+}
 
 TEST_F(ProfileDamage, AMissingFileIsAnEmptyProfileWithoutAProblem)
 {
@@ -505,11 +599,13 @@ TEST_F(ProfileDamage, AMissingFileIsAnEmptyProfileWithoutAProblem)
     EXPECT_EQ(profile.readString("Kitap Adi", "Baslik", "Dilbilgisi Kitabı"), "Dilbilgisi Kitabı");
 }
 
-TEST_F(ProfileDamage, ABinaryFileIsAnEmptyProfile)
+// A NUL byte is one more character of its line: the file a person wrote is read, not dropped.
+TEST_F(ProfileDamage, ANulIsOneMoreCharacterOfItsLine)
 {
-    const ProfileFile profile = loaded(QByteArray("[Araclar]\r\nA1=0\r\n\0\x01\x02", 19));
-    EXPECT_FALSE(profile.loadProblem().isEmpty());
-    EXPECT_TRUE(profile.readBool("Araclar", "A1", true));
+    const ProfileFile profile = loaded(QByteArray("[Araclar]\r\nA1=0\r\n\0\x01\x02\r\n[Kitap Adi]\r\nBaslik=a\0b\r\n", 45));
+    EXPECT_TRUE(profile.loadProblem().isEmpty()) << profile.loadProblem().toStdString();
+    EXPECT_FALSE(profile.readBool("Araclar", "A1", true));
+    EXPECT_EQ(profile.readString("Kitap Adi", "Baslik", QString()), QString::fromLatin1("a\0b", 3));
 }
 
 TEST_F(ProfileDamage, AnEnormousFileIsAnEmptyProfileAtOnce)
