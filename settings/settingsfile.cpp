@@ -105,8 +105,14 @@ QString LoadSettings(ui::TForm1 &form, QLineEdit *title, const QString &path)
     form.Yazi->setReadOnly(file.readBool(SaltOkunur, QStringLiteral("Alan"), form.Yazi->readOnly()) || form.bookReadOnly());
     form.DBGrid1->setReadOnly(file.readBool(SaltOkunur, QStringLiteral("Liste"), form.DBGrid1->readOnly()) || form.bookReadOnly());
 
-    form.ADOQuery1->setActive(file.readBool(Aktivasyon, QStringLiteral("T1"), form.ADOQuery1->active()));
-    form.ADOQuery2->setActive(file.readBool(Aktivasyon, QStringLiteral("T2"), form.ADOQuery2->active()));
+    // A book that could not be opened at start is not tried again for each query: its failure has
+    // been told once.
+    const bool connected = form.Book->ADOConnection1->connected();
+    for (store::DataSet *query : {static_cast<store::DataSet *>(form.ADOQuery1), static_cast<store::DataSet *>(form.ADOQuery2)}) {
+        const bool open = file.readBool(Aktivasyon, query == form.ADOQuery1 ? QStringLiteral("T1") : QStringLiteral("T2"), query->active());
+        if (open != query->active() && (!open || connected))
+            query->setActive(open);
+    }
 
     const QList<QAction *> items = form.formattingItems();
     for (int n = 1; n <= items.size(); ++n)

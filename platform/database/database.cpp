@@ -45,6 +45,21 @@ QString unrecognizedMessage(const QString &path)
     return QStringLiteral("Unrecognized database format '%1'.").arg(path);
 }
 
+// Whether a failed step failed for want of room on the book's disk (the log or its index could not
+// be made or grown).
+bool diskFull(sqlite3 *db, int rc)
+{
+    const int system = sqlite3_system_errno(db);
+    return (rc & 0xff) == SQLITE_FULL || system == ENOSPC || system == EDQUOT;
+}
+
+QString diskFullMessage(const QString &path)
+{
+    return QStringLiteral("There is not enough space on the disk to open the book '%1'. "
+                          "Make room on that disk and start the program again.")
+        .arg(path);
+}
+
 // Folded patterns are cached per statement, keyed on the pattern argument; the text is folded
 // into a reused buffer so a scan over many titles allocates nothing per row.
 void likeFunction(sqlite3_context *context, int, sqlite3_value **argv)
@@ -261,6 +276,22 @@ std::unique_ptr<Database> Database::open(const QString &path, const QString &pas
         name = "file:" + QUrl::toPercentEncoding(QFileInfo(path).absoluteFilePath(), "/") + "?immutable=1";
         flags |= SQLITE_OPEN_URI;
     }
+    // A book refused here leaves nothing beside it: the index and log files this open made (empty,
+    // as on a full disk) go again once the connection is closed.
+    struct MadeFiles
+    {
+        QStringList paths;
+        bool keep = false;
+        ~MadeFiles()
+        {
+            for (const QString &p : std::as_const(paths))
+                if (!keep && QFileInfo(p).isFile() && QFileInfo(p).size() == 0)
+                    QFile::remove(p);
+        }
+    } made;
+    for (const QString &beside : {path + QStringLiteral("-shm"), bookLogPath(path)})
+        if (!QFileInfo::exists(beside))
+            made.paths << beside;
     int rc = sqlite3_open_v2(name.constData(), &db, flags, bookLogVfsName());
     std::unique_ptr<Database> database(new Database(db, path));
     database->m_readOnly = readOnly;
@@ -274,6 +305,8 @@ std::unique_ptr<Database> Database::open(const QString &path, const QString &pas
     database->exec(QByteArray("PRAGMA cipher_page_size = " + QByteArray::number(schema::CipherPageSize)).constData());
     sqlite3_busy_timeout(db, options.busyTimeoutMs);
     rc = sqlite3_exec(db, "SELECT count(*) FROM sqlite_master", nullptr, nullptr, nullptr);
+    if (rc != SQLITE_OK && diskFull(db, rc))
+        throw DatabaseError(diskFullMessage(path));
     if ((rc & 0xff) == SQLITE_NOTADB || (rc & 0xff) == SQLITE_CORRUPT)
         throw DatabaseError(refusedMessage(path, password));
     if ((rc & 0xff) == SQLITE_BUSY || (rc & 0xff) == SQLITE_LOCKED) {
@@ -288,7 +321,13 @@ std::unique_ptr<Database> Database::open(const QString &path, const QString &pas
                                      : cannotOpenMessage(path));
     if (rc != SQLITE_OK)
         throw DatabaseError(unrecognizedMessage(path));
-    database->configure(options);
+    try {
+        database->configure(options);
+    } catch (const DatabaseError &) {
+        if (diskFull(db, sqlite3_errcode(db)))
+            throw DatabaseError(diskFullMessage(path));
+        throw;
+    }
     database->loadLayout();
     const QStringList foreign = database->schemaDifferences();
     if (!foreign.isEmpty())
@@ -296,6 +335,7 @@ std::unique_ptr<Database> Database::open(const QString &path, const QString &pas
                                                                        "so that nothing in it runs.")
                                                             .arg(foreign.first()));
     database->m_strayLogs = strayLogFiles(path);
+    made.keep = true;
     return database;
 }
 

@@ -279,6 +279,9 @@ TEST(SettingsFile, QueriesThatFailedToOpenAreNotSavedAsClosed)
         book.close();
         ui::TForm1 &f = w.show();
         EXPECT_FALSE(f.ADOQuery1->active());
+        // Told when connecting and when the topic query tries again, not once more for each query
+        // the settings file opens.
+        EXPECT_EQ(w.errors.size(), 2) << w.errors.join(u'\n').toStdString();
         ASSERT_TRUE(f.FormClose());
         const profile::ProfileFile saved(w.path);
         const bool closedByChoice = stored.contains("T1=0");

@@ -10,6 +10,8 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 #include <sqlcipher/sqlite3.h>
@@ -396,4 +398,64 @@ TEST(BookFiles, LookingAtAnOpenBookKeepsTheLocksItsConnectionHolds)
     }
     EXPECT_EQ(locksHeld(), before);
     sqlite3_exec(db->handle(), "COMMIT", nullptr, nullptr, nullptr);
+}
+
+namespace {
+
+// A small file system of the test's own (tmpfs), unmounted at the end; empty path when this machine
+// does not let the test mount one.
+struct SmallDisk
+{
+    SmallDisk()
+    {
+        if (::geteuid() != 0)
+            return;
+        const QByteArray target = QFile::encodeName(dir.path());
+        QProcess mount;
+        mount.start(QStringLiteral("mount"), {QStringLiteral("-t"), QStringLiteral("tmpfs"), QStringLiteral("-o"),
+                                              QStringLiteral("size=4m,mode=0700"), QStringLiteral("tmpfs"), dir.path()});
+        if (mount.waitForFinished(10000) && mount.exitCode() == 0)
+            path = dir.path();
+    }
+    ~SmallDisk()
+    {
+        if (!path.isEmpty())
+            QProcess::execute(QStringLiteral("umount"), {path});
+    }
+    // Writes a filler file until the disk is full.
+    void fill()
+    {
+        QFile filler(QDir(path).filePath(QStringLiteral("dolgu")));
+        filler.open(QIODevice::WriteOnly);
+        const QByteArray block(4096, 'x');
+        while (filler.write(block) == block.size() && filler.flush()) {
+        }
+    }
+    QTemporaryDir dir;
+    QString path;
+};
+
+} // namespace
+
+// With the book's disk full, opening the book for writing names the real cause and leaves nothing
+// beside it; once there is room again the book opens as before.
+TEST(BookFiles, ABookOnAFullDiskIsNamedAsSuchAndNothingIsLeftBesideIt)
+{
+    SmallDisk disk;
+    if (disk.path.isEmpty())
+        GTEST_SKIP() << "a small file system cannot be mounted here (needs root)";
+    const QString path = QDir(disk.path).filePath(QStringLiteral("Data.mdb"));
+    Database::create(path, BookPassword);
+    {
+        auto db = Database::open(path, BookPassword);
+        addTopic(*db, QStringLiteral("Dolu disk"));
+    }
+    disk.fill();
+    const QStringList before = QDir(disk.path).entryList(QDir::Files | QDir::Hidden);
+    const QString error = openError(path);
+    EXPECT_TRUE(error.contains(QStringLiteral("not enough space on the disk"), Qt::CaseInsensitive)) << error.toStdString();
+    EXPECT_FALSE(error.contains(QStringLiteral("Unrecognized"))) << error.toStdString();
+    EXPECT_EQ(QDir(disk.path).entryList(QDir::Files | QDir::Hidden), before);
+    QFile::remove(QDir(disk.path).filePath(QStringLiteral("dolgu")));
+    EXPECT_EQ(topicTitles(*Database::open(path, BookPassword)), (QStringList{QStringLiteral("Dolu disk")}));
 }
