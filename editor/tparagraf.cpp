@@ -45,7 +45,9 @@ TParagraf::TParagraf(bool spacing, QWidget *parent) : QDialog(parent), m_spacing
 {
     setObjectName(QStringLiteral("Paragraf"));
     setWindowTitle(QStringLiteral("Paragraf Ayarları"));
-    setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
+    // A fixed border: the system menu and close, no minimise or maximise.
+    setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::CustomizeWindowHint | Qt::WindowTitleHint
+                   | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
     setFixedSize(368, 216);
 
     IndentBox = new QGroupBox(QStringLiteral(" Girintiler "), this);

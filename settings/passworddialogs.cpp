@@ -49,7 +49,9 @@ TGetPassWdFrm::TGetPassWdFrm(QWidget *parent) : QDialog(parent), ask(defaultAsk(
 {
     setObjectName(QStringLiteral("GetPassWdFrm"));
     setWindowTitle(QStringLiteral("Şifre Gir"));
-    setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
+    // A fixed border: the system menu and close, no minimise or maximise.
+    setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::CustomizeWindowHint | Qt::WindowTitleHint
+                   | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
     setFixedSize(243, 100);
     dialogFont(this);
     auto *icon = new QLabel(this);
@@ -101,7 +103,9 @@ TPassWdFrm::TPassWdFrm(QWidget *parent) : QDialog(parent), ask(defaultAsk(this))
 {
     setObjectName(QStringLiteral("PassWdFrm"));
     setWindowTitle(QStringLiteral("Şifre Değiştir"));
-    setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
+    // A fixed border: the system menu and close, no minimise or maximise.
+    setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::CustomizeWindowHint | Qt::WindowTitleHint
+                   | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
     setFixedSize(193, 126);
     dialogFont(this);
     auto *frame = new QFrame(this);

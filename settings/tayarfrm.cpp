@@ -63,7 +63,9 @@ TAyarFrm::TAyarFrm(ui::TForm1 *form, QString winIniPath, QWidget *parent)
 {
     setObjectName(QStringLiteral("AyarFrm"));
     setWindowTitle(QStringLiteral("Genel Ayarlar"));
-    setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
+    // A fixed border: the system menu and close, no minimise or maximise.
+    setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::CustomizeWindowHint | Qt::WindowTitleHint
+                   | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
     setFixedSize(344, 209);
     QFont font(QStringLiteral("MS Sans Serif"));
     font.setPixelSize(11);

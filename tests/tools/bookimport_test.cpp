@@ -15,6 +15,7 @@
 #include <QProcess>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
+#include <QtEndian>
 #include <QThread>
 
 #include <sqlcipher/sqlite3.h>
@@ -316,6 +317,23 @@ TEST(BookImportTool, FilesThatAreNotJetBooksAreRefusedWithExitStatusTwo)
     EXPECT_EQ(stateOf(velkoraBook), before);
     EXPECT_EQ(runTool({QStringLiteral("import"), text}).exitCode, 2); // usage
     EXPECT_FALSE(QFileInfo::exists(target));
+
+    // A Jet header whose version field no Access ever wrote is a damaged or unknown Jet file, not a
+    // newer Access book; version 2 is one (Access 2007).
+    for (const auto &[version, expected] : {std::pair{0xFFFFFFFFu, "damaged Jet file: its header gives the unknown version 0xffffffff"},
+                                            std::pair{2u, "is an Access 2007 or later (.accdb) file"}}) {
+        const QString odd = dir.filePath(QStringLiteral("surum.mdb"));
+        QByteArray head(4096, '\0');
+        head.replace(0, 20, QByteArray("\0\1\0\0Standard Jet DB\0", 20));
+        qToLittleEndian<quint32>(version, head.data() + 0x14);
+        QFile f(odd);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(head);
+        f.close();
+        r = runTool({QStringLiteral("import"), odd, target});
+        EXPECT_EQ(r.exitCode, 2);
+        EXPECT_TRUE(r.err.contains(expected)) << r.err.toStdString();
+    }
 }
 
 TEST(BookImportTool, AReaderThatCrashesOrHangsIsAMessageNotACrash)

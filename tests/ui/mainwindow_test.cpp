@@ -2,6 +2,10 @@
 // read-only mode, and the message boxes — headless.
 #include "app/startup.h"
 #include "app/tgauge.h"
+#include "editor/tparagraf.h"
+#include "settings/passworddialogs.h"
+#include "settings/tayarfrm.h"
+#include "ui/about/tabout.h"
 #include "workingbook.h"
 #include "ui/main/messagedialogs.h"
 #include "ui/main/tform1.h"
@@ -18,10 +22,12 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QScreen>
 #include <QPushButton>
 #include <QSplitter>
 #include <QStatusBar>
 #include <QStatusTipEvent>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 #include <QToolBar>
@@ -477,4 +483,28 @@ TEST(MainWindow, F10AndAltAloneReachTheMenuBarFromTheKeyboard)
         QTest::keyClick(w.form.MainMenu1, Qt::Key_Escape);
         EXPECT_FALSE(w.form.MainMenu1->activeAction());
     }
+}
+
+// The dialogs with a fixed border carry only the system menu and close (no minimise or maximise),
+// and a message box shown before any window (at start-up) stands in the middle of the screen.
+TEST(MessageDialogs, FixedBorderDialogsOfferOnlyCloseAndStartUpBoxesAreCentred)
+{
+    WorkingBook book({{QStringLiteral("Konu"), {}}});
+    ui::TForm1 form;
+    QTemporaryDir dir;
+    settings::TAyarFrm general(&form, dir.filePath(QStringLiteral("win.ini")));
+    settings::TGetPassWdFrm enter;
+    settings::TPassWdFrm change;
+    ui::TAbout about;
+    editor::TParagraf paragraph(true);
+    std::unique_ptr<QMessageBox> box(ui::createMessageDialog(QStringLiteral("Kitap açılamadı"), ui::MessageKind::Error, ui::ButtonOk));
+    for (QWidget *w : std::initializer_list<QWidget *>{&general, &enter, &change, &about, &paragraph, box.get()}) {
+        const Qt::WindowFlags f = w->windowFlags();
+        EXPECT_TRUE(f & Qt::CustomizeWindowHint) << w->windowTitle().toStdString();
+        EXPECT_TRUE(f & Qt::WindowSystemMenuHint) << w->windowTitle().toStdString();
+        EXPECT_TRUE(f & Qt::WindowCloseButtonHint) << w->windowTitle().toStdString();
+        EXPECT_FALSE(f & (Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint)) << w->windowTitle().toStdString();
+    }
+    const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+    EXPECT_LE((box->geometry().center() - screen.center()).manhattanLength(), 2);
 }

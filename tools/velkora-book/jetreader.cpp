@@ -1,11 +1,14 @@
 // Reading an old Jet book through libmdb into the stream the import writes from.
 #include "jetreader.h"
 
+#include <QtEndian>
+
 #include "importsource.h"
 
 #include <QFile>
 #include <QFileInfo>
 #include <QStringDecoder>
+#include <QtEndian>
 
 #include <mdbtools.h>
 
@@ -43,9 +46,13 @@ QString headerProblem(const QByteArray &head, qint64 size, const QString &path)
     if (size < JetHeaderSize || head.mid(0, 4) != QByteArray("\0\1\0\0", 4)
         || (signature != QByteArray("Standard Jet DB\0", 16) && signature != QByteArray("Standard ACE DB\0", 16)))
         return QStringLiteral("'%1' is not a Jet file (an Access .mdb book); there is nothing to import from it.").arg(path);
-    const uchar version = static_cast<uchar>(head[0x14]);
-    if (signature.startsWith("Standard ACE DB") || version >= 2)
+    // 0 is Jet 3, 1 Jet 4, 2 to 5 the Access 2007 to 2016 engines; anything else is no version any
+    // Access wrote: a damaged header or an unknown file, not a newer Access book.
+    const quint32 version = qFromLittleEndian<quint32>(head.constData() + 0x14);
+    if (signature.startsWith("Standard ACE DB") || (version >= 2 && version <= 5))
         return accdbMessage(path);
+    if (version > 5)
+        return damaged(path, QStringLiteral("its header gives the unknown version 0x%1").arg(version, 8, 16, QLatin1Char('0')));
     if (size < 2048)
         return damaged(path, QStringLiteral("it is only %1 bytes long").arg(size));
     return QString();

@@ -104,7 +104,8 @@ QPixmap programIcon(QSize size)
     return pixmap;
 }
 
-TAbout::TAbout(QWidget *parent) : QDialog(parent, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint)
+TAbout::TAbout(QWidget *parent) : QDialog(parent, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::CustomizeWindowHint | Qt::WindowTitleHint
+                                      | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint)
 {
     setObjectName(QStringLiteral("About"));
     setWindowTitle(QStringLiteral("Program Hakkında"));

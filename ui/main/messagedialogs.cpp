@@ -108,10 +108,19 @@ QMessageBox *createMessageDialog(const QString &message, MessageKind kind, int b
     if (cancel || no)
         box->setEscapeButton(cancel ? cancel : no);
     box->setWindowModality(Qt::ApplicationModal);
+    placeAsMessageBox(box);
+    return box;
+}
+
+void placeAsMessageBox(QMessageBox *box)
+{
+    // A fixed border with only the system menu and close, centred on the screen (also at start-up,
+    // before the window it belongs to is shown).
+    box->setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::CustomizeWindowHint | Qt::WindowTitleHint
+                        | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
     box->adjustSize();
     if (const QScreen *screen = QGuiApplication::primaryScreen())
         box->move(screen->availableGeometry().center() - box->rect().center());
-    return box;
 }
 
 MessageButton messageDlg(const QString &message, MessageKind kind, int buttons, QWidget *parent)
@@ -151,6 +160,7 @@ void showError(const QString &message, QWidget *parent)
         return;
     }
     QMessageBox box(QMessageBox::Critical, QStringLiteral("Velkora"), errorDisplayText(message), QMessageBox::Ok, parent);
+    placeAsMessageBox(&box);
     box.exec();
 }
 

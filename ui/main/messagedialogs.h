@@ -29,6 +29,9 @@ QString buttonCaption(MessageButton button);
 // button captions) to the clipboard. The caller runs exec() or show().
 QMessageBox *createMessageDialog(const QString &message, MessageKind kind, int buttons, QWidget *parent = nullptr);
 
+// Gives a message box its border (the system menu and close only) and its place, centred on the screen.
+void placeAsMessageBox(QMessageBox *box);
+
 // Runs the box and returns the button pressed.
 MessageButton messageDlg(const QString &message, MessageKind kind, int buttons, QWidget *parent = nullptr);
 
