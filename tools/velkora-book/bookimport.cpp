@@ -23,6 +23,9 @@
 #include <algorithm>
 #include <cerrno>
 #include <limits>
+#include <memory>
+#include <optional>
+#include <vector>
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
@@ -43,19 +46,21 @@ QString summaryLine(const ImportSummary &summary)
 namespace {
 
 // The shape a source must have, as one message naming all that is missing.
-void requireBookShape(const SourceBook &source, const QString &oldPath, ImportSummary *summary)
+void requireBookShape(const QStringList &tableNames, const SourceTable *master, const SourceTable *detail,
+                      const QString &oldPath, ImportSummary *summary)
 {
     struct Wanted
     {
         QString table;
+        const SourceTable *found;
         QStringList columns;
     };
-    const Wanted wanted[] = {{QStringLiteral("master"), {QStringLiteral("Sira"), QStringLiteral("Baslik")}},
-                             {QStringLiteral("detail"),
+    const Wanted wanted[] = {{QStringLiteral("master"), master, {QStringLiteral("Sira"), QStringLiteral("Baslik")}},
+                             {QStringLiteral("detail"), detail,
                               {QStringLiteral("Sira"), QStringLiteral("Altkonu"), QStringLiteral("Aciklama")}}};
     QStringList missing;
     for (const Wanted &w : wanted) {
-        const SourceTable *table = source.table(w.table);
+        const SourceTable *table = w.found;
         if (!table) {
             missing.append(QStringLiteral("no table %1").arg(w.table));
             continue;
@@ -73,7 +78,7 @@ void requireBookShape(const SourceBook &source, const QString &oldPath, ImportSu
     }
     if (missing.isEmpty())
         return;
-    QString tables = source.tableNames.isEmpty() ? QStringLiteral("none") : source.tableNames.join(QStringLiteral(", "));
+    QString tables = tableNames.isEmpty() ? QStringLiteral("none") : tableNames.join(QStringLiteral(", "));
     throw DatabaseError(QStringLiteral("'%1' is a Jet file but not a book: %2. (Its tables: %3.)")
                             .arg(oldPath, missing.join(QStringLiteral("; ")), tables));
 }
@@ -216,121 +221,227 @@ void refuseExisting(const QString &newPath)
 
 } // namespace
 
-ImportSummary writeImportedBook(const SourceBook &source, const QString &oldPath, const QString &newPath,
-                                const QString &password)
+namespace {
+
+// Writes the new book as the old one's records arrive: the topics are kept (they are few) until
+// the subtopics' table shows the source is a book, then every subtopic goes into the new book as
+// it comes, so no more than one body is held at a time. Everything is written under a temporary
+// name inside one transaction; a failure at any point (a source that is no book, a title too long,
+// a refusal from the reader) removes the temporary book, and only a finished, checked book is given
+// its name.
+class BookWriter : public SourceSink
 {
-    refuseExisting(newPath);
-    ImportSummary summary;
-    requireBookShape(source, oldPath, &summary);
-    const SourceTable &master = *source.table(QStringLiteral("master"));
-    const SourceTable &detail = *source.table(QStringLiteral("detail"));
-    const int masterSira = master.columnIndex(QStringLiteral("Sira"));
-    const int masterTitle = master.columnIndex(QStringLiteral("Baslik"));
-    const int detailSira = detail.columnIndex(QStringLiteral("Sira"));
-    const int detailTitle = detail.columnIndex(QStringLiteral("Altkonu"));
-    const int detailBody = detail.columnIndex(QStringLiteral("Aciklama"));
-
-    // Everything is checked before a byte is written.
-    QHash<qint64, qsizetype> topics;
-    qint64 largestSira = 0;
-    for (qsizetype r = 0; r < master.rows.size(); ++r) {
-        const auto &row = master.rows[r];
-        const std::optional<qint64> sira = siraOf(row.value(masterSira));
-        if (!sira)
-            throw DatabaseError(QStringLiteral("'%1': topic row %2 of table master has no Sira number (%3); "
-                                               "its subtopics could not be found.")
-                                    .arg(oldPath)
-                                    .arg(r + 1)
-                                    .arg(row.value(masterSira) ? QStringLiteral("'%1'").arg(*row.value(masterSira))
-                                                               : QStringLiteral("empty")));
-        if (topics.contains(*sira))
-            throw DatabaseError(QStringLiteral("'%1': topic rows %2 and %3 of table master share the Sira %4; "
-                                               "their subtopics cannot be told apart.")
-                                    .arg(oldPath)
-                                    .arg(topics.value(*sira) + 1)
-                                    .arg(r + 1)
-                                    .arg(*sira));
-        topics.insert(*sira, r);
-        largestSira = r == 0 ? *sira : std::max(largestSira, *sira);
-        checkTitle(row.value(masterTitle), QStringLiteral("topic"), r, oldPath);
+public:
+    BookWriter(QString oldPath, QString newPath, QString password)
+        : m_oldPath(std::move(oldPath)), m_newPath(std::move(newPath)), m_password(std::move(password))
+    {
+        refuseExisting(m_newPath);
     }
-    for (qsizetype r = 0; r < detail.rows.size(); ++r) {
-        const auto &row = detail.rows[r];
-        checkTitle(row.value(detailTitle), QStringLiteral("subtopic"), r, oldPath);
-        const std::optional<qint64> sira = siraOf(row.value(detailSira));
-        if (!sira || !topics.contains(*sira))
-            ++summary.orphans;
+    ~BookWriter() override
+    {
+        m_subtopic.reset();
+        m_topic.reset();
+        if (m_db && !m_committed)
+            sqlite3_exec(m_db->handle(), "ROLLBACK", nullptr, nullptr, nullptr);
+        m_db.reset();
+        if (!m_temporary.isEmpty() && !m_finished)
+            removeBookFiles(m_temporary);
     }
-    if (summary.orphans > 0 && largestSira == std::numeric_limits<qint64>::max())
-        throw DatabaseError(QStringLiteral("'%1': a topic's Sira is the largest number there is; no topic can follow it "
-                                           "for the subtopics without a topic.")
-                                .arg(oldPath));
-    const qint64 orphanSira = topics.isEmpty() ? 1 : largestSira + 1;
+    // The subtopics expected, when known, so that a test can hold the writer half way.
+    qsizetype expectedSubtopics = -1;
 
-    QString temporary;
-    const QDir folder = QFileInfo(newPath).absoluteDir();
-    do {
-        temporary = folder.filePath(QStringLiteral(".%1.import-%2")
-                                        .arg(QFileInfo(newPath).fileName())
-                                        .arg(QRandomGenerator::system()->generate(), 8, 16, QLatin1Char('0')));
-    } while (QFileInfo::exists(temporary));
-
-    database::Database::create(temporary, password);
-    try {
-        {
-            auto db = database::Database::open(temporary, password);
-            sqlite3 *handle = db->handle();
-            exec(handle, "BEGIN IMMEDIATE");
-            try {
-                Insert topic(handle, "INSERT INTO master (Sira, Baslik) VALUES (?, ?)");
-                for (const auto &row : master.rows) {
-                    topic.bind(1, *siraOf(row.value(masterSira)));
-                    topic.bind(2, row.value(masterTitle));
-                    topic.run();
-                }
-                if (summary.orphans > 0) {
-                    topic.bind(1, orphanSira);
-                    topic.bind(2, SourceValue(OrphanTopicTitle));
-                    topic.run();
-                }
-                Insert subtopic(handle, "INSERT INTO detail (Sira, Altkonu, Aciklama) VALUES (?, ?, ?)");
-                for (qsizetype r = 0; r < detail.rows.size(); ++r) {
-                    const auto &row = detail.rows[r];
-                    if (r == detail.rows.size() / 2)
-                        pauseForTests();
-                    const std::optional<qint64> sira = siraOf(row.value(detailSira));
-                    subtopic.bind(1, sira && topics.contains(*sira) ? *sira : orphanSira);
-                    subtopic.bind(2, row.value(detailTitle));
-                    subtopic.bind(3, row.value(detailBody));
-                    subtopic.run();
-                }
-                exec(handle, "COMMIT");
-            } catch (...) {
-                sqlite3_exec(handle, "ROLLBACK", nullptr, nullptr, nullptr);
-                throw;
-            }
+    void version(int) override {}
+    void tableName(const QString &name) override { m_tableNames.append(name); }
+    void table(const SourceTable &header) override
+    {
+        if (!m_master && header.name.compare(u"master", Qt::CaseInsensitive) == 0) {
+            m_master = header;
+            m_current = Current::Master;
+        } else if (!m_detail && header.name.compare(u"detail", Qt::CaseInsensitive) == 0) {
+            m_detail = header;
+            m_current = Current::Detail;
+            shapeChecked();
+        } else {
+            m_current = Current::Other;
         }
-        if (detail.rows.isEmpty())
+    }
+    void row(const SourceTable &, QVector<SourceValue> &&values) override
+    {
+        if (m_current == Current::Master)
+            topicRow(std::move(values));
+        else if (m_current == Current::Detail)
+            subtopicRow(values);
+    }
+    void end() override
+    {
+        shapeChecked();
+        start();
+        if (m_summary.subtopics == 0)
             pauseForTests();
-        const QStringList problems = checkBook(temporary, password);
+        exec(m_db->handle(), "COMMIT");
+        m_committed = true;
+        m_subtopic.reset();
+        m_topic.reset();
+        m_db.reset();
+        const QStringList problems = checkBook(m_temporary, m_password);
         if (!problems.isEmpty())
             throw DatabaseError(QStringLiteral("The new book did not pass its check, so it was not kept: %1")
                                     .arg(problems.join(QStringLiteral("; "))));
-        syncFolder(temporary);
-        renameNoReplace(temporary, newPath);
-        syncFolder(newPath);
-    } catch (...) {
-        removeBookFiles(temporary);
-        throw;
+        syncFolder(m_temporary);
+        renameNoReplace(m_temporary, m_newPath);
+        syncFolder(m_newPath);
+        m_finished = true;
+        m_summary.topics = int(m_topics.size());
     }
-    summary.topics = int(master.rows.size());
-    summary.subtopics = int(detail.rows.size());
-    return summary;
+    const ImportSummary &summary() const { return m_summary; }
+
+private:
+    enum class Current { None, Master, Detail, Other };
+    struct Topic
+    {
+        qint64 sira;
+        SourceValue title;
+    };
+
+    void shapeChecked()
+    {
+        if (m_shapeChecked)
+            return;
+        requireBookShape(m_tableNames, m_master ? &*m_master : nullptr, m_detail ? &*m_detail : nullptr, m_oldPath, &m_summary);
+        m_shapeChecked = true;
+        const int sira = m_master->columnIndex(QStringLiteral("Sira"));
+        const int title = m_master->columnIndex(QStringLiteral("Baslik"));
+        // The topics held until now are checked in their order, as they came.
+        for (qsizetype r = 0; r < m_heldTopics.size(); ++r)
+            addTopic(m_heldTopics[r].value(sira), m_heldTopics[r].value(title), r);
+        m_heldTopics.clear();
+    }
+    void topicRow(QVector<SourceValue> &&values)
+    {
+        if (!m_shapeChecked) {
+            m_heldTopics.append(std::move(values));
+            return;
+        }
+        addTopic(values.value(m_master->columnIndex(QStringLiteral("Sira"))), values.value(m_master->columnIndex(QStringLiteral("Baslik"))),
+                 qsizetype(m_topics.size()));
+    }
+    void addTopic(const SourceValue &siraValue, const SourceValue &title, qsizetype r)
+    {
+        const std::optional<qint64> sira = siraOf(siraValue);
+        if (!sira)
+            throw DatabaseError(QStringLiteral("'%1': topic row %2 of table master has no Sira number (%3); "
+                                               "its subtopics could not be found.")
+                                    .arg(m_oldPath)
+                                    .arg(r + 1)
+                                    .arg(siraValue ? QStringLiteral("'%1'").arg(*siraValue) : QStringLiteral("empty")));
+        if (m_topicRows.contains(*sira))
+            throw DatabaseError(QStringLiteral("'%1': topic rows %2 and %3 of table master share the Sira %4; "
+                                               "their subtopics cannot be told apart.")
+                                    .arg(m_oldPath)
+                                    .arg(m_topicRows.value(*sira) + 1)
+                                    .arg(r + 1)
+                                    .arg(*sira));
+        checkTitle(title, QStringLiteral("topic"), r, m_oldPath);
+        m_topicRows.insert(*sira, r);
+        m_largestSira = m_topics.empty() ? *sira : std::max(m_largestSira, *sira);
+        m_topics.push_back({*sira, title});
+    }
+    // The new book under its temporary name, with every topic in it, once the subtopics begin.
+    void start()
+    {
+        if (m_db)
+            return;
+        const QDir folder = QFileInfo(m_newPath).absoluteDir();
+        do {
+            m_temporary = folder.filePath(QStringLiteral(".%1.import-%2")
+                                              .arg(QFileInfo(m_newPath).fileName())
+                                              .arg(QRandomGenerator::system()->generate(), 8, 16, QLatin1Char('0')));
+        } while (QFileInfo::exists(m_temporary));
+        database::Database::create(m_temporary, m_password);
+        m_db = database::Database::open(m_temporary, m_password);
+        exec(m_db->handle(), "BEGIN IMMEDIATE");
+        m_topic = std::make_unique<Insert>(m_db->handle(), "INSERT INTO master (Sira, Baslik) VALUES (?, ?)");
+        m_subtopic = std::make_unique<Insert>(m_db->handle(), "INSERT INTO detail (Sira, Altkonu, Aciklama) VALUES (?, ?, ?)");
+        for (const Topic &t : m_topics) {
+            m_topic->bind(1, t.sira);
+            m_topic->bind(2, t.title);
+            m_topic->run();
+        }
+    }
+    void subtopicRow(const QVector<SourceValue> &values)
+    {
+        shapeChecked();
+        start();
+        const SourceValue &title = values.value(m_detail->columnIndex(QStringLiteral("Altkonu")));
+        checkTitle(title, QStringLiteral("subtopic"), m_summary.subtopics, m_oldPath);
+        const std::optional<qint64> sira = siraOf(values.value(m_detail->columnIndex(QStringLiteral("Sira"))));
+        qint64 topic = 0;
+        if (sira && m_topicRows.contains(*sira)) {
+            topic = *sira;
+        } else {
+            // The first subtopic without a topic brings the topic that takes them all, after the last.
+            if (m_summary.orphans == 0) {
+                if (!m_topics.empty() && m_largestSira == std::numeric_limits<qint64>::max())
+                    throw DatabaseError(QStringLiteral("'%1': a topic's Sira is the largest number there is; no topic can "
+                                                       "follow it for the subtopics without a topic.")
+                                            .arg(m_oldPath));
+                m_orphanSira = m_topics.empty() ? 1 : m_largestSira + 1;
+                m_topic->bind(1, m_orphanSira);
+                m_topic->bind(2, SourceValue(OrphanTopicTitle));
+                m_topic->run();
+            }
+            ++m_summary.orphans;
+            topic = m_orphanSira;
+        }
+        m_subtopic->bind(1, topic);
+        m_subtopic->bind(2, title);
+        m_subtopic->bind(3, values.value(m_detail->columnIndex(QStringLiteral("Aciklama"))));
+        m_subtopic->run();
+        ++m_summary.subtopics;
+        if (m_summary.subtopics == (expectedSubtopics > 0 ? expectedSubtopics / 2 + 1 : 1))
+            pauseForTests();
+    }
+
+    QString m_oldPath, m_newPath, m_password, m_temporary;
+    QStringList m_tableNames;
+    std::optional<SourceTable> m_master, m_detail;
+    Current m_current = Current::None;
+    bool m_shapeChecked = false, m_committed = false, m_finished = false;
+    QVector<QVector<SourceValue>> m_heldTopics;
+    std::vector<Topic> m_topics;
+    QHash<qint64, qsizetype> m_topicRows;
+    qint64 m_largestSira = 0, m_orphanSira = 0;
+    std::unique_ptr<database::Database> m_db;
+    std::unique_ptr<Insert> m_topic, m_subtopic;
+    ImportSummary m_summary;
+};
+
+} // namespace
+
+ImportSummary writeImportedBook(const SourceBook &source, const QString &oldPath, const QString &newPath,
+                                const QString &password)
+{
+    BookWriter writer(oldPath, newPath, password);
+    if (const SourceTable *detail = source.table(QStringLiteral("detail")))
+        writer.expectedSubtopics = detail->rows.size();
+    writer.version(source.jetVersion);
+    for (const QString &name : source.tableNames)
+        writer.tableName(name);
+    for (const SourceTable &table : source.tables) {
+        SourceTable header = table;
+        header.rows.clear();
+        writer.table(header);
+        for (const auto &row : table.rows)
+            writer.row(header, QVector<SourceValue>(row));
+    }
+    writer.end();
+    return writer.summary();
 }
 
 namespace {
 
-QByteArray runReader(const QString &readerProgram, const QString &oldPath)
+// Runs the reader and hands what it writes to the decoder as it comes.
+void runReader(const QString &readerProgram, const QString &oldPath, SourceStreamDecoder &decoder)
 {
     QProcess reader;
     reader.setProgram(readerProgram);
@@ -345,26 +456,35 @@ QByteArray runReader(const QString &readerProgram, const QString &oldPath)
                                : ReaderBaseTimeoutMs + ReaderTimeoutMsPerMiB * (QFileInfo(oldPath).size() >> 20);
     QElapsedTimer clock;
     clock.start();
-    QByteArray stream, errors;
+    QByteArray errors;
+    const auto stop = [&] {
+        reader.kill();
+        reader.waitForFinished(-1);
+    };
+    // Taken in small pieces, each written before the next is read: while the book is written the
+    // reader waits on the full pipe, and nothing piles up in between.
     const auto drain = [&] {
-        stream += reader.readAllStandardOutput();
         errors += reader.readAllStandardError();
         if (errors.size() > 4096)
             errors = errors.right(4096);
+        try {
+            while (reader.bytesAvailable() > 0)
+                decoder.feed(reader.read(1 << 20));
+        } catch (...) {
+            stop();
+            throw;
+        }
     };
-    while (!reader.waitForFinished(100)) {
+    while (reader.state() != QProcess::NotRunning) {
+        if (!reader.waitForReadyRead(100))
+            reader.waitForFinished(100);
         drain();
-        QString why;
-        if (stream.size() > importlimits::MaxStreamBytes)
-            why = QStringLiteral("it handed over more than the import takes");
-        else if (clock.elapsed() > timeout)
-            why = QStringLiteral("it did not finish within %1 seconds").arg(timeout / 1000.0);
-        if (!why.isEmpty()) {
-            reader.kill();
-            reader.waitForFinished(-1);
-            throw DatabaseError(QStringLiteral("'%1' could not be read: %2. The file is damaged or not an old book; "
-                                               "nothing was written.")
-                                    .arg(oldPath, why));
+        if (clock.elapsed() > timeout) {
+            stop();
+            throw DatabaseError(QStringLiteral("'%1' could not be read: it did not finish within %2 seconds. The file is "
+                                               "damaged or not an old book; nothing was written.")
+                                    .arg(oldPath)
+                                    .arg(timeout / 1000.0));
         }
     }
     drain();
@@ -377,7 +497,7 @@ QByteArray runReader(const QString &readerProgram, const QString &oldPath)
                                                                                 : QStringLiteral("exit status %1").arg(reader.exitCode()),
                                      last.isEmpty() ? QString() : QStringLiteral(": ") + last));
     }
-    return stream;
+    decoder.finish();
 }
 
 } // namespace
@@ -395,8 +515,11 @@ ImportSummary importBook(const QString &oldPath, const QString &newPath, const Q
     refuseExisting(newPath);
     if (old.canonicalFilePath() == QFileInfo(newPath).absoluteFilePath())
         throw DatabaseError(QStringLiteral("The old and the new book are the same file."));
-    const SourceBook source = decodeSourceBook(runReader(readerProgram, oldPath), oldPath);
-    return writeImportedBook(source, oldPath, newPath, password);
+    // Read and written record by record: memory stays near the size of the largest body.
+    BookWriter writer(oldPath, newPath, password);
+    SourceStreamDecoder decoder(writer, oldPath);
+    runReader(readerProgram, oldPath, decoder);
+    return writer.summary();
 }
 
 } // namespace velkora::tools

@@ -31,11 +31,19 @@ namespace {
 const QByteArray Magic = QByteArrayLiteral("VKJ1");
 } // namespace
 
-SourceStreamWriter::SourceStreamWriter(QByteArray *out)
-    : m_out(out)
+SourceStreamWriter::SourceStreamWriter(QByteArray *out, std::function<void(const QByteArray &)> flush)
+    : m_out(out), m_flush(std::move(flush))
 {
     if (m_out->isEmpty())
         m_out->append(Magic);
+}
+
+void SourceStreamWriter::recordDone()
+{
+    if (m_flush && m_out->size() >= FlushBytes) {
+        m_flush(*m_out);
+        m_out->clear();
+    }
 }
 
 void SourceStreamWriter::number(quint32 value)
@@ -55,12 +63,14 @@ void SourceStreamWriter::version(int jetVersion)
 {
     m_out->append('V');
     m_out->append(char(jetVersion));
+    recordDone();
 }
 
 void SourceStreamWriter::tableName(const QString &name)
 {
     m_out->append('N');
     text(name);
+    recordDone();
 }
 
 void SourceStreamWriter::table(const QString &name, const QStringList &columns, const QStringList &otherColumns)
@@ -73,6 +83,7 @@ void SourceStreamWriter::table(const QString &name, const QStringList &columns, 
     number(static_cast<quint32>(otherColumns.size()));
     for (const QString &c : otherColumns)
         text(c);
+    recordDone();
 }
 
 void SourceStreamWriter::row(const QVector<SourceValue> &values)
@@ -86,17 +97,23 @@ void SourceStreamWriter::row(const QVector<SourceValue> &values)
             text(*v);
         }
     }
+    recordDone();
 }
 
 void SourceStreamWriter::refusal(const QString &message)
 {
     m_out->append('X');
     text(message);
+    recordDone();
 }
 
 void SourceStreamWriter::end()
 {
     m_out->append('E');
+    if (m_flush) {
+        m_flush(*m_out);
+        m_out->clear();
+    }
 }
 
 QByteArray encodeSourceBook(const SourceBook &book)
@@ -126,28 +143,33 @@ QByteArray encodeRefusal(const QString &message)
 
 namespace {
 
-class StreamReader
+// A record not whole yet in the bytes received so far.
+struct NeedMore
+{
+};
+
+// Reads the fields of one record from the buffer, from a position on.
+class RecordReader
 {
 public:
-    StreamReader(const QByteArray &data, const QString &path)
-        : m_data(data), m_path(path) {}
+    RecordReader(const QByteArray &data, qsizetype pos, const QString &path) : m_data(data), m_pos(pos), m_path(path) {}
 
     [[noreturn]] void fail(const QString &why) const
     {
         throw DatabaseError(QStringLiteral("'%1' could not be read: %2. The file is damaged or not an old book.")
                                 .arg(m_path, why));
     }
-    bool atEnd() const { return m_pos >= m_data.size(); }
+    qsizetype pos() const { return m_pos; }
     char tag()
     {
-        if (atEnd())
-            fail(QStringLiteral("the reader stopped before the end of the file"));
+        if (m_pos >= m_data.size())
+            throw NeedMore();
         return m_data[m_pos++];
     }
     quint32 number()
     {
         if (m_data.size() - m_pos < 4)
-            fail(QStringLiteral("the reader stopped before the end of the file"));
+            throw NeedMore();
         const auto *p = reinterpret_cast<const uchar *>(m_data.constData() + m_pos);
         m_pos += 4;
         return quint32(p[0]) | quint32(p[1]) << 8 | quint32(p[2]) << 16 | quint32(p[3]) << 24;
@@ -158,7 +180,7 @@ public:
         if (size > limit)
             fail(QStringLiteral("a value of %1 bytes is more than the import takes (%2)").arg(size).arg(limit));
         if (m_data.size() - m_pos < qint64(size))
-            fail(QStringLiteral("the reader stopped before the end of the file"));
+            throw NeedMore();
         QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
         QString out = utf8(QByteArrayView(m_data.constData() + m_pos, size));
         if (utf8.hasError())
@@ -169,43 +191,84 @@ public:
 
 private:
     const QByteArray &m_data;
-    QString m_path;
-    qint64 m_pos = 0;
+    qsizetype m_pos;
+    const QString &m_path;
+};
+
+// Keeps the whole book: decodeSourceBook's sink.
+class BookCollector : public SourceSink
+{
+public:
+    void version(int jetVersion) override { book.jetVersion = jetVersion; }
+    void tableName(const QString &name) override { book.tableNames.append(name); }
+    void table(const SourceTable &header) override { book.tables.append(header); }
+    void row(const SourceTable &, QVector<SourceValue> &&values) override { book.tables.last().rows.append(std::move(values)); }
+    void end() override {}
+    SourceBook book;
 };
 
 } // namespace
 
-SourceBook decodeSourceBook(const QByteArray &stream, const QString &path)
+SourceStreamDecoder::SourceStreamDecoder(SourceSink &sink, QString path) : m_sink(sink), m_path(std::move(path))
+{
+}
+
+void SourceStreamDecoder::feed(QByteArrayView bytes)
 {
     using namespace importlimits;
-    StreamReader in(stream, path);
-    if (stream.isEmpty())
-        in.fail(QStringLiteral("the reader handed over nothing"));
-    if (stream.size() > MaxStreamBytes)
-        in.fail(QStringLiteral("it holds more than the import takes"));
-    if (!stream.startsWith(Magic))
-        in.fail(QStringLiteral("the reader handed over something else than tables"));
-    for (int i = 0; i < Magic.size(); ++i)
-        in.tag();
-    SourceBook book;
-    SourceTable *current = nullptr;
-    for (;;) {
+    const RecordReader report(m_buffer, 0, m_path);
+    m_total += bytes.size();
+    if (m_total > MaxStreamBytes)
+        report.fail(QStringLiteral("it holds more than the import takes"));
+    if (m_ended && !bytes.isEmpty())
+        report.fail(QStringLiteral("the reader handed over more after the end"));
+    m_buffer.append(bytes.data(), bytes.size());
+    if (!m_started) {
+        if (m_buffer.size() < Magic.size())
+            return;
+        if (!m_buffer.startsWith(Magic))
+            report.fail(QStringLiteral("the reader handed over something else than tables"));
+        m_pos = Magic.size();
+        m_started = true;
+    }
+    while (!m_ended && decodeOne()) {
+    }
+    // What was read goes; a record not whole yet stays at the front.
+    if (m_pos > 0 && (m_pos == m_buffer.size() || m_pos > (1 << 20))) {
+        m_buffer.remove(0, m_pos);
+        m_pos = 0;
+    }
+    if (m_ended && m_pos < m_buffer.size())
+        report.fail(QStringLiteral("the reader handed over more after the end"));
+}
+
+bool SourceStreamDecoder::decodeOne()
+{
+    using namespace importlimits;
+    RecordReader in(m_buffer, m_pos, m_path);
+    try {
         const char tag = in.tag();
         switch (tag) {
         case 'V': {
             const int version = static_cast<uchar>(in.tag());
             if (version != 3 && version != 4)
                 in.fail(QStringLiteral("unknown Jet version %1").arg(version));
-            book.jetVersion = version;
-            break;
+            m_version = version;
+            m_pos = in.pos();
+            m_sink.version(version);
+            return true;
         }
-        case 'N':
-            if (book.tableNames.size() >= MaxTables)
+        case 'N': {
+            if (m_tableNames >= MaxTables)
                 in.fail(QStringLiteral("more than %1 tables").arg(MaxTables));
-            book.tableNames.append(in.text(MaxNameBytes));
-            break;
+            const QString name = in.text(MaxNameBytes);
+            m_pos = in.pos();
+            ++m_tableNames;
+            m_sink.tableName(name);
+            return true;
+        }
         case 'T': {
-            if (book.tables.size() >= MaxTables)
+            if (m_tables >= MaxTables)
                 in.fail(QStringLiteral("more than %1 tables").arg(MaxTables));
             SourceTable table;
             table.name = in.text(MaxNameBytes);
@@ -216,18 +279,22 @@ SourceBook decodeSourceBook(const QByteArray &stream, const QString &path)
                 for (quint32 c = 0; c < count; ++c)
                     list->append(in.text(MaxNameBytes));
             }
-            book.tables.append(std::move(table));
-            current = &book.tables.last();
-            break;
+            m_pos = in.pos();
+            ++m_tables;
+            m_current = std::move(table);
+            m_haveTable = true;
+            m_rows = 0;
+            m_sink.table(m_current);
+            return true;
         }
         case 'R': {
-            if (!current)
+            if (!m_haveTable)
                 in.fail(QStringLiteral("a row before its table"));
-            if (current->rows.size() >= MaxRows)
+            if (m_rows >= MaxRows)
                 in.fail(QStringLiteral("a table of more than %1 rows").arg(MaxRows));
             QVector<SourceValue> row;
-            row.reserve(current->columns.size());
-            for (int c = 0; c < current->columns.size(); ++c) {
+            row.reserve(m_current.columns.size());
+            for (int c = 0; c < m_current.columns.size(); ++c) {
                 const char present = in.tag();
                 if (present == 0)
                     row.append(std::nullopt);
@@ -236,23 +303,48 @@ SourceBook decodeSourceBook(const QByteArray &stream, const QString &path)
                 else
                     in.fail(QStringLiteral("a garbled row"));
             }
-            current->rows.append(std::move(row));
-            break;
+            m_pos = in.pos();
+            ++m_rows;
+            m_sink.row(m_current, std::move(row));
+            return true;
         }
         case 'X': {
             const QString message = in.text(MaxValueBytes);
             throw DatabaseError(message);
         }
         case 'E':
-            if (!in.atEnd())
-                in.fail(QStringLiteral("the reader handed over more after the end"));
-            if (book.jetVersion == 0)
+            if (m_version == 0)
                 in.fail(QStringLiteral("the reader named no Jet version"));
-            return book;
+            m_pos = in.pos();
+            m_ended = true;
+            m_sink.end();
+            return false;
         default:
             in.fail(QStringLiteral("the reader handed over a garbled record"));
         }
+    } catch (const NeedMore &) {
+        return false;
     }
+}
+
+void SourceStreamDecoder::finish()
+{
+    const RecordReader report(m_buffer, 0, m_path);
+    if (m_total == 0)
+        report.fail(QStringLiteral("the reader handed over nothing"));
+    if (!m_started)
+        report.fail(QStringLiteral("the reader handed over something else than tables"));
+    if (!m_ended)
+        report.fail(QStringLiteral("the reader stopped before the end of the file"));
+}
+
+SourceBook decodeSourceBook(const QByteArray &stream, const QString &path)
+{
+    BookCollector collector;
+    SourceStreamDecoder decoder(collector, path);
+    decoder.feed(stream);
+    decoder.finish();
+    return std::move(collector.book);
 }
 
 } // namespace velkora::tools

@@ -8,6 +8,7 @@
 #include <QVector>
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 
 namespace velkora::tools {
@@ -54,11 +55,14 @@ inline constexpr qint64 MaxStreamBytes = 1536ll << 20; // the whole stream
 QByteArray encodeSourceBook(const SourceBook &book);
 QByteArray encodeRefusal(const QString &message);
 
-// Writing the stream record by record, as the reader produces the rows.
+// Writing the stream record by record, as the reader produces the rows. With a flush, the bytes
+// gathered go to it whenever they pass FlushBytes (and are then dropped), so a whole book is never
+// held: the reader hands it over row by row.
 class SourceStreamWriter
 {
 public:
-    explicit SourceStreamWriter(QByteArray *out);
+    static constexpr qsizetype FlushBytes = 1 << 20;
+    explicit SourceStreamWriter(QByteArray *out, std::function<void(const QByteArray &)> flush = {});
     void version(int jetVersion);
     void tableName(const QString &name);
     void table(const QString &name, const QStringList &columns, const QStringList &otherColumns);
@@ -69,10 +73,50 @@ public:
 private:
     void text(const QString &value);
     void number(quint32 value);
+    void recordDone();
     QByteArray *m_out;
+    std::function<void(const QByteArray &)> m_flush;
 };
 
-// Reads a whole stream. Returns the book, or throws DatabaseError: with the reader's own message
+// What a stream is decoded into, record by record as the bytes arrive: the table names, each
+// table's header (its rows empty) before its rows, then the end. A sink may throw to stop.
+class SourceSink
+{
+public:
+    virtual ~SourceSink() = default;
+    virtual void version(int jetVersion) = 0;
+    virtual void tableName(const QString &name) = 0;
+    virtual void table(const SourceTable &header) = 0;
+    virtual void row(const SourceTable &header, QVector<SourceValue> &&values) = 0;
+    virtual void end() = 0;
+};
+
+// Decodes a stream fed in pieces of any size, handing each whole record to the sink at once: it
+// holds no more than the record being read (at most a body of MaxValueBytes). Throws DatabaseError
+// as decodeSourceBook does.
+class SourceStreamDecoder
+{
+public:
+    SourceStreamDecoder(SourceSink &sink, QString path);
+    void feed(QByteArrayView bytes);
+    // The stream is over: throws when it stopped before its end record.
+    void finish();
+
+private:
+    bool decodeOne(); // false when the buffer does not hold a whole record yet
+    SourceSink &m_sink;
+    QString m_path;
+    QByteArray m_buffer;
+    qsizetype m_pos = 0;
+    qint64 m_total = 0;
+    bool m_started = false, m_ended = false;
+    int m_version = 0, m_tableNames = 0, m_tables = 0;
+    SourceTable m_current; // the header of the table whose rows come
+    bool m_haveTable = false;
+    qint64 m_rows = 0;
+};
+
+// Reads a whole stream (through SourceStreamDecoder). Returns the book, or throws DatabaseError: with the reader's own message
 // for a refusal, or saying that the stream is malformed, cut short or beyond the limits above.
 SourceBook decodeSourceBook(const QByteArray &stream, const QString &path);
 

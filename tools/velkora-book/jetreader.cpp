@@ -146,26 +146,26 @@ void readTable(MdbCatalogEntry *entry, const QStringList &wanted, TextDecoder &d
     }
 }
 
-QByteArray read(MdbHandle *opened, const QString &path)
+void read(MdbHandle *opened, const QString &path, const StreamFlush &flush)
 {
     std::unique_ptr<MdbHandle, MdbCloser> mdb(opened);
     QByteArray stream;
-    SourceStreamWriter out(&stream);
+    SourceStreamWriter out(&stream, flush);
     if (!mdb) {
         out.refusal(damaged(path, QStringLiteral("libmdb cannot open it")));
         out.end();
-        return stream;
+        return;
     }
     const guint32 version = mdb->f->jet_version;
     if (version != MDB_VER_JET3 && version != MDB_VER_JET4) {
         out.refusal(accdbMessage(path));
         out.end();
-        return stream;
+        return;
     }
     if (!mdb_read_catalog(mdb.get(), MDB_TABLE)) {
         out.refusal(damaged(path, QStringLiteral("its list of tables cannot be read")));
         out.end();
-        return stream;
+        return;
     }
     TextDecoder decode(version == MDB_VER_JET3);
     out.version(version == MDB_VER_JET3 ? 3 : 4);
@@ -192,12 +192,11 @@ QByteArray read(MdbHandle *opened, const QString &path)
         readTable(master, MasterColumns, decode, out, masterName, path, &problem);
     if (detail && problem.isEmpty())
         readTable(detail, DetailColumns, decode, out, detailName, path, &problem);
-    if (!problem.isEmpty()) {
-        stream.clear();
-        return encodeRefusal(problem);
-    }
+    // A problem half way: the rows handed over so far are followed by the refusal, which makes the
+    // import throw away all it has written.
+    if (!problem.isEmpty())
+        out.refusal(problem);
     out.end();
-    return stream;
 }
 
 void useCharsets()
@@ -217,13 +216,15 @@ QString jetHeaderProblem(const QString &path)
     return headerProblem(file.read(JetHeaderSize), file.size(), path);
 }
 
-QByteArray readJetFile(const QString &path)
+void readJetFile(const QString &path, const StreamFlush &flush)
 {
     const QString problem = jetHeaderProblem(path);
-    if (!problem.isEmpty())
-        return encodeRefusal(problem);
+    if (!problem.isEmpty()) {
+        flush(encodeRefusal(problem));
+        return;
+    }
     useCharsets();
-    return read(mdb_open(QFile::encodeName(path).constData(), MDB_NOFLAGS), path);
+    read(mdb_open(QFile::encodeName(path).constData(), MDB_NOFLAGS), path, flush);
 }
 
 QByteArray readJetBytes(const QByteArray &bytes, const QString &path)
@@ -234,7 +235,9 @@ QByteArray readJetBytes(const QByteArray &bytes, const QString &path)
     useCharsets();
     // libmdb keeps the buffer as its file and does not write to it (opened without MDB_WRITABLE).
     QByteArray copy = bytes;
-    return read(mdb_open_buffer(copy.data(), size_t(copy.size()), MDB_NOFLAGS), path);
+    QByteArray stream;
+    read(mdb_open_buffer(copy.data(), size_t(copy.size()), MDB_NOFLAGS), path, [&](const QByteArray &part) { stream += part; });
+    return stream;
 }
 
 } // namespace velkora::tools

@@ -53,11 +53,13 @@ int readJet(const QString &path)
     const rlimit memory = {ReaderMemoryBytes, ReaderMemoryBytes};
     ::setrlimit(RLIMIT_AS, &memory);
 #endif
-    const QByteArray stream = velkora::tools::readJetFile(path);
-    return std::fwrite(stream.constData(), 1, static_cast<size_t>(stream.size()), stdout) == static_cast<size_t>(stream.size())
-                   && std::fflush(stdout) == 0
-               ? 0
-               : 1;
+    // Handed over as it is read: neither process ever holds the whole book.
+    bool written = true;
+    velkora::tools::readJetFile(path, [&written](const QByteArray &part) {
+        written = written && std::fwrite(part.constData(), 1, static_cast<size_t>(part.size()), stdout) == static_cast<size_t>(part.size())
+                  && std::fflush(stdout) == 0;
+    });
+    return written ? 0 : 1;
 }
 
 void fail(const QString &message)
