@@ -40,6 +40,20 @@ QString cannotOpenMessage(const QString &path)
         .arg(path);
 }
 
+// The parts features add to a book's layout (Database::registerExtension).
+std::mutex g_extensionMutex;
+std::vector<Database::Extension> &extensions()
+{
+    static std::vector<Database::Extension> list;
+    return list;
+}
+
+std::vector<Database::Extension> registeredExtensions()
+{
+    const std::lock_guard lock(g_extensionMutex);
+    return extensions();
+}
+
 QString unrecognizedMessage(const QString &path)
 {
     return QStringLiteral("Unrecognized database format '%1'.").arg(path);
@@ -426,6 +440,9 @@ void Database::configure(const Options &options)
     sqlite3_create_collation_v2(m_db, "VELKORA_TR", SQLITE_UTF8, &m_collator, collate, nullptr);
     sqlite3_create_function_v2(m_db, "velkora_like", 2, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr,
                                likeFunction, nullptr, nullptr, nullptr);
+    for (const Extension &e : registeredExtensions())
+        if (e.prepare)
+            e.prepare(m_db);
 }
 
 void Database::exec(const char *sql) const
@@ -755,27 +772,85 @@ QMap<QString, QString> layoutOf(sqlite3 *db)
 
 } // namespace
 
+namespace {
+
+// The layout the statements make, in a database of its own in memory (prepared as a book is).
+QMap<QString, QString> layoutMadeBy(const std::vector<QByteArray> &statements, const std::function<void(sqlite3 *)> &prepare)
+{
+    sqlite3 *memory = nullptr;
+    sqlite3_open_v2(":memory:", &memory, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr);
+    if (prepare)
+        prepare(memory);
+    for (const char *statement : schema::CreateStatements)
+        sqlite3_exec(memory, statement, nullptr, nullptr, nullptr);
+    for (const QByteArray &statement : statements)
+        sqlite3_exec(memory, statement.constData(), nullptr, nullptr, nullptr);
+    QMap<QString, QString> layout = layoutOf(memory);
+    sqlite3_close(memory);
+    return layout;
+}
+
+} // namespace
+
+void Database::registerExtension(Extension extension)
+{
+    const std::lock_guard lock(g_extensionMutex);
+    auto &list = extensions();
+    for (Extension &e : list)
+        if (e.name == extension.name) {
+            e = std::move(extension);
+            return;
+        }
+    list.push_back(std::move(extension));
+}
+
+bool Database::hasExtension(const QString &name) const
+{
+    const QMap<QString, QString> book = layoutOf(m_db);
+    for (const Extension &e : registeredExtensions()) {
+        if (e.name != name)
+            continue;
+        const QMap<QString, QString> base = layoutMadeBy({}, {});
+        const QMap<QString, QString> with = layoutMadeBy(e.createStatements, e.prepare);
+        for (auto it = with.cbegin(); it != with.cend(); ++it)
+            if (!base.contains(it.key()) && book.contains(it.key()))
+                return true;
+    }
+    return false;
+}
+
 QStringList Database::schemaDifferences() const
 {
-    static const QMap<QString, QString> own = [] {
-        sqlite3 *memory = nullptr;
-        sqlite3_open_v2(":memory:", &memory, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr);
-        for (const char *statement : schema::CreateStatements)
-            sqlite3_exec(memory, statement, nullptr, nullptr, nullptr);
-        QMap<QString, QString> layout = layoutOf(memory);
-        sqlite3_close(memory);
-        return layout;
-    }();
+    static const QMap<QString, QString> own = layoutMadeBy({}, {});
     // The table SQLite keeps the last keys in appears with the first row; its form is SQLite's own.
     const QString sequence = QStringLiteral("table sqlite_sequence");
     QStringList differences;
     const QMap<QString, QString> book = layoutOf(m_db);
+    // The parts features add, each accepted whole.
+    QMap<QString, QString> accepted;
+    for (const Extension &e : registeredExtensions()) {
+        QMap<QString, QString> part = layoutMadeBy(e.createStatements, e.prepare);
+        for (auto it = own.cbegin(); it != own.cend(); ++it)
+            part.remove(it.key());
+        int present = 0;
+        for (auto it = part.cbegin(); it != part.cend(); ++it)
+            present += book.contains(it.key()) ? 1 : 0;
+        if (present == 0)
+            continue;
+        for (auto it = part.cbegin(); it != part.cend(); ++it) {
+            if (!book.contains(it.key()))
+                differences.append(QStringLiteral("the %1 of the %2 is missing").arg(it.key(), e.name));
+            accepted.insert(it.key(), it.value());
+        }
+    }
     for (auto it = book.cbegin(); it != book.cend(); ++it) {
         if (it.key() == sequence)
             continue;
-        if (!own.contains(it.key()))
+        const bool ours = own.contains(it.key()) || accepted.contains(it.key());
+        const QString defined = own.contains(it.key()) ? own.value(it.key()) : accepted.value(it.key());
+        if (!ours)
             differences.append(QStringLiteral("the book holds a %1 the program does not make").arg(it.key()));
-        else if (own.value(it.key()) != it.value())
+        else if (defined != it.value())
             differences.append(QStringLiteral("the %1 is defined otherwise than the program defines it").arg(it.key()));
     }
     for (auto it = own.cbegin(); it != own.cend(); ++it) {
@@ -798,6 +873,9 @@ QStringList Database::check() const
         problems.append(QStringLiteral("the file ends inside page %1").arg(pages.pages + 1));
     try {
         problems.append(layoutProblems());
+        for (const Extension &e : registeredExtensions())
+            if (e.check && hasExtension(e.name))
+                problems.append(e.check(*this));
     } catch (const DatabaseError &e) {
         problems.append(QStringLiteral("the book cannot be read through: %1").arg(e.message()));
     }

@@ -15,6 +15,7 @@
 #include <memory>
 #include <optional>
 #include <utility>
+#include <vector>
 
 struct sqlite3;
 
@@ -129,6 +130,23 @@ public:
     // How the layout differs from the program's own: tables, columns and their types, indexes,
     // and no triggers or views. Empty when it is the same.
     QStringList schemaDifferences() const;
+
+    // A part of the layout that a feature of the program adds to a book (the full-text index): its
+    // tables, triggers and indexes, made by its create statements. A book holds such a part whole,
+    // exactly as the feature makes it, or not at all; the layout check accepts nothing else. The
+    // feature prepares every connection the program opens (the functions and tokenizers its
+    // triggers use), and adds its own problems to check(). Registered at start, before any book
+    // is opened; one per name.
+    struct Extension
+    {
+        QString name;
+        std::vector<QByteArray> createStatements;
+        std::function<void(sqlite3 *)> prepare;
+        std::function<QStringList(const Database &)> check; // only when the book holds the part
+    };
+    static void registerExtension(Extension extension);
+    // Whether the book holds the named part.
+    bool hasExtension(const QString &name) const;
 
     // Told once per wait when a statement has to wait for another program that holds the book
     // (up to the busy timeout), with that program where the system can name it. Called on the

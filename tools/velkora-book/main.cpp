@@ -3,10 +3,14 @@
 #include "booktool.h"
 #include "jetreader.h"
 
+#include "searchcommands.h"
+
 #include "platform/database/databaseerror.h"
+#include "search/searchindex.h"
 
 #include <QCoreApplication>
 #include <QFile>
+#include <QGuiApplication>
 
 #include <csignal>
 #include <cstdio>
@@ -21,7 +25,9 @@ int usage()
                "       velkora-book [--password P] sample PATH\n"
                "       velkora-book [--password P] dump [--brief] PATH\n"
                "       velkora-book [--password P] check PATH\n"
-               "       velkora-book [--password P] import OLD.mdb NEW.mdb\n",
+               "       velkora-book [--password P] import OLD.mdb NEW.mdb\n"
+               "       velkora-book [--password P] index PATH\n"
+               "       velkora-book [--password P] search PATH QUERY [--json]\n",
                stderr);
     return 2;
 }
@@ -71,16 +77,23 @@ void fail(const QString &message)
 
 int main(int argc, char **argv)
 {
-    QCoreApplication app(argc, argv);
+    // Bodies are read as the program reads them (its RTF reader), which wants a GUI application;
+    // no window is ever shown.
+    if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QGuiApplication app(argc, argv);
+    velkora::search::installSearchIndex();
     QStringList args = QCoreApplication::arguments().mid(1);
     QString password = velkora::tools::defaultBookPassword();
-    bool brief = false;
+    bool brief = false, json = false;
     QStringList rest;
     for (int i = 0; i < args.size(); ++i) {
         if (args[i] == u"--password" && i + 1 < args.size())
             password = args[++i];
         else if (args[i] == u"--brief")
             brief = true;
+        else if (args[i] == u"--json")
+            json = true;
         else if (args[i].startsWith(u"--"))
             return usage();
         else
@@ -96,6 +109,17 @@ int main(int argc, char **argv)
                 fail(QStringLiteral("note: ") + note);
             std::printf("%s\n", velkora::tools::summaryLine(summary).toLocal8Bit().constData());
             return 0;
+        } catch (const velkora::database::DatabaseError &e) {
+            fail(e.message());
+            return 2;
+        } catch (const std::exception &e) {
+            fail(QString::fromLocal8Bit(e.what()));
+            return 2;
+        }
+    }
+    if (rest.size() == 3 && rest[0] == u"search") {
+        try {
+            return velkora::tools::searchBookCommand(rest[1], password, rest[2], json);
         } catch (const velkora::database::DatabaseError &e) {
             fail(e.message());
             return 2;
@@ -122,6 +146,8 @@ int main(int argc, char **argv)
             const QByteArray json = velkora::tools::dumpBook(path, password, brief, &notes);
             tell();
             std::fwrite(json.constData(), 1, static_cast<size_t>(json.size()), stdout);
+        } else if (command == u"index") {
+            return velkora::tools::indexBookCommand(path, password);
         } else if (command == u"check") {
             const QStringList problems = velkora::tools::checkBook(path, password, &notes);
             tell();

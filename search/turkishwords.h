@@ -1,0 +1,39 @@
+// Words of Turkish text as the book's search sees them: split, folded the Turkish way, without their
+// marks, and reduced to their stems.
+#pragma once
+
+#include <QString>
+#include <QStringView>
+
+#include <string>
+#include <vector>
+
+namespace velkora::search {
+
+// One word of a text: where it stands (UTF-16 offsets) and its forms.
+struct Word
+{
+    qsizetype start = 0, end = 0;
+    QString folded;   // letter case folded the Turkish way (İ→i, I→ı), marks kept
+    QString markless; // folded and without marks (ç→c, ğ→g, ı→i, ö→o, ş→s, ü→u, â→a …)
+};
+
+// A word is a run of letters and digits (an apostrophe inside a word, as in "Ali'nin", parts it:
+// "ali" and "nin"). Words longer than MaxWordLength are cut there.
+inline constexpr int MaxWordLength = 64;
+std::vector<Word> splitWords(QStringView text);
+
+QString foldTurkish(QStringView word);
+QString withoutMarks(QStringView folded);
+bool hasMarks(QStringView folded);
+
+// The stem of a folded word (the Snowball Turkish stemmer), with its marks; a word the stemmer
+// leaves alone or shortens to nothing is itself. Cached per thread.
+QString stemOf(const QString &folded);
+
+// The index's terms of a word: the markless stem and the markless word (one term when they are the
+// same). Both stand at the word's position, so "kitap" finds "kitabı" and "kitaplarımızdan" through
+// the stem and the word itself however the stemmer treats the short form.
+void termsOf(const Word &word, QString *stem, QString *surface);
+
+} // namespace velkora::search
