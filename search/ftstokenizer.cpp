@@ -1,7 +1,10 @@
 // An FTS4 tokenizer module: words of Turkish text as index terms (stems and markless forms).
 #include "ftstokenizer.h"
 
+#include "bodytext.h"
 #include "turkishwords.h"
+
+#include "platform/richedit/rtfreader.h"
 
 #include <sqlcipher/sqlite3.h>
 
@@ -59,10 +62,13 @@ bool isBlank(char c)
 
 void tokenize(const char *input, int n, std::vector<Token> &out)
 {
+    // A body is RTF: its terms are the words a reader sees. They have no place in the RTF, so
+    // their offsets are all 0 (the search makes its snippets from the text itself).
+    const bool rtf = richedit::RtfReader::looksLikeRtf(QByteArrayView(input, n));
+    const QString text = rtf ? bodyText(QByteArrayView(input, n)) : QString::fromUtf8(input, n);
     // Byte offsets of the UTF-16 positions, for the module's offsets into the UTF-8 input.
-    const QString text = QString::fromUtf8(input, n);
-    std::vector<int> byteAt(size_t(text.size()) + 1, n);
-    {
+    std::vector<int> byteAt(size_t(text.size()) + 1, rtf ? 0 : n);
+    if (!rtf) {
         int b = 0;
         qsizetype u = 0;
         while (u < text.size() && b < n) {
@@ -163,6 +169,13 @@ int xLanguageid(sqlite3_tokenizer_cursor *, int)
 const sqlite3_tokenizer_module Module = {1, xCreate, xDestroy, xOpen, xClose, xNext, xLanguageid};
 
 } // namespace
+
+int positionsOf(QByteArrayView input)
+{
+    std::vector<Token> tokens;
+    tokenize(input.data(), int(input.size()), tokens);
+    return tokens.empty() ? 0 : tokens.back().position + 1;
+}
 
 bool registerTokenizer(sqlite3 *db)
 {

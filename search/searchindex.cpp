@@ -24,45 +24,33 @@ namespace {
 
 const QString ExtensionName = QStringLiteral("full-text index");
 
-// The index's part of the layout. The triggers are the only writers of the index after its first
-// filling: whatever changes a subtopic changes its entry in the same transaction.
+// The index's part of the layout. The index holds no text of its own: its content is the detail
+// table (title and RTF body; the tokenizer reads a body as the text a reader sees), so the index
+// is only its terms. The triggers are its only writers after its first filling: whatever changes a
+// subtopic changes its entry in the same transaction. An entry is taken out while the subtopic
+// still holds the text it was made from (before the change), and only when the index holds it.
 const std::vector<QByteArray> &indexStatements()
 {
     static const std::vector<QByteArray> statements = {
-        "CREATE VIRTUAL TABLE search_index USING fts4(title, body, tokenize=velkora)",
+        "CREATE VIRTUAL TABLE search_index USING fts4(content=\"detail\", Altkonu, Aciklama, tokenize=velkora)",
         "CREATE TABLE search_state (key TEXT PRIMARY KEY, value INTEGER NOT NULL)",
         "CREATE TRIGGER search_detail_insert AFTER INSERT ON detail BEGIN"
-        " INSERT INTO search_index(docid, title, body) VALUES (new.Kimlik, new.Altkonu, velkora_body_text(new.Aciklama)); END",
-        "CREATE TRIGGER search_detail_update AFTER UPDATE OF Altkonu, Aciklama ON detail BEGIN"
-        " DELETE FROM search_index WHERE docid = old.Kimlik;"
-        " INSERT INTO search_index(docid, title, body) VALUES (new.Kimlik, new.Altkonu, velkora_body_text(new.Aciklama)); END",
-        "CREATE TRIGGER search_detail_delete AFTER DELETE ON detail BEGIN"
+        " INSERT INTO search_index(docid, Altkonu, Aciklama) VALUES (new.Kimlik, new.Altkonu, new.Aciklama); END",
+        "CREATE TRIGGER search_detail_unindex BEFORE UPDATE OF Kimlik, Altkonu, Aciklama ON detail"
+        " WHEN EXISTS (SELECT 1 FROM search_index_docsize WHERE docid = old.Kimlik) BEGIN"
+        " DELETE FROM search_index WHERE docid = old.Kimlik; END",
+        "CREATE TRIGGER search_detail_reindex AFTER UPDATE OF Kimlik, Altkonu, Aciklama ON detail BEGIN"
+        " INSERT INTO search_index(docid, Altkonu, Aciklama) VALUES (new.Kimlik, new.Altkonu, new.Aciklama); END",
+        "CREATE TRIGGER search_detail_delete BEFORE DELETE ON detail"
+        " WHEN EXISTS (SELECT 1 FROM search_index_docsize WHERE docid = old.Kimlik) BEGIN"
         " DELETE FROM search_index WHERE docid = old.Kimlik; END",
     };
     return statements;
 }
 
-void bodyTextFunction(sqlite3_context *context, int, sqlite3_value **argv)
-{
-    if (sqlite3_value_type(argv[0]) == SQLITE_NULL) {
-        sqlite3_result_text(context, "", 0, SQLITE_STATIC);
-        return;
-    }
-    const auto *bytes = static_cast<const char *>(sqlite3_value_blob(argv[0]));
-    const int size = sqlite3_value_bytes(argv[0]);
-    try {
-        const QByteArray text = bodyText(QByteArrayView(bytes, size)).toUtf8();
-        sqlite3_result_text64(context, text.constData(), sqlite3_uint64(text.size()), SQLITE_TRANSIENT, SQLITE_UTF8);
-    } catch (const std::exception &) {
-        sqlite3_result_error_nomem(context);
-    }
-}
-
 void prepareConnection(sqlite3 *db)
 {
     registerTokenizer(db);
-    sqlite3_create_function_v2(db, "velkora_body_text", 1, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr, bodyTextFunction,
-                               nullptr, nullptr, nullptr);
 }
 
 void exec(sqlite3 *db, const char *sql)
@@ -140,6 +128,11 @@ IndexState indexState(const Database &db)
     return s;
 }
 
+bool holdsIndex(const Database &db)
+{
+    return tableExists(db.handle(), "search_state");
+}
+
 void createIndex(Database &db)
 {
     sqlite3 *h = db.handle();
@@ -162,19 +155,24 @@ bool fillIndex(Database &db, const std::function<bool(qint64, qint64)> &progress
             if (scalar(h, QStringLiteral("SELECT value FROM search_state WHERE key = 'built'")) != 0)
                 return true;
             const qint64 next = scalar(h, QStringLiteral("SELECT value FROM search_state WHERE key = 'next'"));
-            // The batch: the next FillBatch subtopics by key, those the triggers have not put in yet.
-            SqliteStatement last(h, QStringLiteral("SELECT max(Kimlik) FROM (SELECT Kimlik FROM detail WHERE Kimlik > ? ORDER BY Kimlik LIMIT ?)"));
-            last.bind(1, next);
-            last.bind(2, FillBatch);
-            const qint64 upTo = last.step() && last.value(0).isValid() && !last.value(0).isNull() ? last.integer(0) : -1;
+            // The batch: the next FillBatch subtopics by key, fewer when their bodies are long (the
+            // batch holds the book's write lock), those the triggers have not put in yet.
+            SqliteStatement sizes(h, QStringLiteral("SELECT Kimlik, length(Aciklama) FROM detail WHERE Kimlik > ? ORDER BY Kimlik LIMIT ?"));
+            sizes.bind(1, next);
+            sizes.bind(2, FillBatch);
+            qint64 upTo = -1, bytes = 0;
+            while (bytes < FillBatchBytes && sizes.step()) {
+                upTo = sizes.integer(0);
+                bytes += sizes.integer(1);
+            }
             if (upTo < 0) {
                 exec(h, "UPDATE search_state SET value = 1 WHERE key = 'built'");
                 t.commit();
                 return true;
             }
             SqliteStatement fill(h, QStringLiteral(
-                "INSERT INTO search_index(docid, title, body)"
-                " SELECT Kimlik, Altkonu, velkora_body_text(Aciklama) FROM detail"
+                "INSERT INTO search_index(docid, Altkonu, Aciklama)"
+                " SELECT Kimlik, Altkonu, Aciklama FROM detail"
                 " WHERE Kimlik > ?1 AND Kimlik <= ?2"
                 " AND Kimlik NOT IN (SELECT docid FROM search_index_docsize WHERE docid > ?1 AND docid <= ?2)"));
             fill.bind(1, next);
@@ -244,8 +242,8 @@ QVector<SearchResult> searchBook(const Database &db, const Query &query, int lim
 
     // The best ones looked at in their text: marks and phrases are decided there, the hits counted
     // and the snippet made.
-    SqliteStatement text(h, QStringLiteral("SELECT title, body FROM search_index WHERE docid = ?"));
-    SqliteStatement where(h, QStringLiteral("SELECT d.Sira, m.Baslik FROM detail d JOIN master m ON m.Sira = d.Sira WHERE d.Kimlik = ?"));
+    SqliteStatement text(h, QStringLiteral("SELECT d.Altkonu, d.Aciklama, d.Sira, m.Baslik FROM detail d"
+                                           " JOIN master m ON m.Sira = d.Sira WHERE d.Kimlik = ?"));
     for (const Candidate &c : candidates) {
         if (results.size() >= limit)
             break;
@@ -253,7 +251,8 @@ QVector<SearchResult> searchBook(const Database &db, const Query &query, int lim
         text.bind(1, c.docid);
         if (!text.step())
             continue;
-        const QString title = text.text(0), body = text.text(1);
+        const QString title = text.value(0).isNull() ? QString() : text.text(0);
+        const QString body = bodyText(text.bytes(1));
         const QString both = title + u'\n' + body;
         if (excludedIn(both, query))
             continue;
@@ -272,12 +271,8 @@ QVector<SearchResult> searchBook(const Database &db, const Query &query, int lim
         } else {
             r.snippet = snippetOf(title, hitsIn(title, query));
         }
-        where.reset();
-        where.bind(1, c.docid);
-        if (where.step()) {
-            r.topic = where.integer(0);
-            r.topicTitle = where.text(1);
-        }
+        r.topic = text.integer(2);
+        r.topicTitle = text.text(3);
         results.append(std::move(r));
     }
     return results;
@@ -291,29 +286,72 @@ QStringList checkIndex(const Database &db)
         return problems;
     const bool built = scalar(h, QStringLiteral("SELECT value FROM search_state WHERE key = 'built'")) != 0;
     const qint64 next = scalar(h, QStringLiteral("SELECT value FROM search_state WHERE key = 'next'"));
-    // Every subtopic the index should hold, with the text it should hold for it.
-    SqliteStatement st(h, QStringLiteral("SELECT d.Kimlik, d.Altkonu, d.Aciklama, s.title, s.body FROM detail d"
-                                         " LEFT JOIN search_index s ON s.docid = d.Kimlik ORDER BY d.Kimlik"));
     int reported = 0;
     const auto report = [&](const QString &problem) {
         if (reported++ < 10)
             problems.append(problem);
     };
+
+    // The subtopics the index holds, each with how many words of its title and body it holds.
+    QHash<qint64, QByteArray> lengths;
+    {
+        SqliteStatement st(h, QStringLiteral("SELECT docid, size FROM search_index_docsize"));
+        while (st.step())
+            lengths.insert(st.integer(0), st.bytes(1));
+    }
+
+    // A whole index is compared term by term with what the tokenizer makes of every subtopic (the
+    // full-text module's own check; a book opened read-only cannot run it). Only when that finds
+    // a disagreement, or cannot be run, is every subtopic read to name the ones that disagree.
+    bool termsChecked = false, termsAgree = true;
+    if (built && !db.isReadOnly()) {
+        char *error = nullptr;
+        const int rc = sqlite3_exec(h, "INSERT INTO search_index(search_index) VALUES('integrity-check')", nullptr, nullptr, &error);
+        sqlite3_free(error);
+        termsChecked = rc == SQLITE_OK || (rc & 0xff) == SQLITE_CORRUPT;
+        termsAgree = rc == SQLITE_OK;
+        if (!termsChecked)
+            report(QStringLiteral("the full-text index could not be checked: %1").arg(database::sqliteMessage(h, rc)));
+    }
+    const bool compareLengths = !termsChecked || !termsAgree;
+
+    const int namedBefore = reported;
+    SqliteStatement st(h, compareLengths ? QStringLiteral("SELECT Kimlik, Altkonu, Aciklama FROM detail ORDER BY Kimlik")
+                                         : QStringLiteral("SELECT Kimlik FROM detail ORDER BY Kimlik"));
     while (st.step()) {
         const qint64 key = st.integer(0);
-        const bool held = !st.value(3).isNull() || !st.value(4).isNull();
-        if (!held) {
+        const auto held = lengths.constFind(key);
+        if (held == lengths.constEnd()) {
             if (built || key <= next)
                 report(QStringLiteral("the full-text index lacks subtopic %1").arg(key));
             continue;
         }
-        const QString title = st.value(1).isNull() ? QString() : st.text(1);
-        if (st.text(3) != title || st.text(4) != bodyText(st.value(2).toByteArray()))
-            report(QStringLiteral("the full-text index holds other text for subtopic %1 than its title and body").arg(key));
+        if (compareLengths) {
+            // The record: one varint per column (title, body), the number of word positions.
+            qint64 recorded[2] = {-1, -1};
+            const QByteArray &record = *held;
+            qsizetype at = 0;
+            for (qint64 &n : recorded) {
+                quint64 v = 0;
+                int shift = 0;
+                while (at < record.size() && shift < 64) {
+                    const auto b = quint8(record[at++]);
+                    v |= quint64(b & 0x7f) << shift;
+                    shift += 7;
+                    if (!(b & 0x80))
+                        break;
+                }
+                n = qint64(v);
+            }
+            if (recorded[0] != positionsOf(st.bytes(1)) || recorded[1] != positionsOf(st.bytes(2)))
+                report(QStringLiteral("the full-text index holds other text for subtopic %1 than its title and body").arg(key));
+        }
+        lengths.erase(held);
     }
-    const qint64 stray = scalar(h, QStringLiteral("SELECT count(*) FROM search_index_docsize WHERE docid NOT IN (SELECT Kimlik FROM detail)"));
-    if (stray > 0)
-        report(QStringLiteral("the full-text index holds %1 subtopics the book does not").arg(stray));
+    if (!lengths.isEmpty())
+        report(QStringLiteral("the full-text index holds %1 subtopics the book does not").arg(lengths.size()));
+    if (termsChecked && !termsAgree && reported == namedBefore)
+        report(QStringLiteral("the full-text index's words disagree with the subtopics' titles and bodies"));
     if (reported > 10)
         problems.append(QStringLiteral("and %1 more disagreements of the full-text index").arg(reported - 10));
     return problems;

@@ -31,6 +31,8 @@ struct IndexState
     qint64 indexed = 0;    // in the index
 };
 IndexState indexState(const database::Database &db);
+// Whether the book holds the index's part (quick: counts nothing).
+bool holdsIndex(const database::Database &db);
 
 // Gives a book without an index its part, in one transaction (nothing when another program made it
 // meanwhile). The triggers keep it from then on; fillIndex fills in what was there before.
@@ -41,6 +43,7 @@ void createIndex(database::Database &db);
 // at most one batch. progress(done, total) is told after each batch; returning false stops. Returns
 // true when the index is whole.
 inline constexpr int FillBatch = 200;
+inline constexpr qint64 FillBatchBytes = 4 << 20; // of RTF
 bool fillIndex(database::Database &db, const std::function<bool(qint64 done, qint64 total)> &progress = {});
 
 struct SearchResult

@@ -110,6 +110,12 @@ QVariant SqliteStatement::value(int column) const
     }
 }
 
+QByteArray SqliteStatement::bytes(int column) const
+{
+    const auto *p = static_cast<const char *>(sqlite3_column_blob(m_stmt, column));
+    return p ? QByteArray(p, sqlite3_column_bytes(m_stmt, column)) : QByteArray();
+}
+
 QString SqliteStatement::text(int column) const
 {
     const auto *p = reinterpret_cast<const char *>(sqlite3_column_text(m_stmt, column));

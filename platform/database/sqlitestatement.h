@@ -30,6 +30,8 @@ public:
     QVariant value(int column) const;
     qint64 integer(int column) const { return sqlite3_column_int64(m_stmt, column); }
     QString text(int column) const;
+    // The column's bytes as stored (text or blob), without decoding: a body's RTF as written.
+    QByteArray bytes(int column) const;
 
 private:
     sqlite3 *m_db;
