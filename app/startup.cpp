@@ -3,12 +3,14 @@
 #include "startup.h"
 
 #include "platform/profile/profilefile.h"
+#include "search/searchindex.h"
 #include "settings/settingsfile.h"
 #include "ui/main/messagedialogs.h"
 
 #include <QApplication>
 #include <QLibraryInfo>
 #include <QThread>
+#include <QTimer>
 #include <QTranslator>
 
 namespace velkora::app {
@@ -24,6 +26,8 @@ void Startup::prepareApplication(QApplication &app)
                  QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
         QApplication::installTranslator(qt);
     insertFontSubstitutes();
+    // Books carry the index of their bodies; every connection the program opens knows it.
+    search::installSearchIndex();
     QFont font(QStringLiteral("MS Sans Serif"));
     font.setPointSize(8);
     QApplication::setFont(font);
@@ -77,6 +81,18 @@ bool Startup::run()
     AyarFrm->showHelp = Form1->showHelp;
     Form1->BtnAyarClick = [this] { AyarFrm->BtnAyarClick(); };
     Form1->BtnPrintClick = [this] { Form4->exec(); };
+    ui::TForm1 *form = Form1.get();
+    BookSearch = new search::BookSearch(
+        form, form->StatusBar1,
+        [form]() -> database::Database * {
+            if (!form->ADOConnection1->connected())
+                return nullptr;
+            auto *engine = dynamic_cast<store::BookEngine *>(&form->ADOConnection1->engine());
+            return engine ? &engine->database() : nullptr;
+        },
+        [form] { return form->ADOConnection1->openSeparately(); });
+    BookSearch->window()->open = [form](const search::SearchResult &r) { form->goToSubtopic(r.topic, r.subtopic, r.firstHitText); };
+    Form1->KitaptaAraClick = [this](const QString &seed) { BookSearch->show(seed); };
     Form4->showError = [](const QString &message, QWidget *over) {
         ui::showError(message, over);
         // The window the failure came from goes on in front (a maximised preview must not be left
@@ -116,6 +132,8 @@ bool Startup::run()
     }
     const bool passed = AyarFrm->VerifyPassword(true);
     cover.reset();
+    if (passed) // the index of a book that has none is built once the program is up
+        QTimer::singleShot(0, BookSearch, &search::BookSearch::start);
     steps << (passed ? QStringLiteral("gate passed") : QStringLiteral("gate failed"));
     splash->hide();
     splash.reset();

@@ -8,6 +8,7 @@
 #include "ui/main/tform1.h"
 
 #include "platform/help/helpsystem.h"
+#include "search/booksearch.h"
 
 #include <QStringList>
 
@@ -42,6 +43,7 @@ public:
     std::unique_ptr<print::TForm2> Form2;
     std::unique_ptr<print::TForm3> Form3;
     std::unique_ptr<print::TForm4> Form4;
+    search::BookSearch *BookSearch = nullptr; // owned by Form1
     help::HelpSystem help;
     bool maximized = true;
     // Where the settings file and the password's win.ini are; a test points them elsewhere.

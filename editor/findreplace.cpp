@@ -148,6 +148,25 @@ void FindReplace::SonrakiniBul1Click()
         beep();
 }
 
+bool FindReplace::selectFirst(const QString &text)
+{
+    if (text.isEmpty())
+        return false;
+    FindReplaceDialog *d = dialog(FindReplaceDialog::Kind::Find);
+    d->setFindText(text);
+    d->setWholeWord(true);
+    d->setMatchCase(false);
+    d->setDown(true);
+    m_last = d;
+    int matchEnd = -1;
+    const int found = findText(m_editor->document(), text, 0, -1, richedit::FindDown | richedit::FindWholeWord, &matchEnd);
+    if (found < 0)
+        return false;
+    m_editor->setSelection(found, matchEnd);
+    m_editor->scrollCaret();
+    return true;
+}
+
 void FindReplace::replace()
 {
     FindReplaceDialog *d = m_replace;

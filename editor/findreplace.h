@@ -30,6 +30,10 @@ public:
     void Bul1Click();          // the find dialog, seeded with the selection
     void BulDegistir1Click();  // the replace dialog, seeded with the selection
     void SonrakiniBul1Click(); // the last search again; a beep when there is none or it finds nothing
+    // Selects the first occurrence of text in the body as a whole word (letter case ignored the
+    // Turkish way) and makes it the last search, so "Sonrakini Bul" and the find dialog go on with
+    // it. False, leaving the selection, when the body does not hold it.
+    bool selectFirst(const QString &text);
 
     // Searches with the dialog's settings from the selection; selects and shows the occurrence.
     // move: move the dialog off the occurrence; report: show the not-found message.

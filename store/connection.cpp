@@ -28,6 +28,15 @@ void Connection::open()
         database::Database::open(parsed.resolvedPath(workingFolder()), parsed.password, options));
 }
 
+std::unique_ptr<database::Database> Connection::openSeparately() const
+{
+    const database::ConnectionString parsed = database::ConnectionString::parse(m_connectionString);
+    database::Database::Options options;
+    options.busyTimeoutMs = m_busyTimeoutMs;
+    options.readOnly = parsed.readOnly || (m_engine && m_engine->readOnly());
+    return database::Database::open(parsed.resolvedPath(workingFolder()), parsed.password, options);
+}
+
 void Connection::close()
 {
     m_engine.reset();

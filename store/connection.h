@@ -38,6 +38,10 @@ public:
     // Opens the connection on first use. Throws when it cannot be opened.
     Engine &engine();
 
+    // Another connection to the same book, with the same password and mode, for work done on
+    // another thread (a background job must never share the program's connection). Throws as open.
+    std::unique_ptr<database::Database> openSeparately() const;
+
     // Lets a test or a tool supply its own engine (for instance one that injects failures).
     void setEngine(std::unique_ptr<Engine> engine);
 

@@ -346,6 +346,15 @@ void TForm1::buildMenus()
     command(SonrakiniBul1, [this] { YaziFind->SonrakiniBul1Click(); });
     BulDegistir1 = menuItem(Dzen1, "BulDegistir1", QStringLiteral("Bul Değiştir"), QStringLiteral("Bul ve değiştir"), QKeySequence(Qt::CTRL | Qt::Key_D));
     command(BulDegistir1, [this] { YaziFind->BulDegistir1Click(); });
+    KitaptaAra1 = menuItem(Dzen1, "KitaptaAra1", QStringLiteral("Kitapta Ara..."), QStringLiteral("Bütün altkonuların metinlerinde ara"),
+                           QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_F));
+    KitaptaAra1->setIcon(glyph(QStringLiteral("find")));
+    command(KitaptaAra1, [this] {
+        if (KitaptaAraClick)
+            KitaptaAraClick(PageControl1->currentWidget() == TabSheet2 ? Edit2->text() : Yazi->textCursor().selectedText());
+    }, [this] { return bool(KitaptaAraClick); });
+    BtnKitaptaAra->setDefaultAction(KitaptaAra1);
+    BtnKitaptaAra->setToolTip(QStringLiteral("Kitapta Ara (Ctrl+Shift+F): bütün altkonuların metinlerinde ara"));
     Dzen1->addSeparator();
     ResimOzellikleri1 = menuItem(Dzen1, "ResimOzellikleri1", QStringLiteral("Resim Özellikleri"), QStringLiteral("Resim Özellikleri"));
     command(ResimOzellikleri1, [this] { YaziObjects->ResimOzellikleri1Click(); },
@@ -645,6 +654,22 @@ void TForm1::buildPanels()
     skyBlue(Edit2);
     TabSheet2->layout()->addWidget(Edit2);
     connect(Edit2, &QLineEdit::textChanged, this, [this] { Edit2Change(); });
+    {
+        // Beside the page's label, the way to the search in every body, seeded with what was typed.
+        auto *pageLayout = static_cast<QVBoxLayout *>(TabSheet2->layout());
+        auto *labelRow = new QHBoxLayout;
+        labelRow->setContentsMargins(0, 0, 0, 0);
+        QLayoutItem *label = pageLayout->takeAt(0);
+        labelRow->addWidget(label->widget(), 1);
+        delete label;
+        BtnKitaptaAra = new QToolButton(TabSheet2);
+        BtnKitaptaAra->setObjectName(QStringLiteral("BtnKitaptaAra"));
+        BtnKitaptaAra->setAutoRaise(true);
+        BtnKitaptaAra->setIconSize(QSize(16, 16));
+        BtnKitaptaAra->setFocusPolicy(Qt::NoFocus);
+        labelRow->addWidget(BtnKitaptaAra, 0, Qt::AlignRight);
+        pageLayout->insertLayout(0, labelRow);
+    }
 
     TabSheet3 = page("TabSheet3", QStringLiteral("Ekle/Sil"), QStringLiteral("Konu Ekle / Sil"));
     // The page's label with the small toolbar at its right edge, and the title box below them,

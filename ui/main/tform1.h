@@ -107,6 +107,12 @@ public:
     std::function<void()> BtnAyarClick;
     // Opens the print options dialog; set by the program.
     std::function<void()> BtnPrintClick;
+    // Opens the search in every body, seeded with a text (the title search's or the selection).
+    std::function<void(const QString &seed)> KitaptaAraClick;
+    // Makes a subtopic current as a move in the list does (a pending edit settled first, the topic
+    // selector and the list following); with firstHit, selects its first occurrence in the body and
+    // lets "Sonrakini Bul" go on from it. False when the subtopic is gone or the move was refused.
+    bool goToSubtopic(qint64 topic, qint64 subtopic, const QString &firstHit = QString());
 
     // Commands of this window.
     void BtnSilClick();
@@ -159,7 +165,7 @@ public:
           *Rapor1 = nullptr, *Yardm1 = nullptr, *PopupMenu = nullptr;
     QAction *Yeni1 = nullptr, *Sil1 = nullptr, *Kaydet1 = nullptr, *Kapat1 = nullptr;
     QAction *Geri1 = nullptr, *Ileri1 = nullptr, *Kes1 = nullptr, *Kopyala1 = nullptr, *Yapistir1 = nullptr,
-            *TumunuSec1 = nullptr, *Bul1 = nullptr, *SonrakiniBul1 = nullptr, *BulDegistir1 = nullptr,
+            *TumunuSec1 = nullptr, *Bul1 = nullptr, *SonrakiniBul1 = nullptr, *BulDegistir1 = nullptr, *KitaptaAra1 = nullptr,
             *ResimOzellikleri1 = nullptr;
     QAction *MetinEkle1 = nullptr, *Resim1 = nullptr, *Obje1 = nullptr;
     QAction *AracCubugu1 = nullptr, *Bicimlendirme1 = nullptr, *KonuBicimlendirme1 = nullptr, *DurumCubugu1 = nullptr,
@@ -176,6 +182,7 @@ public:
     QToolButton *BtnYeni = nullptr, *BtnSil = nullptr, *BtnDuzen = nullptr, *BtnKaydet = nullptr, *BtnBul = nullptr,
                 *BtnIlk = nullptr, *BtnOnce = nullptr, *BtnSonra = nullptr, *BtnSon = nullptr, *BtnPrint = nullptr,
                 *BtnAyar = nullptr, *BtnHelp = nullptr;
+    QToolButton *BtnKitaptaAra = nullptr; // on the "Ara" page
     QToolButton *BtnKEkle = nullptr, *BtnKSil = nullptr, *BtnKKaydet = nullptr;
     QToolButton *BtnKalin = nullptr, *BtnItalic = nullptr, *BtnCizgi = nullptr, *BtnSol = nullptr, *BtnOrta = nullptr,
                 *BtnSag = nullptr, *BtnYasla = nullptr, *BtnMadde = nullptr, *BtnUst = nullptr, *BtnAlt = nullptr,

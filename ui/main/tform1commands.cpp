@@ -307,6 +307,40 @@ void TForm1::Edit2Change()
     guarded([this] { Book->runTitleSearch(Edit2->text()); }, this);
 }
 
+bool TForm1::goToSubtopic(qint64 topic, qint64 subtopic, const QString &firstHit)
+{
+    if (!ADOQuery1->active() || !ADOQuery2->active())
+        return false;
+    bool found = false;
+    const bool ran = guarded([&] {
+        // Settled as any move settles them: a changed subtopic or topic title is saved first.
+        ADOQuery2->checkBrowseMode();
+        ADOQuery1->checkBrowseMode();
+        if (!ADOQuery1->locate(QStringLiteral("Sira"), topic, false, false))
+            return;
+        int recNo = ADOQuery2->recNoOfKey(subtopic);
+        if (recNo <= 0 && Book->searchMode() && !Edit2->text().isEmpty()) {
+            // A title search narrows the list; the subtopic asked for is shown with the rest again.
+            Edit2->clear();
+            recNo = ADOQuery2->recNoOfKey(subtopic);
+        }
+        if (recNo <= 0)
+            return;
+        ADOQuery2->setRecNo(recNo);
+        found = true;
+    }, this);
+    if (!ran || !found)
+        return false;
+    ComboKonu1->setDisplayText(DBText1->text());
+    if (!firstHit.isEmpty())
+        YaziFind->selectFirst(firstHit);
+    // The person goes on in the body: F3 and typing reach the editor, not the window they came from.
+    activateWindow();
+    if (Yazi->isVisible() && Yazi->isEnabled())
+        Yazi->setFocus();
+    return true;
+}
+
 void TForm1::Kapat1Click()
 {
     close();
