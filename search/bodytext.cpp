@@ -1,12 +1,9 @@
 // Visible text of a stored body, through the program's own RTF reader.
 #include "bodytext.h"
 
-#include "platform/richedit/richtextproperties.h"
 #include "platform/richedit/rtfreader.h"
 
 #include <QCryptographicHash>
-#include <QTextBlock>
-#include <QTextDocument>
 
 #include <list>
 #include <utility>
@@ -14,23 +11,6 @@
 namespace velkora::search {
 
 namespace {
-
-QString visibleText(const QTextDocument &document)
-{
-    QString out;
-    out.reserve(document.characterCount());
-    for (QTextBlock b = document.begin(); b.isValid(); b = b.next()) {
-        for (auto it = b.begin(); !it.atEnd(); ++it) {
-            const QTextFragment fragment = it.fragment();
-            const QTextCharFormat f = fragment.charFormat();
-            if (f.isImageFormat() || f.hasProperty(richedit::property::Hidden))
-                continue;
-            out += fragment.text();
-        }
-        out += u'\n';
-    }
-    return out;
-}
 
 QString cleaned(QString text)
 {
@@ -55,15 +35,8 @@ QString bodyText(QByteArrayView stored)
             return recent.front().second;
         }
     QString text;
-    if (richedit::RtfReader::looksLikeRtf(stored)) {
-        QTextDocument document;
-        if (richedit::RtfReader::read(stored, &document))
-            text = visibleText(document);
-        else
-            text = QString::fromUtf8(stored);
-    } else {
+    if (!richedit::RtfReader::readText(stored, &text))
         text = QString::fromUtf8(stored);
-    }
     text = cleaned(std::move(text));
     recent.emplace_front(digest, text);
     if (recent.size() > 4)

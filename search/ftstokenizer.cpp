@@ -12,6 +12,9 @@
 #include <QString>
 
 #include <cstring>
+#include <string>
+#include <string_view>
+#include <unordered_map>
 #include <new>
 #include <vector>
 
@@ -42,16 +45,59 @@ struct sqlite3_tokenizer_module
     int (*xLanguageid)(sqlite3_tokenizer_cursor *pCsr, int iLangid);
 };
 
+// A word's terms as the index keeps them (UTF-8): its markless stem and, when it differs, its
+// markless form. Books repeat their words, so each thread remembers the terms of the words it has
+// seen, by the word as written.
+struct Terms
+{
+    QByteArray stem, surface;
+};
+
+struct ViewHash
+{
+    using is_transparent = void;
+    size_t operator()(std::u16string_view v) const { return std::hash<std::u16string_view>()(v); }
+};
+
+struct TermCache
+{
+    std::unordered_map<std::u16string, Terms, ViewHash, std::equal_to<>> terms;
+    int openCursors = 0; // tokens point into the cache while a cursor is open: it is emptied only between
+};
+
+TermCache &termCache()
+{
+    thread_local TermCache cache;
+    return cache;
+}
+
+const Terms &termsOfWord(std::u16string_view written)
+{
+    TermCache &cache = termCache();
+    const auto found = cache.terms.find(written);
+    if (found != cache.terms.end())
+        return found->second;
+    Word w;
+    const QStringView view(written.data(), qsizetype(written.size()));
+    w.folded = foldTurkish(view);
+    w.markless = withoutMarks(w.folded);
+    QString stem, surface;
+    termsOf(w, &stem, &surface);
+    Terms t{stem.toUtf8(), surface != stem ? surface.toUtf8() : QByteArray()};
+    return cache.terms.emplace(std::u16string(written), std::move(t)).first->second;
+}
+
 struct Token
 {
-    QByteArray term;
-    int start, end, position;
+    const char *term;
+    int bytes, start, end, position;
 };
 
 // All tokens of the input are made when the cursor opens: the input is at most a body.
 struct Cursor : sqlite3_tokenizer_cursor
 {
     std::vector<Token> tokens;
+    std::vector<QByteArray> given; // terms a query gives whole
     size_t next = 0;
 };
 
@@ -60,14 +106,14 @@ bool isBlank(char c)
     return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '"' || c == '*' || c == '(' || c == ')';
 }
 
-void tokenize(const char *input, int n, std::vector<Token> &out)
+void tokenize(const char *input, int n, Cursor &out)
 {
     // A body is RTF: its terms are the words a reader sees. They have no place in the RTF, so
     // their offsets are all 0 (the search makes its snippets from the text itself).
     const bool rtf = richedit::RtfReader::looksLikeRtf(QByteArrayView(input, n));
     const QString text = rtf ? bodyText(QByteArrayView(input, n)) : QString::fromUtf8(input, n);
     // Byte offsets of the UTF-16 positions, for the module's offsets into the UTF-8 input.
-    std::vector<int> byteAt(size_t(text.size()) + 1, rtf ? 0 : n);
+    std::vector<int> byteAt(rtf ? 1 : size_t(text.size()) + 1, rtf ? 0 : n);
     if (!rtf) {
         int b = 0;
         qsizetype u = 0;
@@ -81,31 +127,59 @@ void tokenize(const char *input, int n, std::vector<Token> &out)
             b += length;
         }
     }
-    int position = 0;
-    qsizetype from = 0;
-    while (from < text.size()) {
-        // Terms given whole by a query.
-        const qsizetype marker = text.indexOf(QLatin1Char(TermMarker), from);
-        const qsizetype stop = marker < 0 ? text.size() : marker;
-        for (const Word &w : splitWords(QStringView(text).sliced(from, stop - from))) {
-            QString stem, surface;
-            termsOf(w, &stem, &surface);
-            const int start = byteAt[size_t(from + w.start)], end = byteAt[size_t(from + w.end)];
-            if (!stem.isEmpty())
-                out.push_back({stem.toUtf8(), start, end, position});
-            if (!surface.isEmpty() && surface != stem)
-                out.push_back({surface.toUtf8(), start, end, position});
-            ++position;
+    const auto offset = [&](qsizetype u) { return rtf ? 0 : byteAt[size_t(u)]; };
+    const char16_t *chars = reinterpret_cast<const char16_t *>(text.utf16());
+    const qsizetype size = text.size();
+    // The character at i and its width in UTF-16 units.
+    const auto at = [&](qsizetype i, qsizetype *width) -> char32_t {
+        const char16_t c = chars[i];
+        if (QChar::isHighSurrogate(c) && i + 1 < size && QChar::isLowSurrogate(chars[i + 1])) {
+            *width = 2;
+            return QChar::surrogateToUcs4(c, chars[i + 1]);
         }
-        if (marker < 0)
-            break;
-        qsizetype end = marker + 1;
-        while (end < text.size() && !(text[end].unicode() < 0x80 && isBlank(char(text[end].unicode()))))
-            ++end;
-        if (end > marker + 1)
-            out.push_back({text.sliced(marker + 1, end - marker - 1).toUtf8(), byteAt[size_t(marker)], byteAt[size_t(end)], position++});
-        from = end;
+        *width = 1;
+        return c;
+    };
+    out.tokens.reserve(size_t(size / 5));
+    int position = 0;
+    qsizetype i = 0;
+    while (i < size) {
+        if (chars[i] == TermMarker) {
+            // A term given whole by a query, up to the next blank.
+            qsizetype end = i + 1;
+            while (end < size && !(chars[end] < 0x80 && isBlank(char(chars[end]))))
+                ++end;
+            if (end > i + 1) {
+                out.given.push_back(text.sliced(i + 1, end - i - 1).toUtf8());
+                out.tokens.push_back({nullptr, int(out.given.size() - 1), offset(i), offset(end), position++});
+            }
+            i = end;
+            continue;
+        }
+        qsizetype width;
+        if (!isWordCharacter(at(i, &width))) {
+            i += width;
+            continue;
+        }
+        const qsizetype start = i;
+        while (i < size && chars[i] != TermMarker && isWordCharacter(at(i, &width)))
+            i += width;
+        const std::u16string_view written(chars + start, size_t(std::min<qsizetype>(i - start, MaxWordLength)));
+        const Terms &t = termsOfWord(written);
+        const int s = offset(start), e = offset(i);
+        if (!t.stem.isEmpty())
+            out.tokens.push_back({t.stem.constData(), int(t.stem.size()), s, e, position});
+        if (!t.surface.isEmpty())
+            out.tokens.push_back({t.surface.constData(), int(t.surface.size()), s, e, position});
+        ++position;
     }
+    // Terms a query gives whole point into the cursor's own list, which is complete now.
+    for (Token &t : out.tokens)
+        if (!t.term) {
+            const QByteArray &g = out.given[size_t(t.bytes)];
+            t.term = g.constData();
+            t.bytes = int(g.size());
+        }
 }
 
 int xCreate(int, const char *const *, sqlite3_tokenizer **out)
@@ -131,18 +205,23 @@ int xOpen(sqlite3_tokenizer *t, const char *input, int n, sqlite3_tokenizer_curs
     c->pTokenizer = t;
     if (n < 0)
         n = int(std::strlen(input));
+    TermCache &cache = termCache();
+    if (cache.openCursors == 0 && cache.terms.size() > 200'000)
+        cache.terms.clear();
     try {
-        tokenize(input, n, c->tokens);
+        tokenize(input, n, *c);
     } catch (...) {
         delete c;
         return SQLITE_NOMEM;
     }
+    ++cache.openCursors;
     *out = c;
     return SQLITE_OK;
 }
 
 int xClose(sqlite3_tokenizer_cursor *c)
 {
+    --termCache().openCursors;
     delete static_cast<Cursor *>(c);
     return SQLITE_OK;
 }
@@ -153,8 +232,8 @@ int xNext(sqlite3_tokenizer_cursor *cursor, const char **token, int *bytes, int 
     if (c->next >= c->tokens.size())
         return SQLITE_DONE;
     const Token &t = c->tokens[c->next++];
-    *token = t.term.constData();
-    *bytes = int(t.term.size());
+    *token = t.term;
+    *bytes = t.bytes;
     *start = t.start;
     *end = t.end;
     *position = t.position;
@@ -172,9 +251,11 @@ const sqlite3_tokenizer_module Module = {1, xCreate, xDestroy, xOpen, xClose, xN
 
 int positionsOf(QByteArrayView input)
 {
-    std::vector<Token> tokens;
-    tokenize(input.data(), int(input.size()), tokens);
-    return tokens.empty() ? 0 : tokens.back().position + 1;
+    Cursor c;
+    ++termCache().openCursors;
+    tokenize(input.data(), int(input.size()), c);
+    --termCache().openCursors;
+    return c.tokens.empty() ? 0 : c.tokens.back().position + 1;
 }
 
 bool registerTokenizer(sqlite3 *db)

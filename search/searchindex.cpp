@@ -3,6 +3,7 @@
 
 #include "bodytext.h"
 #include "ftstokenizer.h"
+#include "turkishwords.h"
 
 #include "platform/database/database.h"
 #include "platform/database/databaseerror.h"
@@ -253,23 +254,19 @@ QVector<SearchResult> searchBook(const Database &db, const Query &query, int lim
             continue;
         const QString title = text.value(0).isNull() ? QString() : text.text(0);
         const QString body = bodyText(text.bytes(1));
-        const QString both = title + u'\n' + body;
-        if (excludedIn(both, query))
-            continue;
-        const QVector<Hit> inBoth = hitsIn(both, query);
-        if (inBoth.isEmpty())
+        QVector<Hit> inTitle, inBody;
+        if (!subtopicHits(splitWords(title), splitWords(body), query, &inTitle, &inBody))
             continue; // the index's markless terms matched, the words as written do not
         SearchResult r;
         r.subtopic = c.docid;
         r.score = c.score;
         r.subtopicTitle = title;
-        r.hits = int(inBoth.size());
-        const QVector<Hit> inBody = hitsIn(body, query);
+        r.hits = int(inTitle.size() + inBody.size());
         if (!inBody.isEmpty()) {
             r.snippet = snippetOf(body, inBody);
             r.firstHitText = body.mid(inBody.first().start, inBody.first().end - inBody.first().start);
         } else {
-            r.snippet = snippetOf(title, hitsIn(title, query));
+            r.snippet = snippetOf(title, inTitle);
         }
         r.topic = text.integer(2);
         r.topicTitle = text.text(3);

@@ -29,11 +29,8 @@ bool wordAnswers(const Word &w, const QueryPart &part, int i)
         break;
     }
     if (part.marked)
-        return w.folded == folded || stemOf(w.folded) == stemOf(folded);
-    if (w.markless == markless)
-        return true;
-    const QString stem = withoutMarks(stemOf(w.folded));
-    return stem == markless || stem == withoutMarks(stemOf(folded));
+        return w.folded == folded || w.stem == part.stems[i];
+    return w.markless == markless || w.marklessStem == markless || w.marklessStem == part.marklessStems[i];
 }
 
 // The ranges of the text's words where the part answers.
@@ -142,6 +139,8 @@ Query parseQuery(const QString &text)
         for (const Word &w : words) {
             part.folded.append(w.folded);
             part.markless.append(w.markless);
+            part.stems.append(w.stem);
+            part.marklessStems.append(w.marklessStem);
             part.marked = part.marked || w.folded != w.markless;
         }
         query.parts.append(std::move(part));
@@ -163,6 +162,26 @@ QVector<Hit> hitsIn(const QString &text, const Query &query)
     }
     std::sort(all.begin(), all.end(), [](const Hit &a, const Hit &b) { return a.start < b.start; });
     return all;
+}
+
+bool subtopicHits(const std::vector<Word> &title, const std::vector<Word> &body, const Query &query, QVector<Hit> *inTitle,
+                  QVector<Hit> *inBody)
+{
+    inTitle->clear();
+    inBody->clear();
+    for (const QueryPart &p : query.parts) {
+        const QVector<Hit> t = partHits(title, p), b = partHits(body, p);
+        if (p.excluded ? !(t.isEmpty() && b.isEmpty()) : t.isEmpty() && b.isEmpty())
+            return false;
+        if (!p.excluded) {
+            *inTitle += t;
+            *inBody += b;
+        }
+    }
+    const auto byStart = [](const Hit &a, const Hit &b) { return a.start < b.start; };
+    std::sort(inTitle->begin(), inTitle->end(), byStart);
+    std::sort(inBody->begin(), inBody->end(), byStart);
+    return true;
 }
 
 bool excludedIn(const QString &text, const Query &query)

@@ -1,6 +1,8 @@
 // What a person types into the book search, read as terms, and how a text answers it.
 #pragma once
 
+#include "turkishwords.h"
+
 #include <QString>
 #include <QStringList>
 #include <QVector>
@@ -23,6 +25,8 @@ struct QueryPart
     bool excluded = false;
     QStringList folded;   // its words, folded the Turkish way (one for a word or a prefix)
     QStringList markless; // the same without their marks
+    QStringList stems;    // the stems of the folded words
+    QStringList marklessStems;
     bool marked = false;  // written with marks: only words with the same marks answer
 };
 
@@ -47,6 +51,12 @@ struct Hit
 QVector<Hit> hitsIn(const QString &text, const Query &query);
 // Whether some excluded part answers in the text.
 bool excludedIn(const QString &text, const Query &query);
+
+// The hits of the query in a subtopic whose title and body are split into words: each part that is
+// not excluded answers in the title or in the body, and no excluded part in either. False, with no
+// hits, otherwise.
+bool subtopicHits(const std::vector<Word> &title, const std::vector<Word> &body, const Query &query, QVector<Hit> *inTitle,
+                  QVector<Hit> *inBody);
 
 // A line of the text around its first hit (about `width` characters), and the hits within it.
 struct Snippet

@@ -8,10 +8,11 @@
 #include <libstemmer.h>
 
 #include <memory>
+#include <string>
+#include <string_view>
+#include <unordered_map>
 
 namespace velkora::search {
-
-namespace {
 
 bool isWordCharacter(char32_t c)
 {
@@ -22,6 +23,8 @@ bool isWordCharacter(char32_t c)
            || (category >= QChar::Number_DecimalDigit && category <= QChar::Number_Other)
            || category == QChar::Mark_NonSpacing || category == QChar::Mark_SpacingCombining;
 }
+
+namespace {
 
 // Letters with marks that Turkish and its neighbours use, to their plain letter.
 char32_t plainLetter(char32_t c)
@@ -86,6 +89,34 @@ private:
 
 } // namespace
 
+namespace {
+
+struct ViewHash
+{
+    using is_transparent = void;
+    size_t operator()(std::u16string_view v) const { return std::hash<std::u16string_view>()(v); }
+};
+
+// The forms of a word as written, remembered per thread.
+const Word &formsOf(QStringView written)
+{
+    thread_local std::unordered_map<std::u16string, Word, ViewHash, std::equal_to<>> known;
+    const std::u16string_view key(reinterpret_cast<const char16_t *>(written.utf16()), size_t(written.size()));
+    const auto found = known.find(key);
+    if (found != known.end())
+        return found->second;
+    if (known.size() > 200'000)
+        known.clear();
+    Word w;
+    w.folded = foldTurkish(written);
+    w.markless = withoutMarks(w.folded);
+    w.stem = stemOf(w.folded);
+    w.marklessStem = withoutMarks(w.stem);
+    return known.emplace(std::u16string(key), std::move(w)).first->second;
+}
+
+} // namespace
+
 std::vector<Word> splitWords(QStringView text)
 {
     std::vector<Word> words;
@@ -116,9 +147,11 @@ std::vector<Word> splitWords(QStringView text)
             i += dw;
         }
         w.end = i;
-        const QStringView word = text.sliced(w.start, std::min<qsizetype>(w.end - w.start, MaxWordLength));
-        w.folded = foldTurkish(word);
-        w.markless = withoutMarks(w.folded);
+        const Word &forms = formsOf(text.sliced(w.start, std::min<qsizetype>(w.end - w.start, MaxWordLength)));
+        w.folded = forms.folded;
+        w.markless = forms.markless;
+        w.stem = forms.stem;
+        w.marklessStem = forms.marklessStem;
         words.push_back(std::move(w));
     }
     return words;
@@ -171,7 +204,7 @@ QString stemOf(const QString &folded)
 void termsOf(const Word &word, QString *stem, QString *surface)
 {
     *surface = word.markless;
-    *stem = withoutMarks(stemOf(word.folded));
+    *stem = word.marklessStem.isNull() ? withoutMarks(stemOf(word.folded)) : word.marklessStem;
 }
 
 } // namespace velkora::search

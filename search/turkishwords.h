@@ -16,12 +16,17 @@ struct Word
     qsizetype start = 0, end = 0;
     QString folded;   // letter case folded the Turkish way (İ→i, I→ı), marks kept
     QString markless; // folded and without marks (ç→c, ğ→g, ı→i, ö→o, ş→s, ü→u, â→a …)
+    QString stem;          // stemOf(folded)
+    QString marklessStem;  // the stem without its marks
 };
 
 // A word is a run of letters and digits (an apostrophe inside a word, as in "Ali'nin", parts it:
-// "ali" and "nin"). Words longer than MaxWordLength are cut there.
+// "ali" and "nin"). Words longer than MaxWordLength are cut there. The forms of each word written
+// the same way are made once per thread (a book repeats its words).
 inline constexpr int MaxWordLength = 64;
 std::vector<Word> splitWords(QStringView text);
+// Whether the character belongs to a word: a letter, a digit or a mark.
+bool isWordCharacter(char32_t c);
 
 QString foldTurkish(QStringView word);
 QString withoutMarks(QStringView folded);

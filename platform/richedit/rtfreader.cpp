@@ -145,6 +145,9 @@ public:
         : m_in(input), m_doc(document), m_warnings(warnings), m_cursor(document)
     {
     }
+    // Text alone: the characters a reader sees, a line break after each paragraph and each table
+    // cell; no document is built, nothing is decoded of pictures.
+    Reader(QByteArrayView input, QString *text) : m_in(input), m_doc(nullptr), m_warnings(nullptr), m_plain(text) {}
 
     void run();
 
@@ -205,6 +208,7 @@ private:
     QTextDocument *m_doc;
     QStringList *m_warnings;
     QTextCursor m_cursor;
+    QString *m_plain = nullptr; // reading text alone
 
     std::vector<GroupState> m_stack;
     qint64 m_groups = 0;
@@ -259,11 +263,13 @@ private:
 
 void Reader::run()
 {
-    m_doc->setUndoRedoEnabled(false);
-    m_doc->clear();
-    clearDeferredPictures(m_doc); // the pictures of the body read before
-    m_cursor = QTextCursor(m_doc);
-    m_cursor.beginEditBlock();
+    if (m_doc) {
+        m_doc->setUndoRedoEnabled(false);
+        m_doc->clear();
+        clearDeferredPictures(m_doc); // the pictures of the body read before
+        m_cursor = QTextCursor(m_doc);
+        m_cursor.beginEditBlock();
+    }
     m_stack.reserve(64);
     m_stack.push_back(GroupState());
 
@@ -357,6 +363,11 @@ void Reader::run()
     flushBytes();
     const bool lastHasContent = m_paragraphHasContent || !m_run.isEmpty();
     flushRun();
+    if (m_plain) {
+        if (lastHasContent || m_plain->isEmpty())
+            m_plain->append(u'\n');
+        return;
+    }
     closeTablesTo(0);
     if (lastHasContent || m_doc->blockCount() == 1) {
         m_cursor.setBlockFormat(blockFormat(m_stack.back().para));
@@ -639,6 +650,12 @@ void Reader::flushRun()
 {
     if (m_run.isEmpty())
         return;
+    if (m_plain) {
+        if (!m_runFormat.hidden)
+            m_plain->append(m_run);
+        m_run.clear();
+        return;
+    }
     m_cursor.insertText(m_run, charFormat(m_runFormat));
     m_run.clear();
 }
@@ -799,6 +816,17 @@ void Reader::endParagraph(bool cellEnd)
     flushBytes();
     enterTables();
     flushRun();
+    if (m_plain) {
+        m_shownNumber.clear();
+        m_paragraphHasContent = false;
+        if (m_length + 1 > RtfReader::MaxTextLength) {
+            m_truncated = true;
+            return;
+        }
+        m_plain->append(u'\n');
+        ++m_length;
+        return;
+    }
     const ParaState &p = state().para;
     m_cursor.setBlockFormat(blockFormat(p));
     applyList(p);
@@ -822,6 +850,8 @@ void Reader::endParagraph(bool cellEnd)
 
 void Reader::enterTables()
 {
+    if (m_plain)
+        return; // text alone has no tables: a cell's end ends a line
     const ParaState &p = state().para;
     const int wanted = p.inTable ? std::clamp(std::max(1, p.nesting), 1, RtfReader::MaxTableDepth) : 0;
     if (static_cast<int>(m_tables.size()) > wanted) {
@@ -1012,6 +1042,8 @@ void Reader::finishPicture()
 
 void Reader::insertImage(const PictureSource &source)
 {
+    if (m_plain)
+        return;
     if (state().destination != Destination::Normal)
         return;
     flushBytes();
@@ -1595,6 +1627,16 @@ bool RtfReader::read(QByteArrayView rtf, QTextDocument *document, QString *error
         return false;
     }
     Reader reader(rtf, document, warnings);
+    reader.run();
+    return true;
+}
+
+bool RtfReader::readText(QByteArrayView rtf, QString *text)
+{
+    text->clear();
+    if (!looksLikeRtf(rtf))
+        return false;
+    Reader reader(rtf, text);
     reader.run();
     return true;
 }

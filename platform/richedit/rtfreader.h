@@ -30,6 +30,11 @@ public:
     static bool read(QByteArrayView rtf, QTextDocument *document, QString *error = nullptr,
                      QStringList *warnings = nullptr);
 
+    // The text a reader sees of the RTF, without building a document: as the document read would
+    // give it, paragraph by paragraph (each ending in a line break, as does each table cell),
+    // without pictures, objects and hidden text. False, with nothing read, when it is not RTF.
+    static bool readText(QByteArrayView rtf, QString *text);
+
     // Whether the bytes start like an RTF document, ignoring letter case ("{\rtf").
     static bool looksLikeRtf(QByteArrayView bytes);
 };

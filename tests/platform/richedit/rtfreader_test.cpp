@@ -372,3 +372,46 @@ TEST(RtfReader, FontNamesTaggedWithACodePageAreTheirFamilyAndAreWrittenBackAsSto
     EXPECT_TRUE(again.contains("Liberation Mono;}")) << again.toStdString();
     EXPECT_FALSE(again.contains("Times New Roman TUR")) << again.toStdString();
 }
+
+// The search reads bodies as text alone; what it finds must be what the editor shows. Tables
+// aside (the document keeps empty paragraphs around them), the lines are the same.
+TEST(RtfReader, TextAloneIsTheTextTheDocumentShows)
+{
+    const auto lines = [](const QString &text) { return text.split(u'\n', Qt::SkipEmptyParts); };
+    const auto shown = [](const QTextDocument &doc) {
+        QString out;
+        for (QTextBlock b = doc.begin(); b.isValid(); b = b.next()) {
+            for (auto it = b.begin(); !it.atEnd(); ++it) {
+                const QTextCharFormat f = it.fragment().charFormat();
+                if (!f.isImageFormat() && !f.hasProperty(property::Hidden))
+                    out += it.fragment().text();
+            }
+            out += u'\n';
+        }
+        return out;
+    };
+    QList<QByteArray> bodies = {
+        "{\\rtf1\\ansi\\ansicpg1254 T\\'fcrk\\'e7e {\\b kal\\'fdn}\\par ikinci\\par}",
+        "{\\rtf1 g\\v izli\\v0 r\\'fcn\\u305?r {\\*\\unknown x} son}",
+        "{\\rtf1 a\\cell b\\cell\\row sonra\\par {\\pict\\pngblip 89504e47} {\\object{\\*\\objdata 0102}} bitti}",
+        "{\\rtf1 ", "{\\rtf1 satır\\line iki\\tab sekme\\par\\par}"};
+    const QString corpus = velkora::testing::corpusFolder();
+    if (!corpus.isEmpty()) {
+        const QDir dir(corpus + QStringLiteral("/rtf"));
+        for (const QString &name : dir.entryList({QStringLiteral("*.rtf")}, QDir::Files)) {
+            QFile f(dir.filePath(name));
+            ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+            bodies.append(f.readAll());
+        }
+    }
+    for (const QByteArray &rtf : bodies) {
+        QTextDocument doc;
+        QString text;
+        ASSERT_EQ(RtfReader::read(rtf, &doc), RtfReader::readText(rtf, &text));
+        if (RtfReader::looksLikeRtf(rtf))
+            EXPECT_EQ(lines(text), lines(shown(doc))) << rtf.left(200).toStdString();
+    }
+    QString text = QStringLiteral("önceki");
+    EXPECT_FALSE(RtfReader::readText("not rtf", &text));
+    EXPECT_TRUE(text.isEmpty());
+}
