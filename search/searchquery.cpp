@@ -29,7 +29,7 @@ bool wordAnswers(const Word &w, const QueryPart &part, int i)
         break;
     }
     if (part.marked)
-        return w.folded == folded || w.stem == part.stems[i];
+        return w.folded == folded || w.stem == folded || w.stem == part.stems[i];
     return w.markless == markless || w.marklessStem == markless || w.marklessStem == part.marklessStems[i];
 }
 
