@@ -140,3 +140,33 @@ TEST(BookTool, CheckAndDumpWriteNothingAndRefuseWhatIsNotAFileAtOnce)
         EXPECT_TRUE(r.err.contains("not a regular file")) << r.err.toStdString();
     }
 }
+
+TEST(BookTool, SearchAnswersWithPlaceHitsAndSnippetAndSaysNothingFoundOrBadInputByItsStatus)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("Data.mdb"));
+    ASSERT_EQ(runTool({QStringLiteral("sample"), path}).exitCode, 0);
+    const ToolRun before = runTool({QStringLiteral("search"), path, QStringLiteral("yüklem")});
+    EXPECT_EQ(before.exitCode, 2) << "a book without its index cannot be searched yet";
+    EXPECT_TRUE(before.err.contains("velkora-book index")) << before.err.toStdString();
+
+    ASSERT_EQ(runTool({QStringLiteral("index"), path}).exitCode, 0);
+    const ToolRun hit = runTool({QStringLiteral("search"), path, QStringLiteral("yuklem")});
+    EXPECT_EQ(hit.exitCode, 0);
+    const QList<QByteArray> first = hit.out.split('\n').first().split('\t');
+    ASSERT_EQ(first.size(), 3) << hit.out.toStdString();
+    EXPECT_EQ(first[0], QStringLiteral("Cümle › Cümlenin Ögeleri").toUtf8());
+    EXPECT_GT(first[1].toInt(), 1);
+    EXPECT_TRUE(first[2].contains("yüklem"));
+
+    const ToolRun json = runTool({QStringLiteral("search"), path, QStringLiteral("yuklem"), QStringLiteral("--json")});
+    EXPECT_EQ(json.exitCode, 0);
+    const QJsonArray results = QJsonDocument::fromJson(json.out).array();
+    ASSERT_FALSE(results.isEmpty()) << json.out.toStdString();
+    EXPECT_EQ(results[0].toObject()[QStringLiteral("subtopic")].toString(), QStringLiteral("Cümlenin Ögeleri"));
+
+    EXPECT_EQ(runTool({QStringLiteral("search"), path, QStringLiteral("zzyzx")}).exitCode, 1);
+    EXPECT_EQ(runTool({QStringLiteral("search"), path, QStringLiteral("-yüklem")}).exitCode, 2);
+    EXPECT_EQ(runTool({QStringLiteral("search"), path}).exitCode, 2);
+    EXPECT_EQ(runTool({QStringLiteral("check"), path}).exitCode, 0);
+}
