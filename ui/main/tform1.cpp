@@ -655,20 +655,21 @@ void TForm1::buildPanels()
     TabSheet2->layout()->addWidget(Edit2);
     connect(Edit2, &QLineEdit::textChanged, this, [this] { Edit2Change(); });
     {
-        // Beside the page's label, the way to the search in every body, seeded with what was typed.
+        // Beside the title box, the way to the search in every body, seeded with what was typed.
         auto *pageLayout = static_cast<QVBoxLayout *>(TabSheet2->layout());
-        auto *labelRow = new QHBoxLayout;
-        labelRow->setContentsMargins(0, 0, 0, 0);
-        QLayoutItem *label = pageLayout->takeAt(0);
-        labelRow->addWidget(label->widget(), 1);
-        delete label;
+        const int at = pageLayout->indexOf(Edit2);
+        pageLayout->removeWidget(Edit2);
+        auto *editRow = new QHBoxLayout;
+        editRow->setContentsMargins(0, 0, 0, 0);
+        editRow->setSpacing(2);
+        editRow->addWidget(Edit2, 1);
         BtnKitaptaAra = new QToolButton(TabSheet2);
         BtnKitaptaAra->setObjectName(QStringLiteral("BtnKitaptaAra"));
         BtnKitaptaAra->setAutoRaise(true);
         BtnKitaptaAra->setIconSize(QSize(16, 16));
         BtnKitaptaAra->setFocusPolicy(Qt::NoFocus);
-        labelRow->addWidget(BtnKitaptaAra, 0, Qt::AlignRight);
-        pageLayout->insertLayout(0, labelRow);
+        editRow->addWidget(BtnKitaptaAra);
+        pageLayout->insertLayout(at, editRow);
     }
 
     TabSheet3 = page("TabSheet3", QStringLiteral("Ekle/Sil"), QStringLiteral("Konu Ekle / Sil"));
