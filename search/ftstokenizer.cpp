@@ -53,15 +53,9 @@ struct Terms
     QByteArray stem, surface;
 };
 
-struct ViewHash
-{
-    using is_transparent = void;
-    size_t operator()(std::u16string_view v) const { return std::hash<std::u16string_view>()(v); }
-};
-
 struct TermCache
 {
-    std::unordered_map<std::u16string, Terms, ViewHash, std::equal_to<>> terms;
+    std::unordered_map<std::u16string, Terms, U16ViewHash, std::equal_to<>> terms;
     int openCursors = 0; // tokens point into the cache while a cursor is open: it is emptied only between
 };
 

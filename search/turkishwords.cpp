@@ -91,16 +91,10 @@ private:
 
 namespace {
 
-struct ViewHash
-{
-    using is_transparent = void;
-    size_t operator()(std::u16string_view v) const { return std::hash<std::u16string_view>()(v); }
-};
-
 // The forms of a word as written, remembered per thread.
 const Word &formsOf(QStringView written)
 {
-    thread_local std::unordered_map<std::u16string, Word, ViewHash, std::equal_to<>> known;
+    thread_local std::unordered_map<std::u16string, Word, U16ViewHash, std::equal_to<>> known;
     const std::u16string_view key(reinterpret_cast<const char16_t *>(written.utf16()), size_t(written.size()));
     const auto found = known.find(key);
     if (found != known.end())

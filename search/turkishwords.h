@@ -5,10 +5,20 @@
 #include <QString>
 #include <QStringView>
 
+#include <functional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace velkora::search {
+
+// A hash of UTF-16 text that looks a std::u16string key up by a view, without a copy: the caches of
+// words by how they are written.
+struct U16ViewHash
+{
+    using is_transparent = void;
+    size_t operator()(std::u16string_view v) const { return std::hash<std::u16string_view>()(v); }
+};
 
 // One word of a text: where it stands (UTF-16 offsets) and its forms.
 struct Word

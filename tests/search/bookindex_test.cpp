@@ -8,6 +8,7 @@
 #include "platform/database/databaseerror.h"
 #include "platform/database/sqlitestatement.h"
 #include "support/bookfixture.h"
+#include "support/killwhilesaving.h"
 
 #include <QDir>
 #include <QDirIterator>
@@ -15,14 +16,11 @@
 
 #include <gtest/gtest.h>
 
-#include <signal.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <thread>
 
 using namespace velkora;
 using velkora::testing::BookFixture;
+using velkora::testing::killWhileSaving;
 using velkora::testing::SubtopicSpec;
 using velkora::testing::TopicSpec;
 
@@ -232,35 +230,16 @@ TEST_F(BookIndex, AProcessKilledWhileSavingLeavesBodyAndIndexAgreeing)
     }
     const QString a = rtf(apples.constData()), b = rtf(pears.constData());
     for (int attempt = 0; attempt < 5; ++attempt) {
-        int ready[2];
-        ASSERT_EQ(pipe(ready), 0);
-        const pid_t child = fork();
-        ASSERT_GE(child, 0);
-        if (child == 0) {
-            close(ready[0]);
-            try {
-                auto db = book.open();
-                const database::TableInfo &detail = db->table(u"detail");
-                for (int i = 0;; ++i) {
-                    const database::Row row = *db->fetchRow(detail, 1);
-                    db->update(detail, 1, row.version, {{detail.columnIndex(u"Aciklama"), i % 2 ? a : b}});
-                    if (i == 0 && write(ready[1], "x", 1) != 1)
-                        _exit(4);
-                }
-            } catch (...) {
-                _exit(3);
-            }
-        }
-        close(ready[1]);
-        char signal = 0;
-        ASSERT_EQ(read(ready[0], &signal, 1), 1);
-        close(ready[0]);
-        usleep(static_cast<useconds_t>(2000 + attempt * 5300));
-        kill(child, SIGKILL);
-        int status = 0;
-        waitpid(child, &status, 0);
-        ASSERT_TRUE(WIFSIGNALED(status)) << "the writer stopped by itself: " << status;
-
+        std::unique_ptr<database::Database> writer;
+        killWhileSaving(
+            [&](int i) {
+                if (!writer)
+                    writer = book.open();
+                const database::TableInfo &detail = writer->table(u"detail");
+                const database::Row row = *writer->fetchRow(detail, 1);
+                writer->update(detail, 1, row.version, {{detail.columnIndex(u"Aciklama"), i % 2 ? a : b}});
+            },
+            useconds_t(2000 + attempt * 5300));
         auto db = book.open();
         EXPECT_TRUE(db->check().isEmpty()) << db->check().join(u'\n').toStdString();
         const QString body = db->fetchLong(db->table(u"detail"), 1, db->table(u"detail").columnIndex(u"Aciklama"))->value.toString();

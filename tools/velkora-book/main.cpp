@@ -14,6 +14,7 @@
 
 #include <csignal>
 #include <cstdio>
+#include <functional>
 #include <sys/resource.h>
 #include <unistd.h>
 
@@ -73,6 +74,19 @@ void fail(const QString &message)
     std::fprintf(stderr, "velkora-book: %s\n", message.toLocal8Bit().constData());
 }
 
+// Runs a command, turning what it throws into a message and exit status 2.
+int guarded(const std::function<int()> &command)
+{
+    try {
+        return command();
+    } catch (const velkora::database::DatabaseError &e) {
+        fail(e.message());
+    } catch (const std::exception &e) {
+        fail(QString::fromLocal8Bit(e.what()));
+    }
+    return 2;
+}
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -102,31 +116,17 @@ int main(int argc, char **argv)
     if (rest.size() == 2 && rest[0] == u"read-jet")
         return readJet(rest[1]);
     if (rest.size() == 3 && rest[0] == u"import") {
-        try {
+        return guarded([&] {
             const velkora::tools::ImportSummary summary =
                 velkora::tools::importBook(rest[1], rest[2], password, QCoreApplication::applicationFilePath());
             for (const QString &note : summary.notes)
                 fail(QStringLiteral("note: ") + note);
             std::printf("%s\n", velkora::tools::summaryLine(summary).toLocal8Bit().constData());
             return 0;
-        } catch (const velkora::database::DatabaseError &e) {
-            fail(e.message());
-            return 2;
-        } catch (const std::exception &e) {
-            fail(QString::fromLocal8Bit(e.what()));
-            return 2;
-        }
+        });
     }
     if (rest.size() == 3 && rest[0] == u"search") {
-        try {
-            return velkora::tools::searchBookCommand(rest[1], password, rest[2], json);
-        } catch (const velkora::database::DatabaseError &e) {
-            fail(e.message());
-            return 2;
-        } catch (const std::exception &e) {
-            fail(QString::fromLocal8Bit(e.what()));
-            return 2;
-        }
+        return guarded([&] { return velkora::tools::searchBookCommand(rest[1], password, rest[2], json); });
     }
     if (rest.size() != 2)
         return usage();

@@ -3,6 +3,7 @@
 #include "platform/database/databaseerror.h"
 #include "platform/database/selectstatement.h"
 #include "support/bookfixture.h"
+#include "support/killwhilesaving.h"
 
 #include <QDir>
 #include <QFile>
@@ -220,36 +221,17 @@ TEST(Database, AProcessKilledWhileSavingLeavesTheOldOrTheNewBody)
     const QString bodyA(300000, u'A');
     const QString bodyB(300000, u'B');
     for (int attempt = 0; attempt < 6; ++attempt) {
-        int ready[2];
-        ASSERT_EQ(pipe(ready), 0);
-        const pid_t child = fork();
-        ASSERT_GE(child, 0);
-        if (child == 0) {
-            close(ready[0]);
-            try {
-                auto db = book.open();
-                const TableInfo &detail = db->table(u"detail");
-                for (int i = 0;; ++i) {
-                    const Row row = *db->fetchRow(detail, 1);
-                    db->update(detail, 1, row.version, {{detail.columnIndex(u"Aciklama"), i % 2 ? bodyA : bodyB}});
-                    if (i == 0 && write(ready[1], "x", 1) != 1)
-                        _exit(4);
-                }
-            } catch (...) {
-                _exit(3);
-            }
-        }
-        close(ready[1]);
-        char signal = 0;
         // The writer has saved once and is busy saving again when it is killed.
-        ASSERT_EQ(read(ready[0], &signal, 1), 1);
-        close(ready[0]);
-        usleep(static_cast<useconds_t>(1000 + attempt * 3700));
-        kill(child, SIGKILL);
-        int status = 0;
-        waitpid(child, &status, 0);
-        ASSERT_TRUE(WIFSIGNALED(status)) << "the writer stopped by itself: " << status;
-
+        std::unique_ptr<Database> writer;
+        velkora::testing::killWhileSaving(
+            [&](int i) {
+                if (!writer)
+                    writer = book.open();
+                const TableInfo &detail = writer->table(u"detail");
+                const Row row = *writer->fetchRow(detail, 1);
+                writer->update(detail, 1, row.version, {{detail.columnIndex(u"Aciklama"), i % 2 ? bodyA : bodyB}});
+            },
+            static_cast<useconds_t>(1000 + attempt * 3700));
         auto db = book.open();
         EXPECT_TRUE(db->check().isEmpty()) << db->check().join(u'\n').toStdString();
         const TableInfo &detail = db->table(u"detail");
