@@ -18,6 +18,7 @@ BookSearch::BookSearch(QWidget *mainWindow, QStatusBar *statusBar, std::function
 {
     m_window = new SearchWindow(mainWindow);
     m_window->database = m_database;
+    m_window->openConnection = m_openConnection;
     if (statusBar) {
         m_progress = new QLabel(statusBar);
         m_progress->setObjectName(QStringLiteral("SearchIndexPanel"));

@@ -11,6 +11,8 @@
 #include <QListView>
 #include <QPainter>
 #include <QTextLayout>
+#include <QPointer>
+#include <QThread>
 #include <QTimer>
 #include <QVBoxLayout>
 
@@ -251,46 +253,120 @@ bool SearchWindow::eventFilter(QObject *watched, QEvent *event)
     return QWidget::eventFilter(watched, event);
 }
 
+// The query thread's object: its connection to the book.
+class SearchWindow::Asker : public QObject
+{
+public:
+    std::unique_ptr<database::Database> connection;
+};
+
+SearchWindow::Answer SearchWindow::answer(database::Database *db, const QString &text)
+{
+    Answer a;
+    const Query query = parseQuery(text);
+    if (query.isEmpty()) {
+        a.outcome = text.trimmed().isEmpty() || query.parts.isEmpty()
+                        ? QString()
+                        : QStringLiteral("Bulunacak bir sözcük de yazın: -sözcük yalnızca sonuçlardan çıkarır.");
+        return a;
+    }
+    if (!db) {
+        a.outcome = QStringLiteral("Kitap açık değil.");
+        return a;
+    }
+    try {
+        if (!holdsIndex(*db))
+            return a; // the index's state says it
+        a.results = searchBook(*db, query, Limit + 1);
+        const QString last = text.simplified().section(u' ', -1);
+        if (a.results.isEmpty() && !text.contains(u'*') && !text.contains(u'"') && !last.startsWith(u'-'))
+            // A part of a word (as the title search takes it) finds nothing by itself: say how.
+            a.outcome = QStringLiteral("Bulunamadı. Sözcüklerin başını aramak için sonlarına * koyun (örneğin %1*).").arg(last);
+        else if (a.results.isEmpty())
+            a.outcome = QStringLiteral("Bulunamadı.");
+        else if (a.results.size() > Limit)
+            a.outcome = QStringLiteral("En iyi %1 altkonu gösteriliyor.").arg(Limit);
+        else
+            a.outcome = QStringLiteral("%1 altkonu bulundu.").arg(a.results.size());
+        if (a.results.size() > Limit)
+            a.results.resize(Limit);
+    } catch (const database::DatabaseError &e) {
+        a.failed = true;
+        a.outcome = QStringLiteral("Arama yapılamadı: %1").arg(e.message());
+    } catch (const std::exception &e) {
+        a.failed = true;
+        a.outcome = QStringLiteral("Arama yapılamadı: %1").arg(QString::fromLocal8Bit(e.what()));
+    }
+    return a;
+}
+
 void SearchWindow::runQuery()
 {
     m_typing->stop();
-    m_failed = false;
-    const QString text = m_query->text();
-    const Query query = parseQuery(text);
-    QVector<SearchResult> results;
-    if (query.isEmpty()) {
-        m_outcome = text.trimmed().isEmpty() || query.parts.isEmpty()
-                        ? QString()
-                        : QStringLiteral("Bulunacak bir sözcük de yazın: -sözcük yalnızca sonuçlardan çıkarır.");
-    } else if (database::Database *db = database ? database() : nullptr; !db) {
-        m_outcome = QStringLiteral("Kitap açık değil.");
-    } else if (!holdsIndex(*db)) {
-        m_outcome = QString(); // the index's state says it
-    } else {
-        try {
-            results = searchBook(*db, query, Limit + 1);
-            const QString last = text.simplified().section(u' ', -1);
-            if (results.isEmpty() && !text.contains(u'*') && !text.contains(u'"') && !last.startsWith(u'-'))
-                // A part of a word (as the title search takes it) finds nothing by itself: say how.
-                m_outcome = QStringLiteral("Bulunamadı. Sözcüklerin başını aramak için sonlarına * koyun (örneğin %1*).")
-                                .arg(last);
-            else if (results.isEmpty())
-                m_outcome = QStringLiteral("Bulunamadı.");
-            else if (results.size() > Limit)
-                m_outcome = QStringLiteral("En iyi %1 altkonu gösteriliyor.").arg(Limit);
-            else
-                m_outcome = QStringLiteral("%1 altkonu bulundu.").arg(results.size());
-            if (results.size() > Limit)
-                results.resize(Limit);
-        } catch (const database::DatabaseError &e) {
-            m_failed = true;
-            m_outcome = QStringLiteral("Arama yapılamadı: %1").arg(e.message());
-        } catch (const std::exception &e) {
-            m_failed = true;
-            m_outcome = QStringLiteral("Arama yapılamadı: %1").arg(QString::fromLocal8Bit(e.what()));
-        }
+    if (openConnection) {
+        ask(m_query->text());
+        return;
     }
-    m_model->setResults(std::move(results));
+    m_answered = ++m_asked;
+    showAnswer(answer(database ? database() : nullptr, m_query->text()));
+}
+
+void SearchWindow::ask(const QString &text)
+{
+    if (!m_thread) {
+        m_wanted = std::make_shared<std::atomic<int>>(0);
+        m_thread = new QThread(this);
+        m_asker = new Asker;
+        m_asker->moveToThread(m_thread);
+        m_thread->start();
+    }
+    const int number = ++m_asked;
+    m_wanted->store(number);
+    QPointer<SearchWindow> window(this);
+    auto wanted = m_wanted;
+    auto open = openConnection;
+    QMetaObject::invokeMethod(m_asker, [asker = m_asker, window, wanted, open, number, text] {
+        if (wanted->load() != number)
+            return; // typed on since: the newer query follows
+        // The thread's own connection, opened with its first query and closed with the window.
+        Answer a;
+        if (!asker->connection) {
+            try {
+                asker->connection = open();
+            } catch (const database::DatabaseError &e) {
+                a.failed = true;
+                a.outcome = QStringLiteral("Arama yapılamadı: %1").arg(e.message());
+            }
+        }
+        if (asker->connection)
+            a = answer(asker->connection.get(), text);
+        QMetaObject::invokeMethod(
+            window,
+            [window, number, a] {
+                if (window && number == window->m_asked) {
+                    window->m_answered = number;
+                    window->showAnswer(a);
+                }
+            },
+            Qt::QueuedConnection);
+    }, Qt::QueuedConnection);
+}
+
+SearchWindow::~SearchWindow()
+{
+    if (m_thread) {
+        m_wanted->store(-1);
+        m_thread->quit();
+        m_thread->wait();
+        delete m_asker;
+    }
+}
+
+void SearchWindow::showAnswer(const Answer &a)
+{
+    m_failed = a.failed;
+    m_outcome = a.outcome;
+    m_model->setResults(a.results);
     if (m_model->rowCount() > 0)
         m_list->setCurrentIndex(m_model->index(0));
     showStatus();
@@ -298,6 +374,14 @@ void SearchWindow::runQuery()
 
 void SearchWindow::openCurrent()
 {
+    if (m_answered != m_asked || m_typing->isActive()) {
+        // The results shown are not those of the query typed: it is answered here and now.
+        m_typing->stop();
+        m_answered = ++m_asked;
+        if (m_wanted)
+            m_wanted->store(m_asked);
+        showAnswer(answer(database ? database() : nullptr, m_query->text()));
+    }
     if (m_model->rowCount() == 0 || !open)
         return;
     const QModelIndex current = m_list->currentIndex();

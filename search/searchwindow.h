@@ -8,12 +8,15 @@
 #include <QStyledItemDelegate>
 #include <QWidget>
 
+#include <atomic>
 #include <functional>
+#include <memory>
 
 class QLabel;
 class QLineEdit;
 class QListView;
 class QTimer;
+class QThread;
 
 namespace velkora::search {
 
@@ -49,9 +52,13 @@ class SearchWindow : public QWidget
     Q_OBJECT
 public:
     explicit SearchWindow(QWidget *parent = nullptr);
+    ~SearchWindow() override;
 
     // The program's connection to the book; null while there is none.
     std::function<database::Database *()> database;
+    // Opens another connection to the book. With it, queries typed run on a thread of their own
+    // (a word in every subtopic of a large book takes a while), so typing never waits for them.
+    std::function<std::unique_ptr<database::Database>()> openConnection;
     // Makes the chosen result current in the main window.
     std::function<void(const SearchResult &result)> open;
 
@@ -77,8 +84,19 @@ public:
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
+    // What a query finds in the book: the best results and the line that says so.
+    struct Answer
+    {
+        QVector<SearchResult> results;
+        QString outcome;
+        bool failed = false;
+    };
+    static Answer answer(database::Database *db, const QString &text);
+
 private:
     void showStatus();
+    void showAnswer(const Answer &answer);
+    void ask(const QString &text); // on the query thread; the answer comes back if still wanted
 
     QLineEdit *m_query = nullptr;
     QLabel *m_hint = nullptr;
@@ -91,6 +109,11 @@ private:
     QString m_unavailable;
     QString m_outcome; // what the last query found, or why it failed
     bool m_failed = false;
+    QThread *m_thread = nullptr;
+    class Asker;
+    Asker *m_asker = nullptr;                      // lives on m_thread, holds its connection
+    std::shared_ptr<std::atomic<int>> m_wanted;   // the newest query's number; older ones are dropped
+    int m_asked = 0, m_answered = 0;
     bool m_placed = false; // placed beside the main window once; after that where the person left it
 };
 

@@ -72,5 +72,12 @@ TEST(BookSearchWindow, FindsAsOneTypesOpensTheHitAndF3GoesOn)
         [&] { return list->model()->rowCount() == 1 && list->model()->index(0, 0).data().toString().startsWith(QStringLiteral("Cümle › Öge")); },
         3000))
         << list->model()->index(0, 0).data().toString().toStdString();
+    // Enter right after typing, before the answer came back from the query thread, opens what the
+    // words typed find, not the results still on show.
+    query->clear();
+    QTest::keyClicks(query, QStringLiteral("ekler"));
+    QTest::keyClick(query, Qt::Key_Return);
+    EXPECT_EQ(f.ADOQuery2->fieldByName(QStringLiteral("Altkonu"))->asString(), QStringLiteral("Ek"));
+    EXPECT_EQ(f.Yazi->textCursor().selectedText(), QStringLiteral("ekler"));
     EXPECT_TRUE(book.errors.isEmpty()) << book.errors.join(u'\n').toStdString();
 }
