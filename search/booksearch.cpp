@@ -38,7 +38,7 @@ void BookSearch::start()
         return;
     bool whole = false, present = false;
     try {
-        const IndexState state = indexState(*db);
+        const IndexState state = indexState(*db, false);
         present = state.present;
         whole = state.present && state.built;
     } catch (const database::DatabaseError &e) {

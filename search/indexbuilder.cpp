@@ -42,9 +42,9 @@ void IndexBuilder::start()
         QString error;
         try {
             std::unique_ptr<database::Database> db = m_openConnection();
-            if (!indexState(*db).present && !db->isReadOnly())
+            if (!indexState(*db, false).present && !db->isReadOnly())
                 createIndex(*db);
-            if (indexState(*db).present && !db->isReadOnly()) {
+            if (indexState(*db, false).present && !db->isReadOnly()) {
                 whole = fillIndex(*db, [this, self](qint64 done, qint64 total) {
                     QMetaObject::invokeMethod(this, [self, done, total] {
                         if (self)

@@ -116,16 +116,18 @@ void installSearchIndex()
     Database::registerExtension(std::move(e));
 }
 
-IndexState indexState(const Database &db)
+IndexState indexState(const Database &db, bool counted)
 {
     IndexState s;
     sqlite3 *h = db.handle();
-    s.subtopics = scalar(h, QStringLiteral("SELECT count(*) FROM detail"));
+    if (counted)
+        s.subtopics = scalar(h, QStringLiteral("SELECT count(*) FROM detail"));
     s.present = tableExists(h, "search_state");
     if (!s.present)
         return s;
     s.built = scalar(h, QStringLiteral("SELECT value FROM search_state WHERE key = 'built'")) != 0;
-    s.indexed = scalar(h, QStringLiteral("SELECT count(*) FROM search_index_docsize"));
+    if (counted)
+        s.indexed = scalar(h, QStringLiteral("SELECT count(*) FROM search_index_docsize"));
     return s;
 }
 
@@ -149,22 +151,29 @@ void createIndex(Database &db)
 bool fillIndex(Database &db, const std::function<bool(qint64, qint64)> &progress)
 {
     sqlite3 *h = db.handle();
+    // Counted once: a count reads every subtopic's row, too slow for each batch of a large book.
+    // Subtopics added or deleted meanwhile make the progress approximate, never the index.
+    const qint64 total = scalar(h, QStringLiteral("SELECT count(*) FROM detail"));
+    const QString doneBefore = QStringLiteral("SELECT count(*) FROM detail WHERE Kimlik <= ?");
+    qint64 done = -1, ourLast = -1;
     for (;;) {
-        qint64 done = 0, total = 0;
         {
             Transaction t(h);
             if (scalar(h, QStringLiteral("SELECT value FROM search_state WHERE key = 'built'")) != 0)
                 return true;
             const qint64 next = scalar(h, QStringLiteral("SELECT value FROM search_state WHERE key = 'next'"));
+            if (next != ourLast) // at the start, or another program filled a batch meanwhile
+                done = scalar(h, doneBefore, next);
             // The batch: the next FillBatch subtopics by key, fewer when their bodies are long (the
             // batch holds the book's write lock), those the triggers have not put in yet.
             SqliteStatement sizes(h, QStringLiteral("SELECT Kimlik, length(Aciklama) FROM detail WHERE Kimlik > ? ORDER BY Kimlik LIMIT ?"));
             sizes.bind(1, next);
             sizes.bind(2, FillBatch);
-            qint64 upTo = -1, bytes = 0;
+            qint64 upTo = -1, bytes = 0, rows = 0;
             while (bytes < FillBatchBytes && sizes.step()) {
                 upTo = sizes.integer(0);
                 bytes += sizes.integer(1);
+                ++rows;
             }
             if (upTo < 0) {
                 exec(h, "UPDATE search_state SET value = 1 WHERE key = 'built'");
@@ -182,11 +191,11 @@ bool fillIndex(Database &db, const std::function<bool(qint64, qint64)> &progress
             SqliteStatement mark(h, QStringLiteral("UPDATE search_state SET value = ? WHERE key = 'next'"));
             mark.bind(1, upTo);
             mark.step();
-            done = scalar(h, QStringLiteral("SELECT count(*) FROM detail WHERE Kimlik <= ?"), upTo);
-            total = scalar(h, QStringLiteral("SELECT count(*) FROM detail"));
             t.commit();
+            done += rows;
+            ourLast = upTo;
         }
-        if (progress && !progress(done, total))
+        if (progress && !progress(std::min(done, total), total))
             return false;
     }
 }

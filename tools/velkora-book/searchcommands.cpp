@@ -37,7 +37,7 @@ int searchBookCommand(const QString &path, const QString &password, const QStrin
     database::Database::Options options;
     options.readOnly = true;
     auto db = database::Database::open(path, password, options);
-    const search::IndexState state = search::indexState(*db);
+    const search::IndexState state = search::indexState(*db, false);
     if (!state.present || !state.built) {
         std::fprintf(stderr, "velkora-book: '%s' has no whole full-text index yet: make it with `velkora-book index` or open the "
                              "book in the program once\n",
