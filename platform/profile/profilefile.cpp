@@ -489,58 +489,68 @@ QByteArray ProfileFile::encoded() const
 void ProfileFile::save(QFileDevice::Permissions newFilePermissions)
 {
     // Nothing changed: the file on the disk is left alone (it is not even rewritten the same).
-    const QByteArray givenNative = QFile::encodeName(m_path);
     struct stat link {};
-    const bool exists = ::lstat(givenNative.constData(), &link) == 0;
+    const bool exists = ::lstat(QFile::encodeName(m_path).constData(), &link) == 0;
     if (!m_changed && exists)
         return;
-    const QByteArray bytes = encoded();
+    replaceFile(m_path, encoded(), newFilePermissions, ExistingMode::Keep, [this](const QFileInfo &target) {
+        removeLeftovers(target);
+        // A file that could not be read is kept aside before a new one takes its name.
+        if (!m_loadProblem.isEmpty() && m_keptAside.isEmpty() && target.isFile()) {
+            const QString aside = target.filePath() + QStringLiteral(".damaged");
+            QFile::remove(aside);
+            if (::rename(QFile::encodeName(target.filePath()).constData(), QFile::encodeName(aside).constData()) != 0)
+                throw ProfileWriteError(m_path);
+            m_keptAside = aside;
+        }
+    });
+    m_changed = false;
+}
+
+void replaceFile(const QString &path, const QByteArray &bytes, QFileDevice::Permissions newFilePermissions,
+                 ExistingMode existing, const std::function<void(const QFileInfo &target)> &beforeWriting)
+{
     // A link is followed only to a regular file of the user running the program: the file it names
     // is replaced, the link stays. A link planted to another user's file, a folder or nothing at all
     // is refused.
-    const QFileInfo given(m_path);
+    const QByteArray givenNative = QFile::encodeName(path);
+    struct stat link {};
+    const bool exists = ::lstat(givenNative.constData(), &link) == 0;
+    const QFileInfo given(path);
     if (exists && S_ISLNK(link.st_mode)) {
         struct stat named {};
         if (::stat(givenNative.constData(), &named) != 0 || !S_ISREG(named.st_mode) || named.st_uid != ::geteuid())
-            throw ProfileWriteError(m_path);
+            throw ProfileWriteError(path);
     }
-    const QFileInfo target(given.isSymLink() ? given.canonicalFilePath() : m_path);
+    const QFileInfo target(given.isSymLink() ? given.canonicalFilePath() : path);
     const QByteArray nativeTarget = QFile::encodeName(target.filePath());
-    removeLeftovers(target);
-
-    // A file that could not be read is kept aside before a new one takes its name.
-    if (!m_loadProblem.isEmpty() && m_keptAside.isEmpty() && target.isFile()) {
-        const QString aside = target.filePath() + QStringLiteral(".damaged");
-        QFile::remove(aside);
-        if (::rename(nativeTarget.constData(), QFile::encodeName(aside).constData()) != 0)
-            throw ProfileWriteError(m_path);
-        m_keptAside = aside;
-    }
+    if (beforeWriting)
+        beforeWriting(target);
 
     mode_t mode = modeFor(newFilePermissions);
     struct stat old {};
     if (::stat(nativeTarget.constData(), &old) == 0) {
         // A folder or a FIFO is not replaced, nor a file its permissions keep from being written.
         if (!S_ISREG(old.st_mode) || ::access(nativeTarget.constData(), W_OK) != 0)
-            throw ProfileWriteError(m_path);
-        mode = old.st_mode & 07777;
+            throw ProfileWriteError(path);
+        if (existing == ExistingMode::Keep)
+            mode = old.st_mode & 07777;
     } else if (errno != ENOENT) {
-        throw ProfileWriteError(m_path);
+        throw ProfileWriteError(path);
     }
 
     QByteArray temporary =
         QFile::encodeName(target.path() + QStringLiteral("/.") + target.fileName() + QStringLiteral(".XXXXXX"));
     int fd = ::mkostemp(temporary.data(), O_CLOEXEC);
     if (fd < 0)
-        throw ProfileWriteError(m_path);
+        throw ProfileWriteError(path);
     bool written = ::fchmod(fd, mode) == 0 && writeAll(fd, bytes) && ::fsync(fd) == 0;
     written = ::close(fd) == 0 && written;
     if (!written || ::rename(temporary.constData(), nativeTarget.constData()) != 0) {
         ::unlink(temporary.constData());
-        throw ProfileWriteError(m_path);
+        throw ProfileWriteError(path);
     }
     syncFolder(target.path());
-    m_changed = false;
 }
 
 void ProfileFile::removeLeftovers(const QFileInfo &target)

@@ -8,6 +8,7 @@
 #include <QFileInfo>
 #include <QString>
 
+#include <functional>
 #include <optional>
 #include <stdexcept>
 #include <vector>
@@ -122,6 +123,20 @@ private:
     std::vector<Line> m_lines;
 };
 
+// What replaceFile does with the permissions of a file it replaces.
+enum class ExistingMode { Keep, Replace };
+
+// Writes bytes as the whole content of path: into a new file beside it, flushed to the disk and
+// renamed over it, so a crash or a full disk leaves either the old or the new file. A new file gets
+// newFilePermissions; an existing one keeps its own (Keep) or gets newFilePermissions too (Replace).
+// A symbolic link is followed only to a regular file of the user running the program (the file is
+// replaced, the link stays); anything else there but a regular file the user may write is refused.
+// beforeWriting sees the file that will be replaced (the link's target) before anything is written.
+// Throws ProfileWriteError naming path on any failure, leaving the file on the disk as it was.
+void replaceFile(const QString &path, const QByteArray &bytes, QFileDevice::Permissions newFilePermissions,
+                 ExistingMode existing = ExistingMode::Keep,
+                 const std::function<void(const QFileInfo &target)> &beforeWriting = nullptr);
+
 // Where the program's files live.
 //
 // settingsFilePath(): "Velkora.ini" in the folder of the executable. When that folder cannot be
@@ -135,6 +150,9 @@ private:
 QString settingsFilePath(const QString &executableFolder);
 QString settingsFilePath(const QString &executableFolder, bool executableFolderWritable);
 QString userConfigFolder();
+// Makes folder and its missing parents readable by the user alone (0700); an existing folder keeps
+// its permissions. A failure shows up later, when a file in it cannot be written.
+void makePrivateFolder(const QString &folder);
 QString winIniPath();
 
 } // namespace velkora::profile

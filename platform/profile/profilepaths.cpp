@@ -13,11 +13,7 @@
 
 namespace velkora::profile {
 
-namespace {
-
-// Makes the folder and any missing parent readable by the user alone (0700), as the XDG base
-// folders are meant to be; existing folders keep their permissions. A failure shows up later,
-// when the file cannot be saved.
+// The XDG base folders are meant to be the user's alone.
 void makePrivateFolder(const QString &folder)
 {
     const QString clean = QDir::cleanPath(folder);
@@ -32,8 +28,6 @@ void makePrivateFolder(const QString &folder)
     if (::mkdir(native.constData(), S_IRWXU) == 0)
         ::chmod(native.constData(), S_IRWXU);
 }
-
-} // namespace
 
 QString userConfigFolder()
 {
