@@ -973,6 +973,8 @@ void RichEditControl::paintEvent(QPaintEvent *event)
     painter.setClipRect(area);
     // A paragraph begun above the area may have its bullet inside it: any first line above counts.
     drawBullets(&painter, document()->documentLayout(), first, area.adjusted(0, -1e9, 0, 0));
+    if (paintOver)
+        paintOver(painter, area);
 }
 
 void RichEditControl::keyPressEvent(QKeyEvent *event)

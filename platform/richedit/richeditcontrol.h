@@ -152,6 +152,9 @@ public:
     std::function<bool(EditTrigger)> beforeEdit;
     // Sees every key first; true means the key was handled and the control does not act on it.
     std::function<bool(QKeyEvent *)> keyFilter;
+    // Draws over the text on the screen (never into a print or a copy): the painter is in the
+    // document's coordinates, clipped to area, the part of the document being repainted.
+    std::function<void(QPainter &, const QRectF &area)> paintOver;
 
 Q_SIGNALS:
     void changed();          // the content changed
