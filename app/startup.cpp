@@ -93,6 +93,18 @@ bool Startup::run()
         [form] { return form->ADOConnection1->openSeparately(); });
     BookSearch->window()->open = [form](const search::SearchResult &r) { form->goToSubtopic(r.topic, r.subtopic, r.firstHitText); };
     Form1->KitaptaAraClick = [this](const QString &seed) { BookSearch->show(seed); };
+    Speller = new spelling::Speller(spelling::Speller::defaultPersonalPath(), spelling::Speller::defaultDictionaryFolder(), form);
+    SpellChecker = new spelling::SpellChecker(form->Yazi, Speller,
+                                              [form] { return form->YazimDenetimi1->isChecked() && !form->Yazi->readOnly(); });
+    SpellChecker->onError = [form](const QString &message) { ui::showError(message, form); };
+    if (!Speller->available()) {
+        Form1->YazimDenetimi1->setStatusTip(spelling::Speller::missingHint());
+        Form1->YazimDenetimi1->setToolTip(spelling::Speller::missingHint());
+    }
+    Form1->YazimDenetimiAvailable = [this] { return Speller->available(); };
+    Form1->YazimDenetimiClick = [this] { SpellChecker->refresh(); };
+    Form1->readOnlyChanged = Form1->YazimDenetimiClick;
+    Form1->spellContextItems = [this](QMenu *menu, const QPoint &at) { return SpellChecker->addContextItems(menu, at); };
     Form4->showError = [](const QString &message, QWidget *over) {
         ui::showError(message, over);
         // The window the failure came from goes on in front (a maximised preview must not be left

@@ -9,6 +9,8 @@
 
 #include "platform/help/helpsystem.h"
 #include "search/booksearch.h"
+#include "spelling/spellchecker.h"
+#include "spelling/speller.h"
 
 #include <QStringList>
 
@@ -44,6 +46,8 @@ public:
     std::unique_ptr<print::TForm3> Form3;
     std::unique_ptr<print::TForm4> Form4;
     search::BookSearch *BookSearch = nullptr; // owned by Form1
+    spelling::Speller *Speller = nullptr;             // owned by Form1
+    spelling::SpellChecker *SpellChecker = nullptr;   // owned by the editor
     help::HelpSystem help;
     bool maximized = true;
     // Where the settings file and the password's win.ini are; a test points them elsewhere.

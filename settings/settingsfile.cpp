@@ -28,6 +28,7 @@ const QString Aktivasyon = QStringLiteral("Aktivasyon");
 const QString Gorunum = QStringLiteral("Gorunum");
 const QString Grid = QStringLiteral("Grid");
 const QString KitapAdi = QStringLiteral("Kitap Adi");
+const QString YazimDenetimi = QStringLiteral("Yazim Denetimi");
 
 QString key(const char *prefix, int n)
 {
@@ -136,6 +137,10 @@ QString LoadSettings(ui::TForm1 &form, QLineEdit *title, const QString &path)
     }
 
     title->setText(file.readString(KitapAdi, QStringLiteral("Baslik"), title->text()));
+    // A file from before spell checking has no such section: checking is on.
+    form.YazimDenetimi1->setChecked(file.readBool(YazimDenetimi, QStringLiteral("Acik"), true));
+    if (form.YazimDenetimiClick)
+        form.YazimDenetimiClick();
     return file.loadProblem();
 }
 
@@ -176,6 +181,7 @@ void SaveSettings(ui::TForm1 &form, const QLineEdit *title, const QString &path)
     file.writeInteger(Grid, QStringLiteral("B5"), form.Splitter1->sizes().value(0));
 
     file.writeString(KitapAdi, QStringLiteral("Baslik"), title->text());
+    file.writeBool(YazimDenetimi, QStringLiteral("Acik"), form.YazimDenetimi1->isChecked());
     file.save();
 }
 

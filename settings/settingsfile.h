@@ -28,8 +28,9 @@ std::optional<QColor> colorFromValue(int value);
 // Reads the file and applies it to the window, section by section in the order the file keeps:
 // toolbars and status bar shown, toolbar places, the view menu's check marks, the editor's and the
 // list's read-only flags, the two queries opened or closed, the formatting toolbar's items, the
-// list's colours, bold and italic buttons and the left panel's width, and the book title into
-// title. A missing file, section, key or a value that does not parse leaves its control as it is,
+// list's colours, bold and italic buttons and the left panel's width, the book title into
+// title, and whether spelling is checked (on when the file does not say). A missing file,
+// section, key or a value that does not parse leaves its control as it is,
 // except the three toolbar places, which fall back to top, foot and foot. Returns why the file could
 // not be read (then the window keeps its defaults and the next save keeps the file aside), or an
 // empty string.

@@ -390,6 +390,17 @@ void TForm1::buildMenus()
     command(KonuBicimlendirme1, [this] { KonuBicimlendirme1Click(); });
     command(DurumCubugu1, [this] { DurumCubugu1Click(); });
     Araubuklar1->addSeparator();
+    YazimDenetimi1 = menuItem(Araubuklar1, "YazimDenetimi1", QStringLiteral("Yazım Denetimi"),
+                              QStringLiteral("Metindeki bilinmeyen kelimeleri işaretle"));
+    YazimDenetimi1->setCheckable(true);
+    YazimDenetimi1->setChecked(true);
+    // Off in read-only mode; the program says when the dictionary is missing.
+    command(YazimDenetimi1, [this] {
+        if (YazimDenetimiClick)
+            YazimDenetimiClick();
+    }, [this] { return YazimDenetimiAvailable && YazimDenetimiAvailable() && !Yazi->readOnly(); });
+    Araubuklar1->setToolTipsVisible(true);
+    Araubuklar1->addSeparator();
     GenelAyarlar1 = menuItem(Araubuklar1, "GenelAyarlar1", QStringLiteral("Genel Ayarlar..."),
                              QStringLiteral("Görünüm ve başlangıç ayarları penceresini aç"));
     command(GenelAyarlar1, [this] {
@@ -441,7 +452,10 @@ void TForm1::buildMenus()
     connect(Yazi, &QWidget::customContextMenuRequested, this,
             [this](const QPoint &at) {
                 // A selected object adds its properties and verbs for this opening of the menu.
-                const QList<QAction *> added = YaziObjects->addContextItems(PopupMenu);
+                QList<QAction *> added = YaziObjects->addContextItems(PopupMenu);
+                // A marked word's corrections go first.
+                if (spellContextItems)
+                    added += spellContextItems(PopupMenu, at);
                 PopupMenu->exec(Yazi->mapToGlobal(at));
                 for (QAction *a : added) {
                     PopupMenu->removeAction(a);

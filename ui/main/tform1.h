@@ -109,6 +109,14 @@ public:
     std::function<void()> BtnPrintClick;
     // Opens the search in every body, seeded with a text (the title search's or the selection).
     std::function<void(const QString &seed)> KitaptaAraClick;
+    // Spell checking, set by the program: "Yazım Denetimi" was switched (its check mark is the
+    // setting); whether the dictionary is there; the context menu's items for the marked word under
+    // a point of the editor's viewport (removed again when the menu closes).
+    std::function<void()> YazimDenetimiClick;
+    std::function<bool()> YazimDenetimiAvailable;
+    std::function<QList<QAction *>(QMenu *, const QPoint &)> spellContextItems;
+    // The read-only mode was switched.
+    std::function<void()> readOnlyChanged;
     // Makes a subtopic current as a move in the list does (a pending edit settled first, the topic
     // selector and the list following); with firstHit, selects its first occurrence in the body and
     // lets "Sonrakini Bul" go on from it. False when the subtopic is gone or the move was refused.
@@ -169,7 +177,7 @@ public:
             *ResimOzellikleri1 = nullptr;
     QAction *MetinEkle1 = nullptr, *Resim1 = nullptr, *Obje1 = nullptr;
     QAction *AracCubugu1 = nullptr, *Bicimlendirme1 = nullptr, *KonuBicimlendirme1 = nullptr, *DurumCubugu1 = nullptr,
-            *GenelAyarlar1 = nullptr;
+            *YazimDenetimi1 = nullptr, *GenelAyarlar1 = nullptr;
     QAction *SolaHizala1 = nullptr, *Ortala1 = nullptr, *SagaHizala1 = nullptr, *Paragraf1 = nullptr;
     QAction *Yazdir1 = nullptr, *YardimGoster1 = nullptr, *Hakkinda1 = nullptr;
     QAction *PopupKes = nullptr, *PopupKopyala = nullptr, *PopupYapistir = nullptr, *PopupTumunuSec = nullptr;

@@ -249,6 +249,8 @@ void TForm1::SetReadOnly(bool readOnly)
             continue;
         p.write(w, readOnly || m_bookReadOnly);
     }
+    if (readOnlyChanged)
+        readOnlyChanged();
 }
 
 void TForm1::Hakkinda1Click()
