@@ -1,11 +1,12 @@
 // velkora-dev: diagnostics for developers: the book engine's statements and text comparison,
-// and the RTF reader and writer.
+// the RTF reader and writer, report files and metafiles, and the spell checker.
 #include "platform/database/databaseerror.h"
 #include "platform/database/selectstatement.h"
 #include "platform/database/turkishtext.h"
 #include "metafilecommands.h"
 #include "reportcommands.h"
 #include "rtfcommands.h"
+#include "spellcommand.h"
 
 #include <QGuiApplication>
 #include <QStringList>
@@ -25,7 +26,8 @@ int usage()
                "       velkora-dev metafile-render IN OUT.png [--width W]   a WMF or EMF drawn as PNG\n"
                "       velkora-dev metafile-info IN     the header and a count of each record type\n"
                "       velkora-dev qrp-info IN.QRP      a report file's pages, header and creation time\n"
-               "       velkora-dev qrp-to-pdf IN.QRP OUT.pdf   a report file's pages as a PDF\n",
+               "       velkora-dev qrp-to-pdf IN.QRP OUT.pdf   a report file's pages as a PDF\n"
+               "       velkora-dev spell FILE           the unknown words of an RTF or text file: word line:col\n",
                stderr);
     return 2;
 }
@@ -100,6 +102,11 @@ int main(int argc, char **argv)
         if (args.size() != 2)
             return usage();
         return velkora::tools::rtfCommand(args[0], args[1]);
+    }
+    if (args[0] == u"spell") {
+        if (args.size() != 2)
+            return usage();
+        return velkora::tools::spellCommand(args[1]);
     }
     return databaseCommand(args);
 }
