@@ -98,6 +98,8 @@ bool Startup::run()
                                               [form] { return form->YazimDenetimi1->isChecked() && !form->Yazi->readOnly(); });
     SpellChecker->onError = [form](const QString &message) { ui::showError(message, form); };
     if (!Speller->available()) {
+        // A disabled item cannot be hovered: the hint is in its caption as well.
+        Form1->YazimDenetimi1->setText(QStringLiteral("Yazım Denetimi (hunspell-tr paketi kurulu değil)"));
         Form1->YazimDenetimi1->setStatusTip(spelling::Speller::missingHint());
         Form1->YazimDenetimi1->setToolTip(spelling::Speller::missingHint());
     }

@@ -399,7 +399,6 @@ void TForm1::buildMenus()
         if (YazimDenetimiClick)
             YazimDenetimiClick();
     }, [this] { return YazimDenetimiAvailable && YazimDenetimiAvailable() && !Yazi->readOnly(); });
-    Araubuklar1->setToolTipsVisible(true);
     Araubuklar1->addSeparator();
     GenelAyarlar1 = menuItem(Araubuklar1, "GenelAyarlar1", QStringLiteral("Genel Ayarlar..."),
                              QStringLiteral("Görünüm ve başlangıç ayarları penceresini aç"));
