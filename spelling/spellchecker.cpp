@@ -39,11 +39,6 @@ BlockMarks *marksOf(const QTextBlock &block)
     return static_cast<BlockMarks *>(block.userData());
 }
 
-bool isApostrophe(QChar c)
-{
-    return c == u'\'' || c == QChar(0x2019);
-}
-
 void drawWave(QPainter &painter, qreal x1, qreal x2, qreal y)
 {
     // On pixel centres, so that the thin line stays sharp and red rather than a faint pink.
@@ -273,7 +268,10 @@ void SpellChecker::paint(QPainter &painter, const QRectF &area)
         const BlockMarks *data = marksOf(b);
         if (!data || data->marks.isEmpty() || data->revision != b.revision() || !b.layout())
             continue;
-        const QPointF origin = layout->blockBoundingRect(b).topLeft();
+        const QRectF bounds = layout->blockBoundingRect(b);
+        if (!bounds.intersects(area))
+            continue;
+        const QPointF origin = bounds.topLeft();
         const QTextLayout *text = b.layout();
         for (const auto &[start, length] : data->marks) {
             for (int i = 0; i < text->lineCount(); ++i) {
@@ -344,7 +342,7 @@ QList<QAction *> SpellChecker::addContextItems(QMenu *menu, const QPoint &at)
     QAction *separator = add(new QAction(menu));
     separator->setSeparator(true);
     // A name's endings after an apostrophe are not part of what is kept.
-    const QString word = mark->word.left(std::find_if(mark->word.begin(), mark->word.end(), isApostrophe) - mark->word.begin());
+    const QString word = withoutEndings(mark->word);
     QAction *keep = add(new QAction(QStringLiteral("Sözlüğe Ekle"), menu));
     keep->setObjectName(QStringLiteral("SpellAdd"));
     connect(keep, &QAction::triggered, this, [this, word] {

@@ -4,6 +4,7 @@
 #include "editor/turkishcase.h"
 #include "platform/profile/profilefile.h"
 #include "spelling/turkishsuffixes.h"
+#include "spelling/wordscanner.h"
 
 #include <QDir>
 #include <QFile>
@@ -31,11 +32,6 @@ const QHash<QString, QString> &commonMisspellings()
         {QStringLiteral("yada"), QStringLiteral("ya da")},       {QStringLiteral("entellektüel"), QStringLiteral("entelektüel")},
     };
     return table;
-}
-
-bool isApostrophe(QChar c)
-{
-    return c == u'\'' || c == QChar(0x2019);
 }
 
 bool allUpper(const QString &word)
@@ -184,13 +180,9 @@ bool Speller::isCorrect(const QString &word)
     const auto found = m_verdicts.constFind(word);
     if (found != m_verdicts.cend())
         return *found;
-    bool correct;
     // A name with its endings after an apostrophe ("Ankara'dan", "TDK'nın"): the name is checked.
-    const qsizetype apostrophe = std::find_if(word.begin(), word.end(), isApostrophe) - word.begin();
-    if (apostrophe > 0 && apostrophe < word.size())
-        correct = isCorrect(word.left(apostrophe));
-    else
-        correct = acceptedAsWritten(word);
+    const QString name = withoutEndings(word);
+    const bool correct = name.size() < word.size() ? isCorrect(name) : acceptedAsWritten(word);
     m_verdicts.insert(word, correct);
     return correct;
 }

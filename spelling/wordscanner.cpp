@@ -11,11 +11,6 @@ bool isSpace(QChar c)
     return c.isSpace() || c == QChar(0xFFFC) || c == QChar::LineSeparator || c == QChar::ParagraphSeparator;
 }
 
-bool isApostrophe(QChar c)
-{
-    return c == u'\'' || c == QChar(0x2019);
-}
-
 bool isWordChar(QChar c)
 {
     return c.isLetterOrNumber() || c.isMark();

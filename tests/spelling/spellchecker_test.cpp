@@ -10,6 +10,8 @@
 #include "../ui/workingbook.h"
 
 #include <QApplication>
+#include <QClipboard>
+#include <QMimeData>
 #include <QKeyEvent>
 #include <QMenu>
 #include <QPainter>
@@ -118,6 +120,12 @@ TEST(SpellChecking, MarksOnTheScreenOnlyAsOneTypesAndCorrectsAsOneEdit)
     }
     EXPECT_EQ(redPixels(page, page.rect()), 0);
     EXPECT_FALSE(f.Yazi->streamOutRtf().contains("\\ul"));
+    f.Yazi->selectAll();
+    f.Yazi->copy();
+    const QMimeData *copied = QApplication::clipboard()->mimeData();
+    ASSERT_TRUE(copied);
+    for (const QString &format : copied->formats())
+        EXPECT_FALSE(copied->data(format).contains("\\ul") || copied->data(format).contains("underline")) << format.toStdString();
 
     // The word being typed is marked once the caret leaves it.
     f.Yazi->setFocus();
