@@ -20,6 +20,10 @@ namespace velkora::search {
 using database::Database;
 using database::DatabaseError;
 using database::SqliteStatement;
+using database::Transaction;
+using database::exec;
+using database::scalar;
+using database::tableExists;
 
 namespace {
 
@@ -52,53 +56,6 @@ const std::vector<QByteArray> &indexStatements()
 void prepareConnection(sqlite3 *db)
 {
     registerTokenizer(db);
-}
-
-void exec(sqlite3 *db, const char *sql)
-{
-    char *error = nullptr;
-    const int rc = sqlite3_exec(db, sql, nullptr, nullptr, &error);
-    sqlite3_free(error);
-    if (rc != SQLITE_OK)
-        throw DatabaseError(database::sqliteMessage(db, rc));
-}
-
-// A write transaction that rolls back unless committed.
-class Transaction
-{
-public:
-    explicit Transaction(sqlite3 *db) : m_db(db) { exec(db, "BEGIN IMMEDIATE"); }
-    ~Transaction()
-    {
-        if (!m_done)
-            sqlite3_exec(m_db, "ROLLBACK", nullptr, nullptr, nullptr);
-    }
-    void commit()
-    {
-        exec(m_db, "COMMIT");
-        m_done = true;
-    }
-
-private:
-    sqlite3 *m_db;
-    bool m_done = false;
-};
-
-bool tableExists(sqlite3 *db, const char *name)
-{
-    SqliteStatement st(db, QStringLiteral("SELECT 1 FROM sqlite_master WHERE type = 'table' AND name = ?"));
-    st.bind(1, QString::fromLatin1(name));
-    return st.step();
-}
-
-qint64 scalar(sqlite3 *db, const QString &sql, const QVariant &a = {}, const QVariant &b = {})
-{
-    SqliteStatement st(db, sql);
-    if (a.isValid())
-        st.bind(1, a);
-    if (b.isValid())
-        st.bind(2, b);
-    return st.step() ? st.integer(0) : 0;
 }
 
 // Weight of a hit in each column of the index: a title's words say more than a body's.

@@ -123,4 +123,30 @@ QString SqliteStatement::text(int column) const
     return p ? QString::fromUtf8(p, n) : QString();
 }
 
+void exec(sqlite3 *db, const char *sql)
+{
+    char *error = nullptr;
+    const int rc = sqlite3_exec(db, sql, nullptr, nullptr, &error);
+    sqlite3_free(error);
+    if (rc != SQLITE_OK)
+        throw DatabaseError(sqliteMessage(db, rc));
+}
+
+qint64 scalar(sqlite3 *db, const QString &sql, const QVariant &a, const QVariant &b)
+{
+    SqliteStatement st(db, sql);
+    if (a.isValid())
+        st.bind(1, a);
+    if (b.isValid())
+        st.bind(2, b);
+    return st.step() ? st.integer(0) : 0;
+}
+
+bool tableExists(sqlite3 *db, const char *name)
+{
+    SqliteStatement st(db, QStringLiteral("SELECT 1 FROM sqlite_master WHERE type = 'table' AND name = ?"));
+    st.bind(1, QString::fromLatin1(name));
+    return st.step();
+}
+
 } // namespace velkora::database

@@ -41,4 +41,33 @@ private:
 // Turns an SQLite result code (with the connection's message) into the text a user is shown.
 QString sqliteMessage(sqlite3 *db, int code);
 
+// Runs statements without results; throws DatabaseError with the translated message.
+void exec(sqlite3 *db, const char *sql);
+// The first column of the first row of a query with up to two parameters, 0 when it has no row.
+qint64 scalar(sqlite3 *db, const QString &sql, const QVariant &a = {}, const QVariant &b = {});
+bool tableExists(sqlite3 *db, const char *name);
+
+// A write transaction that rolls back unless committed.
+class Transaction
+{
+public:
+    explicit Transaction(sqlite3 *db) : m_db(db) { exec(db, "BEGIN IMMEDIATE"); }
+    ~Transaction()
+    {
+        if (!m_done)
+            sqlite3_exec(m_db, "ROLLBACK", nullptr, nullptr, nullptr);
+    }
+    Transaction(const Transaction &) = delete;
+    Transaction &operator=(const Transaction &) = delete;
+    void commit()
+    {
+        exec(m_db, "COMMIT");
+        m_done = true;
+    }
+
+private:
+    sqlite3 *m_db;
+    bool m_done = false;
+};
+
 } // namespace velkora::database
