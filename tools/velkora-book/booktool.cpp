@@ -6,6 +6,9 @@
 #include "platform/database/booklogvfs.h"
 #include "platform/database/database.h"
 #include "platform/database/databaseerror.h"
+#include "platform/database/sqlitestatement.h"
+#include "history/bookhistory.h"
+#include "store/engine.h"
 #include "store/bookstore.h"
 
 #include <QFile>
@@ -154,7 +157,34 @@ QByteArray dumpBook(const QString &path, const QString &password, bool brief, QS
         }
         out += firstSub ? "]}" : "\n  ]}";
     }
-    out += firstTopic ? "]}\n" : "\n]}\n";
+    out += firstTopic ? "]" : "\n]";
+    // Earlier versions and deleted subtopics and topics, newest first, where the book keeps any.
+    if (auto *engine = dynamic_cast<store::BookEngine *>(&book.ADOConnection1->engine())) {
+        const database::Database &db = engine->database();
+        QList<history::Entry> entries = history::deletedEntries(db);
+        if (history::holdsHistory(db)) {
+            database::SqliteStatement st(db.handle(), QStringLiteral("SELECT DISTINCT AltkonuKimlik FROM history WHERE Tur = 0"));
+            while (st.step())
+                entries += history::versionsOf(db, st.integer(0));
+        }
+        std::sort(entries.begin(), entries.end(), [](const history::Entry &a, const history::Entry &b) { return a.id > b.id; });
+        static const char *const kinds[] = {"version", "deleted subtopic", "deleted topic"};
+        for (int i = 0; i < entries.size(); ++i) {
+            const history::Entry &e = entries[i];
+            QVariant body = history::bodyOf(db, e.id);
+            if (brief && body.toString().size() > 80)
+                body = body.toString().left(80);
+            out += i == 0 ? ",\n\"history\": [\n  " : ",\n  ";
+            out += "{\"Tur\": " + jsonValue(QString::fromLatin1(kinds[int(e.kind)])) + ", \"Zaman\": " +
+                   jsonValue(e.time.toString(Qt::ISODate)) + ", \"Konu\": " + jsonValue(e.topicTitle);
+            if (e.kind != history::Kind::DeletedTopic)
+                out += ", \"Altkonu\": " + jsonValue(e.title) + ", \"Aciklama\": " + jsonValue(body);
+            out += "}";
+            if (i + 1 == entries.size())
+                out += "\n]";
+        }
+    }
+    out += "}\n";
     return out;
 }
 

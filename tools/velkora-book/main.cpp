@@ -3,9 +3,11 @@
 #include "booktool.h"
 #include "jetreader.h"
 
+#include "backupcommands.h"
 #include "searchcommands.h"
 
 #include "platform/database/databaseerror.h"
+#include "history/bookhistory.h"
 #include "search/searchindex.h"
 
 #include <QCoreApplication>
@@ -28,7 +30,10 @@ int usage()
                "       velkora-book [--password P] check PATH\n"
                "       velkora-book [--password P] import OLD.mdb NEW.mdb\n"
                "       velkora-book [--password P] index PATH\n"
-               "       velkora-book [--password P] search PATH QUERY [--json]\n",
+               "       velkora-book [--password P] search PATH QUERY [--json]\n"
+               "       velkora-book [--password P] backups PATH\n"
+               "       velkora-book [--password P] backup PATH [FOLDER]\n"
+               "       velkora-book [--password P] restore BACKUP NEW.mdb\n",
                stderr);
     return 2;
 }
@@ -97,6 +102,7 @@ int main(int argc, char **argv)
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QGuiApplication app(argc, argv);
     velkora::search::installSearchIndex();
+    velkora::history::installBookHistory();
     QStringList args = QCoreApplication::arguments().mid(1);
     QString password = velkora::tools::defaultBookPassword();
     bool brief = false, json = false;
@@ -128,6 +134,12 @@ int main(int argc, char **argv)
     if (rest.size() == 3 && rest[0] == u"search") {
         return guarded([&] { return velkora::tools::searchBookCommand(rest[1], password, rest[2], json); });
     }
+    if (rest.size() == 2 && rest[0] == u"backups")
+        return guarded([&] { return velkora::tools::listBackupsCommand(rest[1], password); });
+    if ((rest.size() == 2 || rest.size() == 3) && rest[0] == u"backup")
+        return guarded([&] { return velkora::tools::backupCommand(rest[1], password, rest.value(2)); });
+    if (rest.size() == 3 && rest[0] == u"restore")
+        return guarded([&] { return velkora::tools::restoreCommand(rest[1], password, rest[2]); });
     if (rest.size() != 2)
         return usage();
     const QString &command = rest[0];
