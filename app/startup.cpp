@@ -3,7 +3,11 @@
 #include "startup.h"
 
 #include "platform/profile/profilefile.h"
+#include "history/bookhistory.h"
+#include "history/historywindows.h"
+#include "platform/database/connectionstring.h"
 #include "search/searchindex.h"
+#include "store/field.h"
 #include "settings/settingsfile.h"
 #include "ui/main/messagedialogs.h"
 
@@ -26,8 +30,6 @@ void Startup::prepareApplication(QApplication &app)
                  QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
         QApplication::installTranslator(qt);
     insertFontSubstitutes();
-    // Books carry the index of their bodies; every connection the program opens knows it.
-    search::installSearchIndex();
     QFont font(QStringLiteral("MS Sans Serif"));
     font.setPointSize(8);
     QApplication::setFont(font);
@@ -43,6 +45,11 @@ void Startup::insertFontSubstitutes()
 
 Startup::Startup() : settingsPath(settings::SettingsFilePath()), winIniPath(profile::winIniPath())
 {
+    // Books carry the index of their bodies and their history (earlier versions and what was
+    // deleted, kept by the book's own triggers); every connection the program opens knows both,
+    // from the first one on.
+    search::installSearchIndex();
+    history::installBookHistory();
 }
 
 bool Startup::run()
@@ -107,6 +114,7 @@ bool Startup::run()
     Form1->YazimDenetimiClick = [this] { SpellChecker->refresh(); };
     Form1->readOnlyChanged = Form1->YazimDenetimiClick;
     Form1->spellContextItems = [this](QMenu *menu, const QPoint &at) { return SpellChecker->addContextItems(menu, at); };
+    wireHistory();
     Form4->showError = [](const QString &message, QWidget *over) {
         ui::showError(message, over);
         // The window the failure came from goes on in front (a maximised preview must not be left
@@ -146,13 +154,73 @@ bool Startup::run()
     }
     const bool passed = AyarFrm->VerifyPassword(true);
     cover.reset();
-    if (passed) // the index of a book that has none is built once the program is up
+    // Once the program is up: the index of a book that has none is built, the book gets its history
+    // and its first backup of the run.
+    if (passed) {
         QTimer::singleShot(0, BookSearch, &search::BookSearch::start);
+        QTimer::singleShot(0, BookKeeping, &history::BookKeeping::start);
+    }
     steps << (passed ? QStringLiteral("gate passed") : QStringLiteral("gate failed"));
     splash->hide();
     splash.reset();
     steps << QStringLiteral("splash destroyed");
     return passed;
+}
+
+void Startup::wireHistory()
+{
+    ui::TForm1 *form = Form1.get();
+    const auto database = [form]() -> database::Database * {
+        if (!form->ADOConnection1->connected())
+            return nullptr;
+        auto *engine = dynamic_cast<store::BookEngine *>(&form->ADOConnection1->engine());
+        return engine ? &engine->database() : nullptr;
+    };
+    BookKeeping = new history::BookKeeping(form, form->StatusBar1, database,
+                                           database::ConnectionString::parse(form->ADOConnection1->connectionString()).password);
+    const auto showError = [form](const QString &message) { ui::showError(message, QApplication::activeWindow() ? QApplication::activeWindow() : form); };
+    Form1->YedeklerClick = [this, form, showError] {
+        history::BackupsDialog dialog(*BookKeeping, form);
+        dialog.showError = showError;
+        dialog.showMessage = [&dialog](const QString &message) { ui::messageDlg(message, ui::MessageKind::Information, ui::ButtonOk, &dialog); };
+        dialog.exec();
+    };
+    Form1->OncekiSurumlerClick = [form, database] {
+        database::Database *db = database();
+        if (!db)
+            return;
+        const qint64 subtopic = form->ADOQuery2->displayKey(form->ADOQuery2->currentDisplayRow());
+        history::VersionsDialog dialog(*db, subtopic, QString::fromLatin1(form->Yazi->streamOutRtf()), form);
+        // The chosen version goes into the editor as an edit, which the person saves or cancels.
+        dialog.restore = [form](const QString &title, const QString &body) {
+            if (!form->Yazi->startEditing())
+                return;
+            form->ADOQuery2->fieldByName(QStringLiteral("Altkonu"))->setAsString(title);
+            history::showBody(form->Yazi, body);
+            form->Yazi->contentChanged();
+        };
+        dialog.exec();
+    };
+    Form1->SilinenlerClick = [form, database, showError] {
+        database::Database *db = database();
+        if (!db)
+            return;
+        // A pending edit is settled first, as any move settles it.
+        const bool settled = ui::guarded([form] {
+            form->ADOQuery2->checkBrowseMode();
+            form->ADOQuery1->checkBrowseMode();
+        }, form);
+        if (!settled)
+            return;
+        history::DeletedDialog dialog(*db, form);
+        dialog.showError = showError;
+        dialog.restored = [form](qint64 topic, qint64 subtopic) {
+            ui::guarded([form] { form->ADOQuery1->requery(); }, form);
+            if (subtopic == 0 || !form->goToSubtopic(topic, subtopic))
+                ui::guarded([form, topic] { form->ADOQuery1->locate(QStringLiteral("Sira"), topic, false, false); }, form);
+        };
+        dialog.exec();
+    };
 }
 
 } // namespace velkora::app

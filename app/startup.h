@@ -8,6 +8,7 @@
 #include "ui/main/tform1.h"
 
 #include "platform/help/helpsystem.h"
+#include "history/bookkeeping.h"
 #include "search/booksearch.h"
 #include "spelling/spellchecker.h"
 #include "spelling/speller.h"
@@ -48,11 +49,16 @@ public:
     search::BookSearch *BookSearch = nullptr; // owned by Form1
     spelling::Speller *Speller = nullptr;             // owned by Form1
     spelling::SpellChecker *SpellChecker = nullptr;   // owned by the editor
+    history::BookKeeping *BookKeeping = nullptr;       // owned by Form1
     help::HelpSystem help;
     bool maximized = true;
     // Where the settings file and the password's win.ini are; a test points them elsewhere.
     QString settingsPath;
     QString winIniPath;
+
+private:
+    // The book's backups, earlier versions and deleted subtopics: their commands and the care of the book.
+    void wireHistory();
 };
 
 } // namespace velkora::app

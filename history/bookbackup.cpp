@@ -51,7 +51,8 @@ void syncFolder(const QString &folder)
 
 // Copies the book at source into a new book at target (which must not exist) through the online
 // backup, then checks the copy; the copy is removed on any failure.
-void copyChecked(const QString &source, const QString &password, const QString &target, const std::function<bool()> &keepGoing)
+void copyChecked(const QString &source, const QString &password, const QString &target, bool inUse,
+                 const std::function<bool()> &keepGoing)
 {
     const auto removeTarget = [&target] {
         for (const QString &f : QDir(QFileInfo(target).path()).entryList({QFileInfo(target).fileName() + u'*'}, QDir::Files | QDir::Hidden))
@@ -60,7 +61,11 @@ void copyChecked(const QString &source, const QString &password, const QString &
     try {
         Database::Options readOnly;
         readOnly.readOnly = true;
-        const std::unique_ptr<Database> from = Database::open(source, password, readOnly);
+        // A book in use is opened as its writers open it, taking part in their locks and reading
+        // their log: opened read-only while nobody seems to hold it, it would be read as a file
+        // nobody changes, and a save of another program during the copy would tear it. A book that
+        // cannot be written is opened read-only in any case.
+        const std::unique_ptr<Database> from = Database::open(source, password, inUse ? Database::Options() : readOnly);
         Database::create(target, password);
         {
             const std::unique_ptr<Database> to = Database::open(target, password);
@@ -148,7 +153,7 @@ QString writeBackup(const QString &bookPath, const QString &password, const QStr
         now = QDateTime::currentDateTime();
     }
     const QString temporary = partialName(final);
-    copyChecked(bookPath, password, temporary, keepGoing);
+    copyChecked(bookPath, password, temporary, true, keepGoing);
     putInPlace(temporary, final);
     return final;
 }
@@ -214,7 +219,7 @@ void restoreBackup(const QString &backup, const QString &password, const QString
     if (QFileInfo::exists(newPath) || QFileInfo(newPath).isSymLink())
         throw DatabaseError(QStringLiteral("The file '%1' already exists; a restored book is never written over it.").arg(newPath));
     const QString temporary = partialName(newPath);
-    copyChecked(backup, password, temporary, nullptr);
+    copyChecked(backup, password, temporary, false, nullptr);
     putInPlace(temporary, newPath);
 }
 

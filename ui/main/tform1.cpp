@@ -315,6 +315,13 @@ void TForm1::buildMenus()
     Kaydet1->setIcon(glyph(QStringLiteral("save")));
     wire(Kaydet1, DataSetPost1);
     Dosya1->addSeparator();
+    Yedekler1 = menuItem(Dosya1, "Yedekler1", QStringLiteral("Yedekler..."),
+                         QStringLiteral("Kitabın yedeklerini listele, aç, geri yükle"));
+    command(Yedekler1, [this] {
+        if (YedeklerClick)
+            YedeklerClick();
+    }, [this] { return bool(YedeklerClick) && ADOConnection1->connected(); });
+    Dosya1->addSeparator();
     Kapat1 = menuItem(Dosya1, "Kapat1", QStringLiteral("Kapat (ESC)"), QStringLiteral("Programı kapat"));
     command(Kapat1, [this] { Kapat1Click(); });
 
@@ -353,6 +360,17 @@ void TForm1::buildMenus()
         if (KitaptaAraClick)
             KitaptaAraClick(PageControl1->currentWidget() == TabSheet2 ? Edit2->text() : Yazi->textCursor().selectedText());
     }, [this] { return bool(KitaptaAraClick); });
+    OncekiSurumler1 = menuItem(Dzen1, "OncekiSurumler1", QStringLiteral("Önceki Sürümler..."),
+                               QStringLiteral("Bu altkonunun kaydedilmiş önceki sürümleri"));
+    command(OncekiSurumler1, [this] {
+        if (OncekiSurumlerClick)
+            OncekiSurumlerClick();
+    }, [this] { return bool(OncekiSurumlerClick) && ADOQuery2->active() && !ADOQuery2->isEmpty(); });
+    Silinenler1 = menuItem(Dzen1, "Silinenler1", QStringLiteral("Silinenler..."), QStringLiteral("Silinen altkonuları ve konuları geri getir"));
+    command(Silinenler1, [this] {
+        if (SilinenlerClick)
+            SilinenlerClick();
+    }, [this] { return bool(SilinenlerClick) && ADOConnection1->connected() && !bookReadOnly(); });
     BtnKitaptaAra->setDefaultAction(KitaptaAra1);
     BtnKitaptaAra->setToolTip(QStringLiteral("Kitapta Ara (Ctrl+Shift+F): bütün altkonuların metinlerinde ara"));
     Dzen1->addSeparator();
@@ -443,6 +461,9 @@ void TForm1::buildMenus()
     PopupYapistir = menuItem(PopupMenu, "PopupYapistir", QStringLiteral("Yapıştır"), QString());
     PopupMenu->addSeparator();
     PopupTumunuSec = menuItem(PopupMenu, "PopupTumunuSec", QStringLiteral("Tümünü Seç"), QString(), QKeySequence(Qt::CTRL | Qt::Key_A));
+    PopupMenu->addSeparator();
+    PopupOncekiSurumler = menuItem(PopupMenu, "PopupOncekiSurumler", QStringLiteral("Önceki Sürümler..."), QString());
+    wire(PopupOncekiSurumler, OncekiSurumler1);
     wire(PopupKes, Kes1);
     wire(PopupKopyala, Kopyala1);
     wire(PopupYapistir, Yapistir1);

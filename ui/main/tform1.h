@@ -115,6 +115,8 @@ public:
     std::function<void()> YazimDenetimiClick;
     std::function<bool()> YazimDenetimiAvailable;
     std::function<QList<QAction *>(QMenu *, const QPoint &)> spellContextItems;
+    // The book's backups, a subtopic's earlier versions and what was deleted; set by the program.
+    std::function<void()> YedeklerClick, OncekiSurumlerClick, SilinenlerClick;
     // The read-only mode was switched.
     std::function<void()> readOnlyChanged;
     // Makes a subtopic current as a move in the list does (a pending edit settled first, the topic
@@ -171,16 +173,17 @@ public:
     QMenuBar *MainMenu1 = nullptr;
     QMenu *Dosya1 = nullptr, *Dzen1 = nullptr, *Ekle1 = nullptr, *Araubuklar1 = nullptr, *Biim1 = nullptr,
           *Rapor1 = nullptr, *Yardm1 = nullptr, *PopupMenu = nullptr;
-    QAction *Yeni1 = nullptr, *Sil1 = nullptr, *Kaydet1 = nullptr, *Kapat1 = nullptr;
+    QAction *Yeni1 = nullptr, *Sil1 = nullptr, *Kaydet1 = nullptr, *Yedekler1 = nullptr, *Kapat1 = nullptr;
     QAction *Geri1 = nullptr, *Ileri1 = nullptr, *Kes1 = nullptr, *Kopyala1 = nullptr, *Yapistir1 = nullptr,
             *TumunuSec1 = nullptr, *Bul1 = nullptr, *SonrakiniBul1 = nullptr, *BulDegistir1 = nullptr, *KitaptaAra1 = nullptr,
-            *ResimOzellikleri1 = nullptr;
+            *OncekiSurumler1 = nullptr, *Silinenler1 = nullptr, *ResimOzellikleri1 = nullptr;
     QAction *MetinEkle1 = nullptr, *Resim1 = nullptr, *Obje1 = nullptr;
     QAction *AracCubugu1 = nullptr, *Bicimlendirme1 = nullptr, *KonuBicimlendirme1 = nullptr, *DurumCubugu1 = nullptr,
             *YazimDenetimi1 = nullptr, *GenelAyarlar1 = nullptr;
     QAction *SolaHizala1 = nullptr, *Ortala1 = nullptr, *SagaHizala1 = nullptr, *Paragraf1 = nullptr;
     QAction *Yazdir1 = nullptr, *YardimGoster1 = nullptr, *Hakkinda1 = nullptr;
-    QAction *PopupKes = nullptr, *PopupKopyala = nullptr, *PopupYapistir = nullptr, *PopupTumunuSec = nullptr;
+    QAction *PopupKes = nullptr, *PopupKopyala = nullptr, *PopupYapistir = nullptr, *PopupTumunuSec = nullptr,
+            *PopupOncekiSurumler = nullptr;
 
     QAction *DataSetFirst1 = nullptr, *DataSetPrior1 = nullptr, *DataSetNext1 = nullptr, *DataSetLast1 = nullptr,
             *DataSetInsert1 = nullptr, *DataSetEdit1 = nullptr, *DataSetPost1 = nullptr;
