@@ -23,6 +23,7 @@
 #include <QSplitter>
 #include <QTextBlock>
 #include <QTextCursor>
+#include <QTimer>
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
@@ -181,7 +182,7 @@ VersionsDialog::VersionsDialog(const database::Database &db, qint64 subtopic, co
     split->addWidget(m_list);
     split->addWidget(views);
     split->setSizes({160, 400});
-    layout->addWidget(split);
+    layout->addWidget(split, 1);
     layout->addWidget(buttons);
     connect(m_list, &QListWidget::currentRowChanged, this, &VersionsDialog::chosen);
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
@@ -228,7 +229,7 @@ DeletedDialog::DeletedDialog(database::Database &db, QWidget *parent) : QDialog(
     auto *split = new QSplitter(Qt::Vertical, this);
     split->addWidget(m_list);
     split->addWidget(m_body);
-    layout->addWidget(split);
+    layout->addWidget(split, 1);
     layout->addWidget(buttons);
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
     connect(m_restore, &QPushButton::clicked, this, &DeletedDialog::bringBack);
@@ -301,7 +302,7 @@ BookViewer::BookViewer(std::unique_ptr<database::Database> db, QWidget *parent)
     split->setSizes({220, 680});
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(new QLabel(QStringLiteral("Yedekteki kitap yalnızca okunur; metni seçip panoya kopyalayabilirsiniz."), this));
-    layout->addWidget(split);
+    layout->addWidget(split, 1);
     database::SqliteStatement st(m_db->handle(), QStringLiteral("SELECT Sira, Baslik FROM master ORDER BY Sira"));
     while (st.step())
         m_topics->addItem(st.text(1), st.integer(0));
@@ -366,7 +367,7 @@ BackupsDialog::BackupsDialog(BookKeeping &keeping, QWidget *parent) : QDialog(pa
     buttons->addButton(QStringLiteral("Kapat"), QDialogButtonBox::RejectRole);
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(m_folder);
-    layout->addWidget(m_list);
+    layout->addWidget(m_list, 1);
     layout->addWidget(m_keepVersions);
     layout->addWidget(buttons);
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
@@ -434,6 +435,15 @@ void BackupsDialog::openChosen()
         readOnly.readOnly = true;
         m_viewer = new BookViewer(database::Database::open(path, m_keeping.password(), readOnly), parentWidget());
         m_viewer->show();
+        // The backup's window is used beside the book's: this list makes way for it, and it comes
+        // to the front once the list is gone.
+        QTimer::singleShot(0, m_viewer, [viewer = QPointer<BookViewer>(m_viewer)] {
+            if (viewer) {
+                viewer->raise();
+                viewer->activateWindow();
+            }
+        });
+        accept();
     } catch (const database::DatabaseError &e) {
         if (showError)
             showError(e.message());

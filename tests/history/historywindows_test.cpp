@@ -139,6 +139,7 @@ TEST(HistoryWindows, BackupsAreListedOpenedReadOnlyAndRestoredToANewFile)
     EXPECT_EQ(dialog.viewer()->body()->toPlainText().trimmed(), "yedekteki metin");
     EXPECT_TRUE(dialog.viewer()->body()->isReadOnly());
     dialog.viewer()->close();
+    EXPECT_FALSE(dialog.isVisible()); // the list made way for the backup's window
 
     // Restored beside the book under a new name, never over the book; said where.
     dialog.findChild<QPushButton *>("Restore")->click();
