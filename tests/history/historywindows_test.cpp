@@ -154,3 +154,33 @@ TEST(HistoryWindows, BackupsAreListedOpenedReadOnlyAndRestoredToANewFile)
     dialog.keepVersions()->setChecked(false);
     EXPECT_FALSE(history::historyEnabled(bookOf(startup)));
 }
+
+TEST(HistoryWindows, AFailedBackupIsToldOnceAndLeavesTheBookAlone)
+{
+    WorkingBook book({{"Cümle", {{"Özne", "{\\rtf1 metin}"}}}});
+    // Neither beside the book (a file is in the way) nor in the per-user data folder (under a file).
+    QFile inTheWay(QDir(book.fixture.folder()).filePath("Yedekler"));
+    ASSERT_TRUE(inTheWay.open(QIODevice::WriteOnly));
+    inTheWay.close();
+    qputenv("XDG_DATA_HOME", QFile::encodeName(inTheWay.fileName() + "/veri"));
+    app::Startup startup;
+    startup.maximized = false;
+    ASSERT_TRUE(startup.run());
+    auto *panel = startup.Form1->findChild<QLabel *>("BackupPanel");
+    ASSERT_TRUE(panel);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !startup.BookKeeping->busy() && panel->isVisibleTo(startup.Form1.get()); }, 15000));
+    EXPECT_TRUE(panel->text().contains("Yedek alınamadı")) << panel->text().toStdString();
+    const QString told = panel->text();
+    bool done = false;
+    QString error;
+    startup.BookKeeping->backupNow([&](const QString &, const QString &e) {
+        done = true;
+        error = e;
+    });
+    ASSERT_TRUE(QTest::qWaitFor([&] { return done; }, 15000));
+    EXPECT_FALSE(error.isEmpty());
+    EXPECT_EQ(panel->text(), told); // once a run
+    qunsetenv("XDG_DATA_HOME");
+    EXPECT_TRUE(startup.BookKeeping->database()->check().isEmpty());
+    EXPECT_TRUE(book.errors.isEmpty()) << book.errors.join('\n').toStdString();
+}
