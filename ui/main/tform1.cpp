@@ -370,7 +370,7 @@ void TForm1::buildMenus()
     command(Silinenler1, [this] {
         if (SilinenlerClick)
             SilinenlerClick();
-    }, [this] { return bool(SilinenlerClick) && ADOConnection1->connected() && !bookReadOnly(); });
+    }, [this] { return bool(SilinenlerClick) && ADOConnection1->connected() && !Yazi->readOnly(); });
     BtnKitaptaAra->setDefaultAction(KitaptaAra1);
     BtnKitaptaAra->setToolTip(QStringLiteral("Kitapta Ara (Ctrl+Shift+F): bütün altkonuların metinlerinde ara"));
     Dzen1->addSeparator();
