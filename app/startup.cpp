@@ -189,6 +189,10 @@ void Startup::wireHistory()
         database::Database *db = database();
         if (!db)
             return;
+        // A pending edit is settled first, as any move settles it: what was typed is kept, and
+        // becomes a version of its own before an older one is put back.
+        if (!ui::guarded([form] { form->ADOQuery2->checkBrowseMode(); }, form))
+            return;
         const qint64 subtopic = form->ADOQuery2->displayKey(form->ADOQuery2->currentDisplayRow());
         history::VersionsDialog dialog(*db, subtopic, QString::fromLatin1(form->Yazi->streamOutRtf()), form);
         // The chosen version goes into the editor as an edit, which the person saves or cancels.

@@ -92,8 +92,20 @@ void copyChecked(const QString &source, const QString &password, const QString &
             if (rc != SQLITE_DONE)
                 throw DatabaseError(database::sqliteMessage(to->handle(), rc));
         }
+        if (keepGoing && !keepGoing())
+            throw DatabaseError(QStringLiteral("Yedekleme durduruldu."));
         const std::unique_ptr<Database> copy = Database::open(target, password, readOnly);
+        // The check of a large copy takes a while: a program that closes meanwhile stops it.
+        struct Stop
+        {
+            const std::function<bool()> *keepGoing;
+        } stop{&keepGoing};
+        if (keepGoing)
+            sqlite3_progress_handler(copy->handle(), 10000, [](void *p) { return (*static_cast<Stop *>(p)->keepGoing)() ? 0 : 1; }, &stop);
         const QStringList problems = copy->check();
+        sqlite3_progress_handler(copy->handle(), 0, nullptr, nullptr);
+        if (keepGoing && !keepGoing())
+            throw DatabaseError(QStringLiteral("Yedekleme durduruldu."));
         if (!problems.isEmpty())
             throw DatabaseError(QStringLiteral("Kopya denetimden geçmedi: %1").arg(problems.join(QStringLiteral("; "))));
     } catch (...) {
@@ -102,16 +114,25 @@ void copyChecked(const QString &source, const QString &password, const QString &
     }
 }
 
-// Gives the checked copy its name: never over an existing file.
-void putInPlace(const QString &temporary, const QString &final)
+// Gives the checked copy its name: never over an existing file. False (the copy kept) when the name
+// is taken; throws, the copy removed, on any other failure.
+bool putInPlace(const QString &temporary, const QString &final)
 {
     if (::link(QFile::encodeName(temporary).constData(), QFile::encodeName(final).constData()) != 0) {
-        const QString why = errno == EEXIST ? QStringLiteral("the file exists already") : errnoText();
+        if (errno == EEXIST)
+            return false;
+        const QString why = errnoText();
         QFile::remove(temporary);
         throw DatabaseError(QStringLiteral("'%1' cannot be written: %2.").arg(final, why));
     }
     ::unlink(QFile::encodeName(temporary).constData());
     syncFolder(QFileInfo(final).path());
+    return true;
+}
+
+QString backupName(const QString &folder, const QString &bookName, const QDateTime &utc)
+{
+    return QDir(folder).filePath(QStringLiteral("%1-%2.mdb").arg(bookName, utc.toString(TimeFormat)));
 }
 
 QString partialName(const QString &final)
@@ -142,36 +163,37 @@ QString writeBackup(const QString &bookPath, const QString &password, const QStr
     if (!writableFolder(folder))
         throw DatabaseError(QStringLiteral("The backup folder '%1' cannot be written.").arg(folder));
     const QString base = QFileInfo(bookPath).completeBaseName();
-    QDateTime now = QDateTime::currentDateTime();
-    QString final;
-    // One backup a second at most carries a name; a second one waits for the next.
-    for (;;) {
-        final = QDir(folder).filePath(QStringLiteral("%1-%2.mdb").arg(base, now.toString(TimeFormat)));
-        if (!QFileInfo::exists(final))
-            break;
-        QThread::msleep(200);
-        now = QDateTime::currentDateTime();
-    }
-    const QString temporary = partialName(final);
+    // Named by the time it was taken, in UTC: the names sort in the order taken whatever the clocks
+    // and time zones did meanwhile.
+    QDateTime when = QDateTime::currentDateTimeUtc();
+    const QString temporary = partialName(backupName(folder, base, when));
     copyChecked(bookPath, password, temporary, true, keepGoing);
-    putInPlace(temporary, final);
-    return final;
+    // A name taken (a backup of the same second by another program) moves on to the next second.
+    for (int i = 0; i < 120; ++i, when = when.addSecs(1)) {
+        const QString final = backupName(folder, base, when);
+        if (putInPlace(temporary, final))
+            return final;
+    }
+    QFile::remove(temporary);
+    throw DatabaseError(QStringLiteral("No free name for a backup in '%1'.").arg(folder));
 }
 
-QList<BackupInfo> listBackups(const QString &folder, const QString &password, bool counted)
+QList<BackupInfo> listBackups(const QString &folder, const QString &bookName, const QString &password, bool counted)
 {
-    static const QRegularExpression name(QStringLiteral("^.+-(\\d{4}-\\d{2}-\\d{2}-\\d{6})\\.mdb$"));
+    const QRegularExpression name(QStringLiteral("^%1-(\\d{4}-\\d{2}-\\d{2}-\\d{6})\\.mdb$").arg(QRegularExpression::escape(bookName)));
     QList<BackupInfo> out;
     const QDir dir(folder);
-    for (const QFileInfo &f : dir.entryInfoList({QStringLiteral("*.mdb")}, QDir::Files)) {
+    for (const QFileInfo &f : dir.entryInfoList({bookName + QStringLiteral("-*.mdb")}, QDir::Files)) {
         const QRegularExpressionMatch m = name.match(f.fileName());
         if (!m.hasMatch())
             continue;
         BackupInfo b;
         b.path = f.absoluteFilePath();
-        b.time = QDateTime::fromString(m.captured(1), TimeFormat);
-        if (!b.time.isValid())
+        QDateTime utc = QDateTime::fromString(m.captured(1), TimeFormat);
+        utc.setTimeSpec(Qt::UTC);
+        if (!utc.isValid())
             continue;
+        b.time = utc.toLocalTime();
         b.bytes = f.size();
         if (counted) {
             try {
@@ -190,10 +212,10 @@ QList<BackupInfo> listBackups(const QString &folder, const QString &password, bo
     return out;
 }
 
-QStringList rotateBackups(const QString &folder, const QDateTime &now)
+QStringList rotateBackups(const QString &folder, const QString &bookName, const QDateTime &now)
 {
     QStringList removed;
-    const QList<BackupInfo> all = listBackups(folder);
+    const QList<BackupInfo> all = listBackups(folder, bookName);
     QSet<QDate> days;
     for (int i = 0; i < all.size(); ++i) {
         const QDate day = all[i].time.date();
@@ -205,10 +227,10 @@ QStringList rotateBackups(const QString &folder, const QDateTime &now)
         if (QFile::remove(all[i].path))
             removed << all[i].path;
     }
-    // What a backup cut short left (a kill, a power cut): a partial copy an hour old is no backup
+    // What a backup cut short left (a kill, a power cut), the partial copy and its log: an hour old, it is no backup
     // still being written.
     const QDir dir(folder);
-    for (const QFileInfo &f : dir.entryInfoList({QStringLiteral(".*.partial*")}, QDir::Files | QDir::Hidden))
+    for (const QFileInfo &f : dir.entryInfoList({u'.' + bookName + QStringLiteral("-*.partial*")}, QDir::Files | QDir::Hidden))
         if (f.lastModified() < now.addSecs(-3600) && QFile::remove(f.absoluteFilePath()))
             removed << f.absoluteFilePath();
     return removed;

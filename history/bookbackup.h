@@ -33,15 +33,18 @@ struct BackupInfo
     qint64 topics = -1, subtopics = -1; // -1: not counted, or the backup could not be opened
 };
 
-// The backups in folder, newest first; with counted, each opened read-only to count its topics and
-// subtopics.
-QList<BackupInfo> listBackups(const QString &folder, const QString &password = QString(), bool counted = false);
+// The backups of the book named bookName ("Data" for Data.mdb) in folder, newest first; with
+// counted, each opened read-only to count its topics and subtopics. Backups are named by their
+// time in UTC ("Data-2026-12-11-093015.mdb"); times are given in local time.
+QList<BackupInfo> listBackups(const QString &folder, const QString &bookName, const QString &password = QString(),
+                              bool counted = false);
 
-// Keeps the latest KeptLatest backups and the newest of each of the last KeptDays days; removes
-// the others and what a backup cut short left behind. Returns the removed files.
+// Keeps the latest KeptLatest backups of the book and the newest of each of the last KeptDays days
+// (local days); removes its others and what a backup of it cut short left behind. Other files in
+// the folder, other books' backups included, are left alone. Returns the removed files.
 inline constexpr int KeptLatest = 10;
 inline constexpr int KeptDays = 30;
-QStringList rotateBackups(const QString &folder, const QDateTime &now = QDateTime::currentDateTime());
+QStringList rotateBackups(const QString &folder, const QString &bookName, const QDateTime &now = QDateTime::currentDateTime());
 
 // Writes a checked copy of a backup (or any book) to a new file; never replaces an existing file.
 // Throws DatabaseError naming the reason.

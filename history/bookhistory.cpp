@@ -44,6 +44,7 @@ const std::vector<QByteArray> &historyStatements()
         " Aciklama LONGTEXT)",
         "CREATE INDEX history_subtopic ON history(AltkonuKimlik, Tur)",
         "CREATE INDEX history_size ON history(Kimlik, Boyut)",
+        "CREATE INDEX history_topic ON history(Tur, Konu)",
         "CREATE TABLE history_state (key TEXT PRIMARY KEY, value INTEGER NOT NULL)",
         "CREATE TRIGGER history_change AFTER UPDATE OF Altkonu, Aciklama ON detail"
         " WHEN (SELECT value FROM history_state WHERE key = 'on')"
@@ -69,10 +70,15 @@ const std::vector<QByteArray> &historyStatements()
         " UPDATE history_state SET value = value + new.Boyut WHERE key = 'bytes'; END",
         "CREATE TRIGGER history_uncount AFTER DELETE ON history BEGIN"
         " UPDATE history_state SET value = value - old.Boyut WHERE key = 'bytes'; END",
+        // Earlier versions go before deleted subtopics and topics; the newest entry is never taken,
+        // nor what a delete of this second removed (a topic's delete keeps its subtopics whole).
         "CREATE TRIGGER history_trim AFTER UPDATE OF value ON history_state"
         " WHEN new.key = 'bytes' AND new.value > old.value AND new.value > velkora_history_budget() BEGIN"
-        " DELETE FROM history WHERE Kimlik <= (SELECT velkora_history_cutoff(new.value - velkora_history_budget()))"
-        " AND Kimlik < (SELECT max(Kimlik) FROM history); END",
+        " DELETE FROM history WHERE Tur = 0 AND Kimlik < (SELECT max(Kimlik) FROM history)"
+        " AND Kimlik <= (SELECT velkora_history_cutoff(new.value - velkora_history_budget(), 0));"
+        " DELETE FROM history WHERE Kimlik < (SELECT max(Kimlik) FROM history)"
+        " AND NOT (Tur IN (1, 2) AND Zaman >= (SELECT max(Zaman) FROM history)) AND Kimlik <= (SELECT velkora_history_cutoff("
+        "(SELECT value FROM history_state WHERE key = 'bytes') - velkora_history_budget(), 1)); END",
     };
     return statements;
 }
@@ -103,14 +109,22 @@ void historyBudget(sqlite3_context *context, int, sqlite3_value **)
     sqlite3_result_int64(context, (pages - free) * size / ShareOfBook);
 }
 
-// velkora_history_cutoff(excess): the entry up to which the oldest entries count at least excess
-// bytes. Reads the small index of sizes, oldest first, and stops as soon as it has enough.
+// velkora_history_cutoff(excess, all): the entry up to which the oldest entries (the earlier
+// versions only, or with all set every entry) count at least excess bytes; 0 when none need to go.
+// Reads the small index of sizes, oldest first, and stops as soon as it has enough.
 void historyCutoff(sqlite3_context *context, int, sqlite3_value **arguments)
 {
     const qint64 excess = sqlite3_value_int64(arguments[0]);
+    if (excess <= 0) {
+        sqlite3_result_int64(context, 0);
+        return;
+    }
+    const bool all = sqlite3_value_int(arguments[1]) != 0;
     sqlite3 *db = sqlite3_context_db_handle(context);
     sqlite3_stmt *st = nullptr;
-    if (sqlite3_prepare_v2(db, "SELECT Kimlik, Boyut FROM history INDEXED BY history_size ORDER BY Kimlik", -1, &st, nullptr) != SQLITE_OK) {
+    const char *sql = all ? "SELECT Kimlik, Boyut FROM history INDEXED BY history_size ORDER BY Kimlik"
+                          : "SELECT Kimlik, Boyut FROM history WHERE Tur = 0 ORDER BY Kimlik";
+    if (sqlite3_prepare_v2(db, sql, -1, &st, nullptr) != SQLITE_OK) {
         sqlite3_result_error(context, "the history's sizes cannot be read", -1);
         return;
     }
@@ -126,7 +140,7 @@ void historyCutoff(sqlite3_context *context, int, sqlite3_value **arguments)
 void prepareConnection(sqlite3 *db)
 {
     sqlite3_create_function(db, "velkora_history_budget", 0, SQLITE_UTF8, nullptr, historyBudget, nullptr, nullptr);
-    sqlite3_create_function(db, "velkora_history_cutoff", 1, SQLITE_UTF8, nullptr, historyCutoff, nullptr, nullptr);
+    sqlite3_create_function(db, "velkora_history_cutoff", 2, SQLITE_UTF8, nullptr, historyCutoff, nullptr, nullptr);
 }
 
 QList<Entry> entries(const Database &db, const QString &where, const QVariant &a = {})
@@ -151,9 +165,13 @@ QList<Entry> entries(const Database &db, const QString &where, const QVariant &a
     return out;
 }
 
+// A subtopic or topic comes back under its own key where that is free (keys are never given
+// twice, so it is unless another program brought it back meanwhile): its earlier versions are its own again.
 qint64 insertSubtopic(sqlite3 *h, qint64 topic, qint64 entry)
 {
-    SqliteStatement st(h, QStringLiteral("INSERT INTO detail(Sira, Altkonu, Aciklama) SELECT ?, Altkonu, Aciklama FROM history WHERE Kimlik = ?"));
+    SqliteStatement st(h, QStringLiteral("INSERT INTO detail(Kimlik, Sira, Altkonu, Aciklama) SELECT"
+                                         " CASE WHEN EXISTS (SELECT 1 FROM detail WHERE Kimlik = AltkonuKimlik) THEN NULL ELSE AltkonuKimlik END,"
+                                         " ?, Altkonu, Aciklama FROM history WHERE Kimlik = ?"));
     st.bind(1, topic);
     st.bind(2, entry);
     st.step();
@@ -163,10 +181,12 @@ qint64 insertSubtopic(sqlite3 *h, qint64 topic, qint64 entry)
     return sqlite3_last_insert_rowid(h);
 }
 
-qint64 insertTopic(sqlite3 *h, const QString &title)
+qint64 insertTopic(sqlite3 *h, const QString &title, qint64 key = 0)
 {
-    SqliteStatement st(h, QStringLiteral("INSERT INTO master(Baslik) VALUES (?)"));
-    st.bind(1, title);
+    const bool free = key > 0 && database::scalar(h, QStringLiteral("SELECT count(*) FROM master WHERE Sira = ?"), key) == 0;
+    SqliteStatement st(h, QStringLiteral("INSERT INTO master(Sira, Baslik) VALUES (?, ?)"));
+    st.bind(1, free ? QVariant(key) : QVariant());
+    st.bind(2, title);
     st.step();
     return sqlite3_last_insert_rowid(h);
 }
@@ -256,7 +276,7 @@ qint64 restoreDeleted(Database &db, qint64 id)
     const Entry &e = found.first();
     qint64 topic = 0;
     if (e.kind == Kind::DeletedTopic) {
-        topic = insertTopic(h, e.topicTitle);
+        topic = insertTopic(h, e.topicTitle, e.topic);
         const QList<Entry> with = deletedWith(db, e.id);
         for (auto it = with.crbegin(); it != with.crend(); ++it)
             insertSubtopic(h, topic, it->id);

@@ -92,7 +92,7 @@ void BookKeeping::backupNow(const std::function<void(const QString &, const QStr
         try {
             const QString folder = backupFolderFor(book);
             path = writeBackup(book, m_password, folder, [this] { return !m_stop; });
-            rotateBackups(folder);
+            rotateBackups(folder, QFileInfo(book).completeBaseName());
         } catch (const database::DatabaseError &e) {
             error = e.message();
         } catch (const std::exception &e) {

@@ -407,7 +407,7 @@ void BackupsDialog::fill()
     const QString folder = backupFolderFor(m_keeping.bookPath());
     m_folder->setText(QStringLiteral("Yedeklerin klasörü: %1").arg(QDir::toNativeSeparators(folder)));
     m_list->clear();
-    for (const BackupInfo &b : listBackups(folder, m_keeping.password(), true)) {
+    for (const BackupInfo &b : listBackups(folder, QFileInfo(m_keeping.bookPath()).completeBaseName(), m_keeping.password(), true)) {
         auto *item = new QTreeWidgetItem(m_list, {timeText(b.time), sizeText(b.bytes),
                                                   b.topics < 0 ? QStringLiteral("okunamadı") : QString::number(b.topics),
                                                   b.subtopics < 0 ? QString() : QString::number(b.subtopics)});

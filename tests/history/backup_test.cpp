@@ -89,7 +89,7 @@ TEST(BookBackup, ABackupIsACheckedEncryptedCopyForTheUserAlone)
         ASSERT_TRUE(file.open(QIODevice::ReadOnly));
         EXPECT_FALSE(file.readAll().contains("gizlimetin")) << f.fileName().toStdString();
     }
-    const QList<history::BackupInfo> listed = history::listBackups(folder, BookPassword, true);
+    const QList<history::BackupInfo> listed = history::listBackups(folder, "Data", BookPassword, true);
     ASSERT_EQ(listed.size(), 1);
     EXPECT_EQ(listed[0].path, written);
     EXPECT_EQ(listed[0].topics, 1);
@@ -148,13 +148,13 @@ TEST(BookBackup, AKillDuringABackupLeavesTheBookAndEveryBackupWhole)
     for (const useconds_t delay : {20'000u, 60'000u, 150'000u}) {
         killWhileSaving([&](int) { history::writeBackup(book.path(), BookPassword, folder.path()); }, delay);
         EXPECT_TRUE(problemsOf(book.path()).isEmpty());
-        for (const history::BackupInfo &b : history::listBackups(folder.path()))
+        for (const history::BackupInfo &b : history::listBackups(folder.path(), "Data"))
             EXPECT_TRUE(problemsOf(b.path).isEmpty()) << b.path.toStdString();
     }
     EXPECT_TRUE(QFileInfo::exists(first));
     // What the kills left is no backup, and rotation clears it once it is old.
     const QStringList left = QDir(folder.path()).entryList({".*.partial*"}, QDir::Files | QDir::Hidden);
-    const QStringList removed = history::rotateBackups(folder.path(), QDateTime::currentDateTime().addSecs(7200));
+    const QStringList removed = history::rotateBackups(folder.path(), "Data", QDateTime::currentDateTime().addSecs(7200));
     for (const QString &f : left)
         EXPECT_TRUE(removed.contains(QDir(folder.path()).filePath(f))) << f.toStdString();
 }
@@ -165,7 +165,7 @@ TEST(BookBackup, RotationKeepsTheLatestTenAndOneADayForAMonth)
     const QDateTime now(QDate(2026, 12, 11), QTime(12, 0));
     QStringList made;
     const auto make = [&](const QDateTime &t) {
-        const QString path = QDir(folder.path()).filePath("Data-" + t.toString("yyyy-MM-dd-HHmmss") + ".mdb");
+        const QString path = QDir(folder.path()).filePath("Data-" + t.toUTC().toString("yyyy-MM-dd-HHmmss") + ".mdb");
         QFile f(path);
         f.open(QIODevice::WriteOnly);
         made << path;
@@ -176,8 +176,16 @@ TEST(BookBackup, RotationKeepsTheLatestTenAndOneADayForAMonth)
         make(now.addDays(-day));
         make(now.addDays(-day).addSecs(-3600));
     }
-    history::rotateBackups(folder.path(), now);
-    const QList<history::BackupInfo> kept = history::listBackups(folder.path());
+    // Another book's backups in the same folder, and a file of the person's, are not this book's.
+    for (const char *other : {"Kitap-2026-01-01-000000.mdb", "Data-notlarim.mdb", "Kitap-2026-12-10-120000.mdb"}) {
+        QFile f(QDir(folder.path()).filePath(other));
+        f.open(QIODevice::WriteOnly);
+    }
+    history::rotateBackups(folder.path(), "Data", now);
+    for (const char *other : {"Kitap-2026-01-01-000000.mdb", "Data-notlarim.mdb", "Kitap-2026-12-10-120000.mdb"})
+        EXPECT_TRUE(QFileInfo::exists(QDir(folder.path()).filePath(other))) << other;
+    EXPECT_EQ(history::listBackups(folder.path(), "Kitap").size(), 2);
+    const QList<history::BackupInfo> kept = history::listBackups(folder.path(), "Data");
     // The ten latest (all of today), then the newest of each of the 29 days before today within 30 days.
     ASSERT_EQ(kept.size(), 10 + 29);
     for (int i = 0; i < 10; ++i)
@@ -208,7 +216,7 @@ TEST(BookBackup, ADamagedBookIsRefusedAndARestoreNeverReplacesAFile)
         d.write(QByteArray(64, '\x55'));
     }
     EXPECT_THROW(history::writeBackup(damaged, BookPassword, folder.path()), database::DatabaseError);
-    EXPECT_EQ(history::listBackups(folder.path()).size(), 1);
+    EXPECT_EQ(history::listBackups(folder.path(), "Data").size(), 1);
     EXPECT_TRUE(QDir(folder.path()).entryList({"*.partial*"}, QDir::Files | QDir::Hidden).isEmpty());
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
     EXPECT_EQ(file.readAll(), goodBytes);

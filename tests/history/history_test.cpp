@@ -105,6 +105,7 @@ TEST(BookHistory, DeletedSubtopicsAndTopicsComeBackWithTheirBodies)
     EXPECT_EQ(book.count(QStringLiteral("SELECT count(*) FROM detail WHERE Sira = %1").arg(topic)), 2);
     EXPECT_EQ(book.count(QStringLiteral("SELECT count(*) FROM master WHERE Baslik = 'Sözcük'")), 1);
     EXPECT_EQ(history::restoreDeleted(*book.db, deleted[3].id), 1);
+    EXPECT_EQ(book.count("SELECT count(*) FROM detail WHERE Kimlik = 1"), 1); // under its own key again
     EXPECT_EQ(book.count("SELECT count(*) FROM detail WHERE Sira = 1 AND Altkonu = 'Özne' AND Aciklama = '{\\rtf1 özne}'"), 1);
     EXPECT_TRUE(history::deletedEntries(*book.db).isEmpty());
     EXPECT_THROW(history::restoreDeleted(*book.db, deleted[3].id), database::DatabaseError);
@@ -138,6 +139,19 @@ TEST(BookHistory, AllHistoryStaysWithinAQuarterOfTheBookOldestGoingFirst)
     ASSERT_FALSE(kept.isEmpty());
     EXPECT_TRUE(history::bodyOf(*book.db, kept.front().id).endsWith("37"));
     EXPECT_LT(kept.size() + history::versionsOf(*book.db, 1).size(), 40);
+    EXPECT_TRUE(book.db->check().isEmpty()) << book.db->check().join('\n').toStdString();
+
+    // A topic deleted whole stays whole in the history however large it is: its entries are not
+    // trimmed by its own delete, the earlier versions go first.
+    book.remove("master", 1);
+    const QList<history::Entry> deleted = history::deletedEntries(*book.db);
+    ASSERT_FALSE(deleted.isEmpty());
+    EXPECT_EQ(deleted.last().kind, Kind::DeletedTopic);
+    EXPECT_EQ(history::deletedWith(*book.db, deleted.last().id).size(), 12);
+    EXPECT_TRUE(history::versionsOf(*book.db, 1).isEmpty() && history::versionsOf(*book.db, 2).isEmpty());
+    const qint64 topic = history::restoreDeleted(*book.db, deleted.last().id);
+    EXPECT_EQ(topic, 1); // under its own key, its subtopics under theirs
+    EXPECT_EQ(book.count("SELECT count(*) FROM detail WHERE Sira = 1 AND Kimlik BETWEEN 1 AND 12"), 12);
     EXPECT_TRUE(book.db->check().isEmpty()) << book.db->check().join('\n').toStdString();
 
     // A count that disagrees with the entries is named by the check.

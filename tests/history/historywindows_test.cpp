@@ -59,7 +59,7 @@ TEST(HistoryWindows, VersionsAreShownComparedAndPutBackAsAnEdit)
     ui::TForm1 &f = *startup.Form1;
     // The book was opened: it gets its history and its first backup, written beside it.
     ASSERT_TRUE(QTest::qWaitFor([&] { return !startup.BookKeeping->busy() && history::holdsHistory(bookOf(startup)); }, 15000));
-    ASSERT_TRUE(QTest::qWaitFor([&] { return !history::listBackups(QDir(book.fixture.folder()).filePath("Yedekler")).isEmpty(); }, 15000))
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !history::listBackups(QDir(book.fixture.folder()).filePath("Yedekler"), "Data").isEmpty(); }, 15000))
         << f.findChild<QLabel *>("BackupPanel")->text().toStdString();
 
     // A change saved keeps what it replaced.
