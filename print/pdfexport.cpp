@@ -31,6 +31,47 @@ namespace {
 
 using PageSource = std::function<std::optional<QByteArray>(int)>;
 
+metafile::EmfPlayer pageAt(const PageSource &source, int n)
+{
+    std::optional<QByteArray> bytes;
+    try {
+        bytes = source(n);
+    } catch (const std::exception &e) {
+        throw PdfExportError(QStringLiteral("Page %1 cannot be read: %2").arg(n).arg(QString::fromLocal8Bit(e.what())));
+    }
+    metafile::EmfPlayer player;
+    QString error;
+    if (!bytes || !player.load(*bytes, &error))
+        throw PdfExportError(QStringLiteral("Page %1 is not a page picture").arg(n));
+    return player;
+}
+
+void exportPages(int count, const PageSource &source, const QString &path, const QString &title)
+{
+    if (count < 1)
+        throw PdfExportError(QStringLiteral("There are no pages to export"));
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        throw PdfExportError(QStringLiteral("Cannot create file \"%1\". %2").arg(path, file.errorString()));
+    // Written into memory first: the text of characters beyond the basic plane is added to the
+    // finished PDF before it goes to the file.
+    QBuffer written;
+    written.open(QIODevice::WriteOnly);
+    QByteArray pdf;
+    {
+        PdfPages pages(&written, title);
+        // A page that cannot be read or played throws, and the unfinished file is dropped.
+        for (int n = 1; n <= count; ++n)
+            pages.addPicture(pageAt(source, n));
+        pages.finish();
+        pdf = pages.supplementary().complete(written.data());
+    }
+    if (file.write(pdf) != pdf.size() || !file.commit())
+        throw PdfExportError(QStringLiteral("Cannot create file \"%1\". %2").arg(path, file.errorString()));
+}
+
+} // namespace
+
 QPageSize pageSizeOf(const metafile::EmfPlayer &page)
 {
     const QRect frame = page.header().frame;
@@ -55,73 +96,61 @@ QPageSize pageSizeOf(const metafile::EmfPlayer &page)
     return QPageSize(mm, QPageSize::Millimeter, QString(), QPageSize::ExactMatch);
 }
 
-metafile::EmfPlayer pageAt(const PageSource &source, int n)
+PdfPages::PdfPages(QIODevice *device, const QString &title)
+    : m_writer(std::make_unique<QPdfWriter>(device)), m_painter(std::make_unique<QPainter>()),
+      m_supplementary(std::make_unique<SupplementaryText>())
 {
-    std::optional<QByteArray> bytes;
-    try {
-        bytes = source(n);
-    } catch (const std::exception &e) {
-        throw PdfExportError(QStringLiteral("Page %1 cannot be read: %2").arg(n).arg(QString::fromLocal8Bit(e.what())));
+    m_writer->setResolution(PdfExportDpi);
+    m_writer->setCreator(QStringLiteral("Velkora"));
+    m_writer->setTitle(title);
+    m_writer->setPageMargins(QMarginsF(0, 0, 0, 0));
+}
+
+PdfPages::~PdfPages()
+{
+    if (m_painter->isActive())
+        m_painter->end();
+}
+
+void PdfPages::nextPage(const QPageSize &size)
+{
+    if (m_pages == 0) {
+        m_writer->setPageSize(size);
+        if (!m_painter->begin(m_writer.get()))
+            throw PdfExportError(QStringLiteral("The PDF cannot be written"));
+    } else {
+        m_writer->setPageSize(size);
+        m_writer->newPage();
     }
-    metafile::EmfPlayer player;
+    ++m_pages;
+}
+
+QPainter &PdfPages::addPage(const QPageSize &size)
+{
+    nextPage(size);
+    return *m_painter;
+}
+
+void PdfPages::addPicture(const metafile::EmfPlayer &page, const std::function<void(QPainter &, const QRectF &)> &over)
+{
+    nextPage(pageSizeOf(page));
+    const QRectF target(QPointF(0, 0), m_writer->pageLayout().fullRectPixels(m_writer->resolution()).size());
+    const auto drawn = [this](const QGlyphRun &run, char32_t c) { m_supplementary->drawn(run, c); };
     QString error;
-    if (!bytes || !player.load(*bytes, &error))
-        throw PdfExportError(QStringLiteral("Page %1 is not a page picture").arg(n));
-    return player;
-}
-
-void exportPages(int count, const PageSource &source, const QString &path, const QString &title)
-{
-    if (count < 1)
-        throw PdfExportError(QStringLiteral("There are no pages to export"));
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        throw PdfExportError(QStringLiteral("Cannot create file \"%1\". %2").arg(path, file.errorString()));
-    metafile::EmfPlayer page = pageAt(source, 1);
-    // Written into memory first: the text of characters beyond the basic plane is added to the
-    // finished PDF before it goes to the file.
-    QBuffer written;
-    written.open(QIODevice::WriteOnly);
-    SupplementaryText supplementary;
-    {
-        QPdfWriter writer(&written);
-        writer.setResolution(PdfExportDpi);
-        writer.setCreator(QStringLiteral("Velkora"));
-        writer.setTitle(title);
-        writer.setPageMargins(QMarginsF(0, 0, 0, 0));
-        writer.setPageSize(pageSizeOf(page));
-        QPainter painter;
-        if (!painter.begin(&writer))
-            throw PdfExportError(QStringLiteral("Cannot create file \"%1\". %2").arg(path, file.errorString()));
-        const auto drawn = [&](const QGlyphRun &run, char32_t c) { supplementary.drawn(run, c); };
-        for (int n = 1;; ++n) {
-            const QRectF target(QPointF(0, 0), writer.pageLayout().fullRectPixels(writer.resolution()).size());
-            QString error;
-            if (!page.play(&painter, target, &error, drawn)) {
-                painter.end();
-                file.cancelWriting();
-                throw PdfExportError(QStringLiteral("Page %1 is damaged: %2").arg(n).arg(error));
-            }
-            if (n == count)
-                break;
-            try {
-                page = pageAt(source, n + 1);
-            } catch (...) {
-                painter.end();
-                file.cancelWriting();
-                throw;
-            }
-            writer.setPageSize(pageSizeOf(page));
-            writer.newPage();
-        }
-        painter.end();
+    if (!page.play(m_painter.get(), target, &error, drawn))
+        throw PdfExportError(QStringLiteral("Page %1 is damaged: %2").arg(m_pages).arg(error));
+    if (over) {
+        m_painter->save();
+        over(*m_painter, target);
+        m_painter->restore();
     }
-    const QByteArray pdf = supplementary.complete(written.data());
-    if (file.write(pdf) != pdf.size() || !file.commit())
-        throw PdfExportError(QStringLiteral("Cannot create file \"%1\". %2").arg(path, file.errorString()));
 }
 
-} // namespace
+void PdfPages::finish()
+{
+    if (m_painter->isActive())
+        m_painter->end();
+}
 
 void exportPdf(TQRPageList &pages, const QString &path, const QString &title)
 {

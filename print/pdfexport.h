@@ -1,12 +1,24 @@
 // PDF export of a preview's pages: every page picture played into a PDF page of its own size.
 #pragma once
 
+#include <QPageSize>
 #include <QString>
 
+#include <functional>
+#include <memory>
 #include <stdexcept>
+
+class QIODevice;
+class QPainter;
+class QPdfWriter;
+
+namespace velkora::metafile {
+class EmfPlayer;
+}
 
 namespace velkora::print {
 
+class SupplementaryText;
 class TQRPageList;
 class TQRPrinter;
 
@@ -21,6 +33,37 @@ public:
 // The resolution the PDF's page is drawn at: text is text and lines are vectors at any resolution;
 // this only sets how finely positions are rounded, so it is well above any printer's.
 constexpr int PdfExportDpi = 1200;
+
+// The size of the paper a page picture was made for: its frame, snapped to a standard paper size
+// within a millimetre.
+QPageSize pageSizeOf(const metafile::EmfPlayer &page);
+
+// PDF pages written one after the other into a device: page pictures played at PdfExportDpi, or
+// pages drawn by the caller. The device holds a finished PDF after finish(); the text of
+// characters beyond the basic plane is then still to be added (supplementary()).
+class PdfPages
+{
+public:
+    PdfPages(QIODevice *device, const QString &title);
+    ~PdfPages();
+
+    // Plays a page picture onto a new page of its own size; over draws on top of it (target: the
+    // page in device pixels). Throws PdfExportError for a damaged picture.
+    void addPicture(const metafile::EmfPlayer &page, const std::function<void(QPainter &, const QRectF &)> &over = {});
+    // A new page of the given size, for the caller to draw on with the returned painter.
+    QPainter &addPage(const QPageSize &size);
+    int pageCount() const { return m_pages; }
+    QPdfWriter &writer() { return *m_writer; }
+    void finish();
+    const SupplementaryText &supplementary() const { return *m_supplementary; }
+
+private:
+    void nextPage(const QPageSize &size);
+    std::unique_ptr<QPdfWriter> m_writer;
+    std::unique_ptr<QPainter> m_painter;
+    std::unique_ptr<SupplementaryText> m_supplementary;
+    int m_pages = 0;
+};
 
 // Writes every page of the store (or of the device: its pages while it runs or after) into path as
 // a PDF, one PDF page a page, each the size of its picture's frame (snapped to a standard paper size

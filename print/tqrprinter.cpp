@@ -149,12 +149,26 @@ void TQRPrinter::closePage()
         m_picturePainter.reset();
         // A printer page outside the range went into a picture that is thrown away.
         if (Destination == TQRDestination::qrdMetafile)
-            m_pageList->AddPage(m_picture->bytes());
+            keepPage();
         m_picture.reset();
     }
     m_pageOpen = false;
     ++m_available;
     post(TQRNotification::PagesAvailable, m_available, Client);
+}
+
+void TQRPrinter::keepPage()
+{
+    if (PageSink)
+        PageSink(m_picture->bytes());
+    else
+        m_pageList->AddPage(m_picture->bytes());
+}
+
+void TQRPrinter::Rewind()
+{
+    if (m_status == TQRPrinterStatus::mpFinished)
+        m_status = TQRPrinterStatus::mpReady;
 }
 
 void TQRPrinter::BeginDevicePage()
@@ -209,7 +223,7 @@ void TQRPrinter::EndOutput()
     } else if (begun && m_pageOpen) {
         m_picturePainter->end();
         m_picturePainter.reset();
-        m_pageList->AddPage(m_picture->bytes());
+        keepPage();
         m_picture.reset();
         m_pageOpen = false;
     }
@@ -235,7 +249,7 @@ void TQRPrinter::AbortOutput()
     } else if (m_pageOpen && m_picturePainter) {
         m_picturePainter->end();
         m_picturePainter.reset();
-        m_pageList->AddPage(m_picture->bytes());
+        keepPage();
         m_picture.reset();
     }
     m_pageOpen = false;

@@ -74,6 +74,9 @@ public:
 
     // Where the notifications go (the preview control or the progress window).
     QPointer<QObject> Client;
+    // Where the pictures of finished pages go instead of the page store: each page is handed over as
+    // it is closed and the store keeps none (an export that writes them straight into its file).
+    std::function<void(const QByteArray &emf)> PageSink;
     // The report's callbacks.
     std::function<void()> AfterPreview, AfterPrint, OnPrintSetup, OnExport;
     // The report that made the pages: asked to print them again (print request) and told when the
@@ -89,6 +92,8 @@ public:
     double PaperLengthValue() const;
 
     void BeginOutput();
+    // Makes a finished device ready for another run (its pages are dropped at the next BeginOutput).
+    void Rewind();
     void BeginDevicePage();
     void EndOutput();
     void AbortOutput();
@@ -110,6 +115,7 @@ public:
 
 private:
     void closePage();
+    void keepPage(); // the open picture's page into the store or the sink
     void openPicture(double dpi);
     QSizeF paper() const; // the paper in tenths of a millimetre, as the page stands
     void post(TQRNotification::Message message, int value, QObject *to);

@@ -93,6 +93,15 @@ ConnectionString ConnectionString::parse(const QString &text)
     return result;
 }
 
+QString ConnectionString::toString() const
+{
+    const auto quoted = [](QString value) { return u'"' + value.replace(u'"', QStringLiteral("\"\"")) + u'"'; };
+    return QStringLiteral("Provider=%1;Data Source=%2;Persist Security Info=%3;%4Jet OLEDB:Database Password=%5")
+        .arg(provider.isEmpty() ? QStringLiteral("Microsoft.Jet.OLEDB.4.0") : provider, quoted(dataSource),
+             persistSecurityInfo ? QStringLiteral("True") : QStringLiteral("False"),
+             readOnly ? QStringLiteral("Mode=Read;") : QString(), quoted(password));
+}
+
 QString ConnectionString::resolvedPath(const QString &workingFolder) const
 {
     const QFileInfo info(dataSource);

@@ -20,6 +20,9 @@ struct ConnectionString
     // Throws DatabaseError for a string that has no data source or is not key=value pairs.
     static ConnectionString parse(const QString &text);
 
+    // The string again, values quoted, which parse reads back as this.
+    QString toString() const;
+
     // The data source as an absolute path: a relative one is taken against workingFolder.
     QString resolvedPath(const QString &workingFolder) const;
 };

@@ -4,6 +4,7 @@
 #include "rtfbuilder.h"
 
 #include "platform/database/booklogvfs.h"
+#include "platform/database/connectionstring.h"
 #include "platform/database/database.h"
 #include "platform/database/databaseerror.h"
 #include "platform/database/sqlitestatement.h"
@@ -51,13 +52,11 @@ QByteArray jsonValue(const QVariant &value)
 // Read-only: dumping a book changes no byte of it or of anything beside it.
 QString connectionStringFor(const QString &path, const QString &password)
 {
-    QString quotedPath = path;
-    quotedPath.replace(u'"', QStringLiteral("\"\""));
-    QString quotedPassword = password;
-    quotedPassword.replace(u'"', QStringLiteral("\"\""));
-    return QStringLiteral("Provider=Microsoft.Jet.OLEDB.4.0;Data Source=\"%1\";Persist Security Info=False;Mode=Read;"
-                          "Jet OLEDB:Database Password=\"%2\"")
-        .arg(QFileInfo(path).absoluteFilePath(), quotedPassword);
+    database::ConnectionString c;
+    c.dataSource = QFileInfo(path).absoluteFilePath();
+    c.password = password;
+    c.readOnly = true;
+    return c.toString();
 }
 
 void noteStrayLogs(const QStringList &stray, QStringList *notes)
