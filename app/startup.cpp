@@ -4,6 +4,8 @@
 
 #include "platform/profile/profilefile.h"
 #include "history/bookhistory.h"
+#include "export/bookwalk.h"
+#include "export/exportdialog.h"
 #include "history/historywindows.h"
 #include "platform/database/connectionstring.h"
 #include "search/searchindex.h"
@@ -12,6 +14,7 @@
 #include "ui/main/messagedialogs.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QLibraryInfo>
 #include <QThread>
 #include <QTimer>
@@ -115,6 +118,7 @@ bool Startup::run()
     Form1->readOnlyChanged = Form1->YazimDenetimiClick;
     Form1->spellContextItems = [this](QMenu *menu, const QPoint &at) { return SpellChecker->addContextItems(menu, at); };
     wireHistory();
+    wireExport();
     Form4->showError = [](const QString &message, QWidget *over) {
         ui::showError(message, over);
         // The window the failure came from goes on in front (a maximised preview must not be left
@@ -224,6 +228,34 @@ void Startup::wireHistory()
                 ui::guarded([form, topic] { form->ADOQuery1->locate(QStringLiteral("Sira"), topic, false, false); }, form);
         };
         dialog.exec();
+    };
+}
+
+void Startup::wireExport()
+{
+    ui::TForm1 *form = Form1.get();
+    Form1->KitabiDisaAktarClick = [this, form] {
+        // The export reads the book as it is stored: a pending edit is settled first.
+        const bool settled = ui::guarded([form] {
+            form->ADOQuery2->checkBrowseMode();
+            form->ADOQuery1->checkBrowseMode();
+        }, form);
+        if (!settled)
+            return;
+        const QString connection = form->ADOConnection1->connectionString();
+        QList<bookexport::TopicEntry> topics;
+        if (!ui::guarded([&] { topics = bookexport::topicsOf(connection); }, form))
+            return;
+        bookexport::ExportDialog dialog(topics, QDir::currentPath(), AyarFrm->Edit1->text(), form);
+        dialog.showError = [](const QString &message, QWidget *over) { ui::showError(message, over); };
+        dialog.ask = [](const QString &question, QWidget *over) {
+            return ui::messageDlg(question, ui::MessageKind::Confirmation, ui::ButtonYes | ui::ButtonNo, over) == ui::ButtonYes;
+        };
+        if (dialog.exec() != QDialog::Accepted)
+            return;
+        if (dialog.run(connection))
+            ui::messageDlg(QStringLiteral("Kitap \"%1\" dosyasına aktarıldı.").arg(QDir::toNativeSeparators(dialog.fileName())),
+                           ui::MessageKind::Information, ui::ButtonOk, form);
     };
 }
 

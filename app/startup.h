@@ -59,6 +59,7 @@ public:
 private:
     // The book's backups, earlier versions and deleted subtopics: their commands and the care of the book.
     void wireHistory();
+    void wireExport();
 };
 
 } // namespace velkora::app

@@ -4,6 +4,7 @@
 #include "jetreader.h"
 
 #include "backupcommands.h"
+#include "exportcommand.h"
 #include "searchcommands.h"
 
 #include "platform/database/databaseerror.h"
@@ -12,7 +13,7 @@
 
 #include <QCoreApplication>
 #include <QFile>
-#include <QGuiApplication>
+#include <QApplication>
 
 #include <csignal>
 #include <cstdio>
@@ -33,7 +34,8 @@ int usage()
                "       velkora-book [--password P] search PATH QUERY [--json]\n"
                "       velkora-book [--password P] backups PATH\n"
                "       velkora-book [--password P] backup PATH [FOLDER]\n"
-               "       velkora-book [--password P] restore BACKUP NEW.mdb\n",
+               "       velkora-book [--password P] restore BACKUP NEW.mdb\n"
+               "       velkora-book [--password P] export PATH OUT.pdf|OUT.epub|OUT.html [--topic T]... [--no-titles] [--title T]\n",
                stderr);
     return 2;
 }
@@ -96,20 +98,27 @@ int guarded(const std::function<int()> &command)
 
 int main(int argc, char **argv)
 {
-    // Bodies are read as the program reads them (its RTF reader), which wants a GUI application;
-    // no window is ever shown.
+    // Bodies are read as the program reads them (its RTF reader) and exports are laid out by its
+    // report engine, which want a widget application; no window is ever shown.
     if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
-    QGuiApplication app(argc, argv);
+    QApplication app(argc, argv);
     velkora::search::installSearchIndex();
     velkora::history::installBookHistory();
     QStringList args = QCoreApplication::arguments().mid(1);
     QString password = velkora::tools::defaultBookPassword();
-    bool brief = false, json = false;
-    QStringList rest;
+    bool brief = false, json = false, noTitles = false;
+    QStringList rest, topics;
+    QString title;
     for (int i = 0; i < args.size(); ++i) {
         if (args[i] == u"--password" && i + 1 < args.size())
             password = args[++i];
+        else if (args[i] == u"--topic" && i + 1 < args.size())
+            topics.append(args[++i]);
+        else if (args[i] == u"--title" && i + 1 < args.size())
+            title = args[++i];
+        else if (args[i] == u"--no-titles")
+            noTitles = true;
         else if (args[i] == u"--brief")
             brief = true;
         else if (args[i] == u"--json")
@@ -134,6 +143,8 @@ int main(int argc, char **argv)
     if (rest.size() == 3 && rest[0] == u"search") {
         return guarded([&] { return velkora::tools::searchBookCommand(rest[1], password, rest[2], json); });
     }
+    if (rest.size() == 3 && rest[0] == u"export")
+        return guarded([&] { return velkora::tools::exportBookCommand(rest[1], password, rest[2], topics, !noTitles, title); });
     if (rest.size() == 2 && rest[0] == u"backups")
         return guarded([&] { return velkora::tools::listBackupsCommand(rest[1], password); });
     if ((rest.size() == 2 || rest.size() == 3) && rest[0] == u"backup")

@@ -444,6 +444,12 @@ void TForm1::buildMenus()
         if (BtnPrintClick)
             BtnPrintClick();
     });
+    KitabiDisaAktar1 = menuItem(Rapor1, "KitabiDisaAktar1", QStringLiteral("Kitabı Dışa Aktar..."),
+                                QStringLiteral("Kitabı PDF, e-kitap (EPUB) ya da web sayfası (HTML) olarak kaydet"));
+    command(KitabiDisaAktar1, [this] {
+        if (KitabiDisaAktarClick)
+            KitabiDisaAktarClick();
+    }, [this] { return bool(KitabiDisaAktarClick) && ADOConnection1->connected(); });
 
     Yardm1 = menu("Yardm1", QStringLiteral("Yardım"));
     YardimGoster1 = menuItem(Yardm1, "YardimGoster1", QStringLiteral("Yardım Göster..."), QStringLiteral("Yardımı göster"), QKeySequence(Qt::Key_F1));

@@ -117,6 +117,8 @@ public:
     std::function<QList<QAction *>(QMenu *, const QPoint &)> spellContextItems;
     // The book's backups, a subtopic's earlier versions and what was deleted; set by the program.
     std::function<void()> YedeklerClick, OncekiSurumlerClick, SilinenlerClick;
+    // The whole book out as PDF, EPUB or HTML; set by the program.
+    std::function<void()> KitabiDisaAktarClick;
     // The read-only mode was switched.
     std::function<void()> readOnlyChanged;
     // Makes a subtopic current as a move in the list does (a pending edit settled first, the topic
@@ -181,7 +183,7 @@ public:
     QAction *AracCubugu1 = nullptr, *Bicimlendirme1 = nullptr, *KonuBicimlendirme1 = nullptr, *DurumCubugu1 = nullptr,
             *YazimDenetimi1 = nullptr, *GenelAyarlar1 = nullptr;
     QAction *SolaHizala1 = nullptr, *Ortala1 = nullptr, *SagaHizala1 = nullptr, *Paragraf1 = nullptr;
-    QAction *Yazdir1 = nullptr, *YardimGoster1 = nullptr, *Hakkinda1 = nullptr;
+    QAction *Yazdir1 = nullptr, *KitabiDisaAktar1 = nullptr, *YardimGoster1 = nullptr, *Hakkinda1 = nullptr;
     QAction *PopupKes = nullptr, *PopupKopyala = nullptr, *PopupYapistir = nullptr, *PopupTumunuSec = nullptr,
             *PopupOncekiSurumler = nullptr;
 
