@@ -19,6 +19,9 @@ std::unique_ptr<store::BookStore> openForReading(const QString &connectionString
     auto book = std::make_unique<store::BookStore>();
     book->ADOConnection1->setConnectionString(c.toString());
     book->connect();
+    // The walk reads each page once: a small cache keeps the export's memory off the book's size.
+    if (auto *engine = dynamic_cast<store::BookEngine *>(&book->ADOConnection1->engine()))
+        database::exec(engine->database().handle(), "PRAGMA cache_size = -2048");
     book->openQueries();
     return book;
 }

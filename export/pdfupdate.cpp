@@ -7,6 +7,7 @@
 #include <QMap>
 #include <QRegularExpression>
 
+#include <algorithm>
 #include <functional>
 #include <optional>
 
@@ -67,9 +68,7 @@ public:
                     return false;
                 }
                 const qint64 entries = m_file.pos();
-                for (qint64 n = first; n < first + count; ++n)
-                    if (!m_where.contains(n))
-                        m_where.insert(n, entries + (n - first) * 20);
+                m_sections.append({first, count, entries});
                 m_file.seek(entries + count * 20);
             }
             QByteArray dict;
@@ -90,10 +89,12 @@ public:
     // The text between "N 0 obj" and "endobj".
     std::optional<QByteArray> object(qint64 n)
     {
-        const auto where = m_where.constFind(n);
-        if (where == m_where.constEnd())
+        // The newest section that lists the object says where it is.
+        const auto section = std::find_if(m_sections.cbegin(), m_sections.cend(),
+                                          [n](const Section &s) { return n >= s.first && n < s.first + s.count; });
+        if (section == m_sections.cend())
             return std::nullopt;
-        m_file.seek(*where);
+        m_file.seek(section->entries + (n - section->first) * 20);
         const QByteArray entry = m_file.read(20);
         if (entry.size() < 18 || entry[17] != 'n')
             return std::nullopt;
@@ -140,7 +141,11 @@ private:
 
     QFile &m_file;
     qint64 m_xref = -1, m_end = 0;
-    QHash<qint64, qint64> m_where; // object number → its cross-reference entry in the file
+    struct Section
+    {
+        qint64 first, count, entries; // object numbers first.. first + count - 1, their entries' place
+    };
+    QList<Section> m_sections; // newest first
     Trailer m_trailer;
 };
 
@@ -228,8 +233,29 @@ bool finishPdf(QFile &file, const PdfFinish &finish, QString *error)
         return QByteArray::number(pages.value(std::clamp(page, 0, int(pages.size()) - 1))) + " 0 R";
     };
 
-    QMap<qint64, QByteArray> objects; // number → body, replaced and new
+    // The update's objects, replaced and new, go out as they are made (a megabyte at a time): only
+    // their places are kept, for the cross-reference section.
     qint64 next = pdf.trailer().size;
+    QMap<qint64, qint64> offsets;
+    QByteArray out = "\n";
+    qint64 written = file.size();
+    bool failed = false;
+    const auto flush = [&] {
+        if (failed || out.isEmpty())
+            return;
+        if (!file.seek(written) || file.write(out) != out.size()) {
+            failed = true;
+            *error = file.errorString();
+        }
+        written += out.size();
+        out.clear();
+    };
+    const auto emitObject = [&](qint64 number, const QByteArray &body) {
+        offsets.insert(number, written + out.size());
+        out += QByteArray::number(number) + " 0 obj\n" + body + "\nendobj\n";
+        if (out.size() > (1 << 20))
+            flush();
+    };
 
     // The pages that get links: their annotations as objects of their own.
     QMap<int, QList<PageLink>> linksByPage;
@@ -248,7 +274,7 @@ bool finishPdf(QFile &file, const PdfFinish &finish, QString *error)
         QByteArray refs;
         for (const PageLink &l : it.value()) {
             const qint64 n = next++;
-            objects.insert(n, "<< /Type /Annot /Subtype /Link /Border [0 0 0] /Rect [" + number(l.area.left()) + ' ' +
+            emitObject(n, "<< /Type /Annot /Subtype /Link /Border [0 0 0] /Rect [" + number(l.area.left()) + ' ' +
                                   number(top - l.area.bottom()) + ' ' + number(l.area.right()) + ' ' + number(top - l.area.top()) +
                                   "] /Dest [" + pageRef(l.target) + " /XYZ null null null] >>");
             refs += ' ' + QByteArray::number(n) + " 0 R";
@@ -261,11 +287,11 @@ bool finishPdf(QFile &file, const PdfFinish &finish, QString *error)
             if (close >= 0) {
                 QByteArray list = *array;
                 list.insert(close, refs + ' ');
-                objects.insert(annots, list);
+                emitObject(annots, list);
             }
         } else if (!page->contains("/Annots")) {
             if (const auto withLinks = withEntries(*page, "/Annots [" + refs + " ]"))
-                objects.insert(pages[it.key()], *withLinks);
+                emitObject(pages[it.key()], *withLinks);
         }
     }
 
@@ -293,20 +319,20 @@ bool finishPdf(QFile &file, const PdfFinish &finish, QString *error)
                     body += " /First " + QByteArray::number(first) + " 0 R /Last " + QByteArray::number(last) +
                             " 0 R /Count -" + QByteArray::number(item.children.size());
                 }
-                objects.insert(numbers[i], body + " >>");
+                emitObject(numbers[i], body + " >>");
             }
             *visible += int(list.size());
             return {numbers.first(), numbers.last()};
         };
         int visible = 0;
         const auto [first, last] = items(finish.outline, root, &visible);
-        objects.insert(root, "<< /Type /Outlines /First " + QByteArray::number(first) + " 0 R /Last " + QByteArray::number(last) +
+        emitObject(root, "<< /Type /Outlines /First " + QByteArray::number(first) + " 0 R /Last " + QByteArray::number(last) +
                                  " 0 R /Count " + QByteArray::number(visible) + " >>");
         catalogEntries = "/Outlines " + QByteArray::number(root) + " 0 R /PageMode /UseOutlines";
     }
     if (!catalogEntries.isEmpty() && !catalog->contains("/Outlines")) {
         if (const auto c = withEntries(*catalog, catalogEntries))
-            objects.insert(rootNumber, *c);
+            emitObject(rootNumber, *c);
     }
     if (!finish.order.isEmpty()) {
         QByteArray list;
@@ -314,30 +340,14 @@ bool finishPdf(QFile &file, const PdfFinish &finish, QString *error)
             list += (i % 16 == 0 ? "\n" : " ") + QByteArray::number(pages[i]) + " 0 R";
         QByteArray tree = *pagesObject;
         tree.replace(open + 1, close - open - 1, list + '\n');
-        objects.insert(pagesNumber, tree);
+        emitObject(pagesNumber, tree);
     }
-    if (objects.isEmpty())
+    if (offsets.isEmpty())
         return true;
 
-    // The update: the objects, a cross-reference section of one-entry runs and contiguous runs,
-    // and a trailer pointing back to the previous section.
-    qint64 offset = file.size();
-    file.seek(offset);
-    QByteArray out = "\n";
-    QMap<qint64, qint64> offsets;
-    for (auto it = objects.cbegin(); it != objects.cend(); ++it) {
-        offsets.insert(it.key(), offset + out.size());
-        out += QByteArray::number(it.key()) + " 0 obj\n" + it.value() + "\nendobj\n";
-        if (out.size() > (1 << 20)) {
-            if (file.write(out) != out.size()) {
-                *error = file.errorString();
-                return false;
-            }
-            offset += out.size();
-            out.clear();
-        }
-    }
-    const qint64 xref = offset + out.size();
+    // The cross-reference section of one-entry runs and contiguous runs, and a trailer pointing back
+    // to the previous section.
+    const qint64 xref = written + out.size();
     out += "xref\n";
     for (auto it = offsets.cbegin(); it != offsets.cend();) {
         auto run = it;
@@ -354,11 +364,8 @@ bool finishPdf(QFile &file, const PdfFinish &finish, QString *error)
     if (!pdf.trailer().info.isEmpty())
         out += " /Info " + pdf.trailer().info;
     out += " /Prev " + QByteArray::number(pdf.xref()) + " >>\nstartxref\n" + QByteArray::number(xref) + "\n%%EOF\n";
-    if (file.write(out) != out.size()) {
-        *error = file.errorString();
-        return false;
-    }
-    return true;
+    flush();
+    return !failed;
 }
 
 } // namespace velkora::bookexport

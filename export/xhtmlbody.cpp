@@ -125,17 +125,21 @@ QString blockStyle(const QTextBlockFormat &f, bool listed)
     return s.join(u';');
 }
 
+// A font's name as a CSS string may hold it.
+QString cssName(QString family)
+{
+    return family.remove(u'\'').remove(u'"').remove(u';').remove(u'\\').remove(u'<').remove(u'>').remove(u'&');
+}
+
 QString charStyle(const QTextCharFormat &f, const QTextCharFormat &base)
 {
     QStringList s;
     // (fontFamily() is not asked: it fails on an empty list of families.)
     const QString family = f.fontFamilies().toStringList().value(0);
     if (!family.isEmpty() && family != base.fontFamilies().toStringList().value(0)) {
-        QString quoted = family;
-        quoted.remove(u'\'').remove(u'"').remove(u';').remove(u'\\');
-        s << QStringLiteral("font-family:'%1',sans-serif").arg(quoted);
+        s << QStringLiteral("font-family:'%1',sans-serif").arg(cssName(family));
     }
-    if (f.fontPointSize() > 0 && f.fontPointSize() != base.fontPointSize())
+    if (f.fontPointSize() > 0 && !qFuzzyCompare(f.fontPointSize(), base.fontPointSize()))
         s << QStringLiteral("font-size:%1pt").arg(f.fontPointSize());
     if (f.fontWeight() >= QFont::DemiBold)
         s << QStringLiteral("font-weight:bold");
@@ -191,14 +195,33 @@ public:
     Writer(const QTextDocument &document, const std::function<QString(const Picture &)> &picture)
         : m_document(document), m_picture(picture)
     {
+        // The body's own font, that of its first letter, is said once around it; the runs say
+        // only where they differ from it.
         m_base.setFont(document.defaultFont());
+        for (QTextBlock b = document.begin(); b.isValid(); b = b.next()) {
+            if (b.length() > 1) {
+                const QTextCharFormat first = b.begin().fragment().charFormat();
+                const QString family = first.fontFamilies().toStringList().value(0);
+                if (!family.isEmpty())
+                    m_base.setFontFamilies({family});
+                if (first.fontPointSize() > 0)
+                    m_base.setFontPointSize(first.fontPointSize());
+                break;
+            }
+        }
     }
 
     QString run()
     {
         writeFrame(m_document.rootFrame());
         closeList();
-        return m_out;
+        QStringList style;
+        const QString family = m_base.fontFamilies().toStringList().value(0);
+        if (!family.isEmpty())
+            style << QStringLiteral("font-family:'%1',sans-serif").arg(cssName(family));
+        if (m_base.fontPointSize() > 0)
+            style << QStringLiteral("font-size:%1pt").arg(m_base.fontPointSize());
+        return QStringLiteral("<div class=\"body\" style=\"%1\">\n%2</div>\n").arg(style.join(u';'), m_out);
     }
 
 private:
