@@ -200,6 +200,12 @@ void ExportDialog::accept()
         error(QStringLiteral("\"%1\" bir dosya değil.").arg(name));
         return;
     }
+    // Said here, while the choices can still be mended, rather than after the export began.
+    const QFileInfo folder(info.absolutePath());
+    if (!folder.isDir() || !folder.isWritable()) {
+        error(QStringLiteral("\"%1\" klasörüne yazılamıyor.").arg(QDir::toNativeSeparators(info.absolutePath())));
+        return;
+    }
     if (info.exists() && ask && !ask(QStringLiteral("\"%1\" zaten var. Üzerine yazılsın mı?").arg(name), this))
         return;
     QDialog::accept();

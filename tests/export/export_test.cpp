@@ -526,6 +526,9 @@ TEST_F(BookExport, TheDialogNamesTheFileAfterTheFormatAndExportsItsChoice)
     dialog.DosyaAdi->setText(out(QStringLiteral("a.pdf")));
     dialog.accept();
     EXPECT_TRUE(errors.value(1).contains(".html")) << errors.value(1).toStdString();
+    dialog.DosyaAdi->setText(out(QStringLiteral("yok/a.html")));
+    dialog.accept();
+    EXPECT_EQ(errors.value(2), QStringLiteral("\"%1\" klasörüne yazılamıyor.").arg(out(QStringLiteral("yok"))));
     EXPECT_NE(dialog.result(), QDialog::Accepted);
 
     // An existing file is replaced only when the person agrees.
@@ -546,5 +549,5 @@ TEST_F(BookExport, TheDialogNamesTheFileAfterTheFormatAndExportsItsChoice)
     const QString html = QString::fromUtf8(existing.readAll());
     EXPECT_TRUE(html.contains("Biçimli Metin"));
     EXPECT_FALSE(html.contains("Uzun Gövde"));
-    EXPECT_EQ(errors.size(), 2);
+    EXPECT_EQ(errors.size(), 3);
 }
