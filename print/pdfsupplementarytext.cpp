@@ -160,11 +160,23 @@ QSet<int> mappedGlyphs(QByteArrayView cmap)
             break;
         const QString part = text.mid(begin, end - begin);
         if (isRange) {
-            for (auto it = range.globalMatch(part); it.hasNext();) {
-                const QRegularExpressionMatch m = it.next();
+            // Entry by entry: <first> <last>, then a destination <…> or an array […] of them, which
+            // is passed over whole (its codes are text, not glyphs).
+            qsizetype i = 0;
+            while (i < part.size()) {
+                const QRegularExpressionMatch m = range.match(part, i, QRegularExpression::NormalMatch,
+                                                              QRegularExpression::AnchorAtOffsetMatchOption);
+                if (!m.hasMatch()) {
+                    ++i;
+                    continue;
+                }
                 const int first = m.captured(1).toInt(nullptr, 16), last = m.captured(2).toInt(nullptr, 16);
                 for (int g = first; g <= last && g - first < 65536; ++g)
                     mapped.insert(g);
+                const qsizetype close = part.indexOf(m.captured(3) == u"[" ? u']' : u'>', m.capturedEnd(3));
+                if (close < 0)
+                    break;
+                i = close + 1;
             }
         } else {
             for (auto it = single.globalMatch(part); it.hasNext();)
@@ -200,18 +212,19 @@ void SupplementaryText::drawn(const QGlyphRun &run, char32_t character)
     seen.append({glyphs.first(), character});
 }
 
-QByteArray SupplementaryText::complete(const QByteArray &pdf) const
+QMap<int, QByteArray> SupplementaryText::completedMaps(const std::function<std::optional<QByteArray>(int)> &object,
+                                                      const QList<int> &candidates) const
 {
-    if (m_fonts.isEmpty())
-        return pdf;
-    const QMap<int, QByteArrayView> objects = objectsOf(pdf);
     QMap<int, QByteArray> replaced;
-    for (auto it = objects.cbegin(); it != objects.cend(); ++it) {
-        const QByteArrayView object = it.value();
-        if (!object.contains("/Type0"))
+    if (m_fonts.isEmpty())
+        return replaced;
+    for (const int number : candidates) {
+        const std::optional<QByteArray> font = object(number);
+        if (!font || !font->contains("/Type0"))
             continue;
+        const QByteArrayView fontObject(*font);
         static const QRegularExpression baseFont(QStringLiteral("/BaseFont\\s*/([^\\s/>\\[]+)"));
-        const QRegularExpressionMatch base = baseFont.match(QString::fromLatin1(head(object, 1000)));
+        const QRegularExpressionMatch base = baseFont.match(QString::fromLatin1(head(fontObject, 1000)));
         if (!base.hasMatch())
             continue;
         QByteArray name = base.captured(1).toLatin1();
@@ -220,11 +233,15 @@ QByteArray SupplementaryText::complete(const QByteArray &pdf) const
         const auto drawn = m_fonts.constFind(plainName(name));
         if (drawn == m_fonts.constEnd())
             continue;
-        const int toUnicode = referenceAfter(object, "/ToUnicode");
-        const int descendant = referenceAfter(object, "/DescendantFonts");
-        if (!objects.contains(toUnicode) || !objects.contains(descendant) || replaced.contains(toUnicode))
+        const int toUnicode = referenceAfter(fontObject, "/ToUnicode");
+        const int descendant = referenceAfter(fontObject, "/DescendantFonts");
+        if (replaced.contains(toUnicode))
             continue;
-        const QByteArrayView stream = objects.value(toUnicode);
+        const std::optional<QByteArray> streamObject = object(toUnicode);
+        const std::optional<QByteArray> descendantObject = object(descendant);
+        if (!streamObject || !descendantObject)
+            continue;
+        const QByteArrayView stream(*streamObject);
         const qsizetype begin = stream.indexOf("stream");
         const qsizetype end = stream.lastIndexOf("endstream");
         if (begin < 0 || end < begin || head(stream, begin).contains("/Filter"))
@@ -235,7 +252,7 @@ QByteArray SupplementaryText::complete(const QByteArray &pdf) const
         QByteArray cmap = stream.sliced(body, end - body).toByteArray();
         const QSet<int> mapped = mappedGlyphs(cmap);
         QList<int> unmapped;
-        for (int g = 1; g <= highestGlyph(objects.value(descendant)); ++g)
+        for (int g = 1; g <= highestGlyph(*descendantObject); ++g)
             if (!mapped.contains(g))
                 unmapped << g;
         // The writer numbers a font's glyphs in the order they are first drawn, and maps every one
@@ -258,8 +275,28 @@ QByteArray SupplementaryText::complete(const QByteArray &pdf) const
             added += "endbfchar\n";
         }
         cmap.insert(endCmap, added);
-        replaced.insert(toUnicode, cmap);
+        replaced.insert(toUnicode, "\n<< /Length " + QByteArray::number(cmap.size()) + " >>\nstream\n" + cmap + "\nendstream\n");
     }
+    return replaced;
+}
+
+QByteArray SupplementaryText::complete(const QByteArray &pdf) const
+{
+    if (m_fonts.isEmpty())
+        return pdf;
+    const QMap<int, QByteArrayView> objects = objectsOf(pdf);
+    // Fonts are small dictionaries that say so at their start.
+    QList<int> fonts;
+    for (auto it = objects.cbegin(); it != objects.cend(); ++it)
+        if (head(it.value(), 512).contains("/Type0"))
+            fonts << it.key();
+    const QMap<int, QByteArray> replaced = completedMaps(
+        [&objects](int n) -> std::optional<QByteArray> {
+            if (!objects.contains(n))
+                return std::nullopt;
+            return objects.value(n).toByteArray();
+        },
+        fonts);
     if (replaced.isEmpty())
         return pdf;
 
@@ -286,8 +323,7 @@ QByteArray SupplementaryText::complete(const QByteArray &pdf) const
     QMap<int, qint64> offsets;
     for (auto it = replaced.cbegin(); it != replaced.cend(); ++it) {
         offsets.insert(it.key(), out.size());
-        out += QByteArray::number(it.key()) + " 0 obj\n<< /Length " + QByteArray::number(it.value().size()) + " >>\nstream\n" +
-               it.value() + "\nendstream\nendobj\n";
+        out += QByteArray::number(it.key()) + " 0 obj" + it.value() + "endobj\n";
     }
     const qint64 xref = out.size();
     out += "xref\n";

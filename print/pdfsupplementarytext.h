@@ -5,7 +5,11 @@
 #include <QByteArray>
 #include <QHash>
 #include <QList>
+#include <QMap>
 #include <QString>
+
+#include <functional>
+#include <optional>
 
 class QGlyphRun;
 
@@ -25,6 +29,11 @@ public:
     // before it are untouched); the PDF as it was when nothing was drawn that needs it, or when a
     // font's glyphs cannot be matched with certainty to the characters drawn.
     QByteArray complete(const QByteArray &pdf) const;
+
+    // The same maps as objects to replace, for an update of one's own: each object's number and its
+    // new text (what stands between "obj" and "endobj"). object(n) gives an object's text; the
+    // candidates are the objects that may be fonts.
+    QMap<int, QByteArray> completedMaps(const std::function<std::optional<QByteArray>(int)> &object, const QList<int> &candidates) const;
 
     bool isEmpty() const { return m_fonts.isEmpty(); }
 

@@ -425,10 +425,14 @@ void GdiCanvas::textOut(QPointF reference, const QString &text, const std::vecto
         // The usual case, one run of glyphs for the whole text.
         QList<quint32> shown;
         QList<QPointF> positions;
+        QList<std::pair<quint32, char32_t>> supplementary; // shown glyphs of characters beyond the basic plane
         for (qsizetype i = 0; i < count; ++i) {
             if (reachable(QPointF(x, y))) {
                 shown.append(glyphs.at(i));
                 positions.append(QPointF(x, y));
+                const QString &character = characters[static_cast<size_t>(i)];
+                if (character.size() == 2)
+                    supplementary.append({glyphs.at(i), QChar::surrogateToUcs4(character.at(0), character.at(1))});
             }
             x += advances[static_cast<size_t>(i)];
         }
@@ -440,6 +444,15 @@ void GdiCanvas::textOut(QPointF reference, const QString &text, const std::vecto
         run.setStrikeOut(font.strikeOut());
         if (!shown.isEmpty())
             m_painter->drawGlyphRun(QPointF(0, 0), run);
+        // The font itself has them: whoever listens learns which of its glyphs showed them, in the
+        // order they were drawn.
+        if (supplementaryDrawn)
+            for (const auto &[glyph, code] : supplementary) {
+                QGlyphRun one;
+                one.setRawFont(raw);
+                one.setGlyphIndexes({glyph});
+                supplementaryDrawn(one, code);
+            }
     } else {
         QPainterPath path;
         for (qsizetype i = 0; i < count; ++i) {
