@@ -4,16 +4,13 @@
 
 #include "bookwalk.h"
 #include "exporters.h"
+#include "outputfile.h"
 
 #include "platform/database/databaseerror.h"
 
 #include <QDir>
 #include <QFileInfo>
-#include <QTemporaryFile>
 
-#include <cstdio>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace velkora::bookexport {
 
@@ -36,18 +33,6 @@ std::optional<Format> formatOf(const QString &path)
     return std::nullopt;
 }
 
-namespace {
-
-// What the user's files get: read and write as the umask allows (a temporary file is made 0600).
-mode_t publicMode()
-{
-    const mode_t mask = ::umask(0);
-    ::umask(mask);
-    return 0666 & ~mask;
-}
-
-} // namespace
-
 bool exportBook(const Options &options, const Progress &progress)
 {
     const QFileInfo target(options.output);
@@ -69,27 +54,21 @@ bool exportBook(const Options &options, const Progress &progress)
     if (walk->subtopicCount() == 0)
         throw ExportError(QStringLiteral("Seçilen konularda alt konu yok."));
 
-    // Beside the output, hidden, and removed on any way out but the last rename.
-    QTemporaryFile file(target.absoluteDir().filePath(QStringLiteral(".%1.XXXXXX").arg(target.fileName())));
-    if (!file.open())
-        throw ExportError(QStringLiteral("\"%1\" yazılamıyor: %2").arg(options.output, file.errorString()));
+    // Unseen until whole; dropped on any way out but the commit.
+    OutputFile file(options.output);
     bool finished = false;
     try {
         switch (options.format) {
-        case Format::Pdf: finished = writePdf(*walk, options, file, progress); break;
-        case Format::Epub: finished = writeEpub(*walk, options, file, progress); break;
-        case Format::Html: finished = writeHtml(*walk, options, file, progress); break;
+        case Format::Pdf: finished = writePdf(*walk, options, file.device(), progress); break;
+        case Format::Epub: finished = writeEpub(*walk, options, file.device(), progress); break;
+        case Format::Html: finished = writeHtml(*walk, options, file.device(), progress); break;
         }
     } catch (const database::DatabaseError &e) {
         throw ExportError(QStringLiteral("Kitap okunamadı: %1").arg(e.message()));
     }
     if (!finished)
         return false;
-    if (!file.flush() || ::fsync(file.handle()) != 0 || ::fchmod(file.handle(), publicMode()) != 0)
-        throw ExportError(QStringLiteral("\"%1\" yazılamadı: %2").arg(options.output, file.errorString()));
-    if (::rename(QFile::encodeName(file.fileName()).constData(), QFile::encodeName(target.absoluteFilePath()).constData()) != 0)
-        throw ExportError(QStringLiteral("\"%1\" yazılamadı: %2").arg(options.output, QString::fromLocal8Bit(std::strerror(errno))));
-    file.setAutoRemove(false);
+    file.commit();
     return true;
 }
 

@@ -19,9 +19,15 @@ std::unique_ptr<store::BookStore> openForReading(const QString &connectionString
     auto book = std::make_unique<store::BookStore>();
     book->ADOConnection1->setConnectionString(c.toString());
     book->connect();
-    // The walk reads each page once: a small cache keeps the export's memory off the book's size.
-    if (auto *engine = dynamic_cast<store::BookEngine *>(&book->ADOConnection1->engine()))
-        database::exec(engine->database().handle(), "PRAGMA cache_size = -2048");
+    if (auto *engine = dynamic_cast<store::BookEngine *>(&book->ADOConnection1->engine())) {
+        sqlite3 *db = engine->database().handle();
+        // The walk reads each page once: a small cache keeps the export's memory off the book's size.
+        database::exec(db, "PRAGMA cache_size = -2048");
+        // One read transaction for the whole export: the counts, the titles of the contents and
+        // the bodies all come from the same state of the book, whatever other programs save
+        // meanwhile (they go on writing; the book's log keeps this state for the reader).
+        database::exec(db, "BEGIN");
+    }
     book->openQueries();
     return book;
 }
@@ -71,7 +77,11 @@ BookWalk::BookWalk(const QString &connectionString, const QList<qint64> &chosen)
 {
 }
 
-BookWalk::~BookWalk() = default;
+BookWalk::~BookWalk()
+{
+    if (auto *engine = dynamic_cast<store::BookEngine *>(&m_book->ADOConnection1->engine()))
+        sqlite3_exec(engine->database().handle(), "ROLLBACK", nullptr, nullptr, nullptr);
+}
 
 int BookWalk::subtopicCount() const
 {
@@ -90,9 +100,7 @@ bool BookWalk::walk(const std::function<bool(const TopicEntry &)> &topic,
     for (topics.first(); !topics.eof() && next < m_topics.size(); topics.next()) {
         if (topics.fieldByName(QStringLiteral("Sira"))->value().toLongLong() != m_topics[next].key)
             continue;
-        // The count of a topic changed by another program meanwhile is the one now read.
-        TopicEntry &t = m_topics[next++];
-        t.subtopics = subtopics.recordCount();
+        const TopicEntry &t = m_topics[next++];
         if (topic && !topic(t))
             return false;
         int index = 0;
@@ -125,8 +133,7 @@ QString BookWalk::subtopicBody() const
 
 QList<TopicEntry> topicsOf(const QString &connectionString)
 {
-    const auto book = openForReading(connectionString);
-    return readTopics(*book, {});
+    return BookWalk(connectionString, {}).topics();
 }
 
 } // namespace velkora::bookexport

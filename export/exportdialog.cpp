@@ -79,7 +79,7 @@ ExportDialog::ExportDialog(const QList<TopicEntry> &topics, const QString &folde
     Konular = new QListWidget(topicsBox);
     Konular->setObjectName(QStringLiteral("Konular"));
     for (const TopicEntry &t : topics) {
-        auto *item = new QListWidgetItem(QStringLiteral("%1 (%2)").arg(t.title).arg(t.subtopics), Konular);
+        auto *item = new QListWidgetItem(QStringLiteral("%1 (%2)").arg(t.title, QString::number(t.subtopics)), Konular);
         item->setData(Qt::UserRole, t.key);
         item->setFlags(item->flags() | Qt::ItemIsUserCheckable);
         item->setCheckState(Qt::Checked);
@@ -224,31 +224,40 @@ bool ExportDialog::run(const QString &connectionString)
     QProgressDialog progress(QStringLiteral("Kitap dışa aktarılıyor..."), QStringLiteral("İptal"), 0, 0, parentWidget());
     progress.setObjectName(QStringLiteral("ExportProgress"));
     progress.setWindowTitle(QStringLiteral("Kitabı Dışa Aktar"));
-    progress.setWindowModality(Qt::WindowModal);
+    progress.setWindowModality(Qt::ApplicationModal);
     progress.setMinimumDuration(0);
     progress.setAutoClose(false);
     progress.setAutoReset(false);
     progress.setValue(0);
-    QApplication::setOverrideCursor(Qt::BusyCursor);
+    // The busy cursor goes back on every way out.
+    struct BusyCursor
+    {
+        BusyCursor() { QApplication::setOverrideCursor(Qt::BusyCursor); }
+        ~BusyCursor() { QApplication::restoreOverrideCursor(); }
+    };
+    QString failure;
     bool written = false;
-    try {
-        written = exportBook(options, [&progress](int done, int total) {
-            if (progress.maximum() != total)
-                progress.setMaximum(total);
-            progress.setLabelText(QStringLiteral("Kitap dışa aktarılıyor... %1 / %2 alt konu").arg(done).arg(total));
-            progress.setValue(done); // a modal progress window handles its events here
-            QApplication::processEvents();
-            return !progress.wasCanceled();
-        });
-    } catch (const ExportError &e) {
-        QApplication::restoreOverrideCursor();
-        progress.close();
-        if (showError)
-            showError(e.message(), parentWidget());
-        return false;
+    {
+        BusyCursor busy;
+        try {
+            written = exportBook(options, [&progress](int done, int total) {
+                if (progress.maximum() != total)
+                    progress.setMaximum(total);
+                progress.setLabelText(QStringLiteral("Kitap dışa aktarılıyor... %1 / %2 alt konu").arg(QString::number(done), QString::number(total)));
+                progress.setValue(done); // a modal progress window handles its events here
+                QApplication::processEvents();
+                return !progress.wasCanceled();
+            });
+        } catch (const ExportError &e) {
+            failure = e.message();
+        } catch (const std::exception &e) {
+            // Anything else (memory, say) ends the export, not the program: said, nothing written.
+            failure = QStringLiteral("Kitap dışa aktarılamadı: %1").arg(QString::fromLocal8Bit(e.what()));
+        }
     }
-    QApplication::restoreOverrideCursor();
     progress.close();
+    if (!failure.isEmpty() && showError)
+        showError(failure, parentWidget());
     return written;
 }
 

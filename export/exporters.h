@@ -4,14 +4,14 @@
 
 #include "bookexport.h"
 
-class QFile;
+class QFileDevice;
 class QIODevice;
 
 namespace velkora::bookexport {
 
 class BookWalk;
 
-bool writePdf(BookWalk &walk, const Options &options, QFile &out, const Progress &progress);
+bool writePdf(BookWalk &walk, const Options &options, QFileDevice &out, const Progress &progress);
 bool writeEpub(BookWalk &walk, const Options &options, QIODevice &out, const Progress &progress);
 bool writeHtml(BookWalk &walk, const Options &options, QIODevice &out, const Progress &progress);
 

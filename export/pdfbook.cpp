@@ -11,7 +11,7 @@
 #include "print/reportforms.h"
 #include "store/query.h"
 
-#include <QFile>
+#include <QFileDevice>
 #include <QFontMetricsF>
 #include <QPainter>
 #include <QPdfWriter>
@@ -52,7 +52,7 @@ struct ContentsLine
 {
     int level = 0; // 0 a topic, 1 a subtopic
     QString title;
-    int page = 0;  // as printed, 1 first
+    int page = 0;   // its number as printed, 1 first (set once the body pages are all made)
     int target = 0; // the body page it points at, 0-based
 };
 
@@ -134,7 +134,7 @@ void drawContents(print::PdfPages &pages, const ContentsLayout &layout, const QL
 
 } // namespace
 
-bool writePdf(BookWalk &walk, const Options &options, QFile &out, const Progress &progress)
+bool writePdf(BookWalk &walk, const Options &options, QFileDevice &out, const Progress &progress)
 {
     // The report layouts read the walk's queries, as the program's read the book's.
     print::TForm2 withTitles(&walk.topicQuery(), &walk.subtopicQuery());
@@ -179,13 +179,13 @@ bool writePdf(BookWalk &walk, const Options &options, QFile &out, const Progress
         finished = walk.walk(
             [&](const TopicEntry &t) {
                 outline.append({t.title, bodyPages, {}});
-                lines.append({0, t.title, contentsPages + bodyPages + 1, bodyPages});
+                lines.append({0, t.title, 0, bodyPages});
                 return true;
             },
             [&](const TopicEntry &, int) {
                 const QString title = walk.subtopicTitle();
                 outline.last().children.append({title, bodyPages, {}});
-                lines.append({1, title, contentsPages + bodyPages + 1, bodyPages});
+                lines.append({1, title, 0, bodyPages});
                 device.Rewind();
                 report.Run(device);
                 return !progress || progress(++done, total);
@@ -199,43 +199,40 @@ bool writePdf(BookWalk &walk, const Options &options, QFile &out, const Progress
     }
     if (!finished)
         return false;
-    // Pages that follow a topic without subtopics point at the next page there is.
+    // The book is read in one snapshot, so the contents have the length planned before the first
+    // body page got its number.
+    if (layout.pagesFor(int(lines.size())) != contentsPages)
+        throw ExportError(QStringLiteral("Kitap PDF olarak yazılamadı: içindekiler planlanandan uzun."));
+    // A topic without subtopics points at the page after it (the last page, at the end).
     const int written = bodyPages;
-    const auto final = [&](int bodyIndex) { return std::min(bodyIndex, std::max(0, written - 1)); };
+    const auto final = [&](int bodyIndex) { return contentsPages + std::min(bodyIndex, std::max(0, written - 1)); };
+    for (ContentsLine &l : lines)
+        l.page = final(l.target) + 1;
 
     QList<PageLink> links;
     const int contentsIndex = bodyPages;
     drawContents(pages, layout, lines, options.bookTitle, 1, contentsIndex, &links);
-    const int drawnContents = pages.pageCount() - bodyPages;
     pages.finish();
 
     PdfFinish finish;
-    for (int i = 0; i < drawnContents; ++i)
+    for (int i = 0; i < contentsPages; ++i)
         finish.order.append(bodyPages + i);
     for (int i = 0; i < bodyPages; ++i)
         finish.order.append(i);
     for (OutlineItem &topic : outline) {
-        topic.page = drawnContents + final(topic.page);
+        topic.page = final(topic.page);
         for (OutlineItem &s : topic.children)
-            s.page = drawnContents + final(s.page);
+            s.page = final(s.page);
     }
     finish.outline = outline;
     // The links were recorded on the contents pages where they were drawn, after the bodies.
     qsizetype lineIndex = 0;
     for (PageLink &l : links) {
         l.page -= contentsIndex;
-        const ContentsLine &line = lines[lineIndex++];
-        l.target = drawnContents + final(line.target);
+        l.target = final(lines[lineIndex++].target);
     }
     finish.links = links;
-
-    if (!pages.supplementary().isEmpty()) {
-        out.flush();
-        out.seek(0);
-        const QByteArray completed = pages.supplementary().complete(out.readAll());
-        if (!out.seek(0) || !out.resize(0) || out.write(completed) != completed.size())
-            throw ExportError(QStringLiteral("Kitap PDF olarak yazılamadı: %1").arg(out.errorString()));
-    }
+    finish.supplementary = &pages.supplementary();
     out.flush();
     QString error;
     if (!finishPdf(out, finish, &error))

@@ -2,7 +2,9 @@
 // through it, the catalog, the page tree and the pages that get links.
 #include "pdfupdate.h"
 
-#include <QFile>
+#include "print/pdfsupplementarytext.h"
+
+#include <QFileDevice>
 #include <QHash>
 #include <QMap>
 #include <QRegularExpression>
@@ -27,7 +29,7 @@ struct Trailer
 class PdfFile
 {
 public:
-    explicit PdfFile(QFile &file) : m_file(file) {}
+    explicit PdfFile(QFileDevice &file) : m_file(file) {}
 
     bool readTail(QString *error)
     {
@@ -86,8 +88,8 @@ public:
         return true;
     }
 
-    // The text between "N 0 obj" and "endobj".
-    std::optional<QByteArray> object(qint64 n)
+    // The text between "N 0 obj" and "endobj"; with a limit, at most that much of its start.
+    std::optional<QByteArray> object(qint64 n, qsizetype limit = 0)
     {
         // The newest section that lists the object says where it is.
         const auto section = std::find_if(m_sections.cbegin(), m_sections.cend(),
@@ -102,6 +104,13 @@ public:
         if (offset <= 0 || offset >= m_end)
             return std::nullopt;
         m_file.seek(offset);
+        if (limit > 0) {
+            const QByteArray text = m_file.read(limit + 32);
+            const qsizetype begin = text.indexOf("obj");
+            if (begin < 0)
+                return std::nullopt;
+            return text.mid(begin + 3, limit);
+        }
         QByteArray text;
         while (text.size() < MaxObjectBytes && !m_file.atEnd()) {
             text += m_file.read(65536);
@@ -114,6 +123,18 @@ public:
             }
         }
         return std::nullopt;
+    }
+
+    // Every object number the cross-reference sections list.
+    QList<int> numbers() const
+    {
+        QList<int> all;
+        for (const Section &s : m_sections)
+            for (qint64 n = s.first; n < s.first + s.count; ++n)
+                all << int(n);
+        std::sort(all.begin(), all.end());
+        all.erase(std::unique(all.begin(), all.end()), all.end());
+        return all;
     }
 
     const Trailer &trailer() const { return m_trailer; }
@@ -139,7 +160,7 @@ private:
         return t;
     }
 
-    QFile &m_file;
+    QFileDevice &m_file;
     qint64 m_xref = -1, m_end = 0;
     struct Section
     {
@@ -186,7 +207,7 @@ QByteArray number(double v)
 
 } // namespace
 
-bool finishPdf(QFile &file, const PdfFinish &finish, QString *error)
+bool finishPdf(QFileDevice &file, const PdfFinish &finish, QString *error)
 {
     PdfFile pdf(file);
     if (!pdf.readTail(error) || !pdf.readSections(error))
@@ -214,6 +235,10 @@ bool finishPdf(QFile &file, const PdfFinish &finish, QString *error)
     static const QRegularExpression ref(QStringLiteral("(\\d+)\\s+0\\s+R"));
     for (auto it = ref.globalMatch(QString::fromLatin1(pagesObject->mid(open + 1, close - open - 1))); it.hasNext();)
         kids.append(it.next().captured(1).toLongLong());
+    if (kids.isEmpty()) {
+        *error = QStringLiteral("the PDF has no pages");
+        return false;
+    }
     QList<qint64> pages = kids; // in the final order
     if (!finish.order.isEmpty()) {
         if (finish.order.size() != kids.size()) {
@@ -264,12 +289,16 @@ bool finishPdf(QFile &file, const PdfFinish &finish, QString *error)
             linksByPage[l.page].append(l);
     for (auto it = linksByPage.cbegin(); it != linksByPage.cend(); ++it) {
         const std::optional<QByteArray> page = pdf.object(pages[it.key()]);
-        if (!page)
-            continue;
+        if (!page) {
+            *error = QStringLiteral("a page of the contents cannot be read");
+            return false;
+        }
         static const QRegularExpression box(QStringLiteral("/MediaBox\\s*\\[\\s*([-\\d.]+)\\s+([-\\d.]+)\\s+([-\\d.]+)\\s+([-\\d.]+)\\s*\\]"));
         const QRegularExpressionMatch m = box.match(QString::fromLatin1(*page));
-        if (!m.hasMatch())
-            continue;
+        if (!m.hasMatch()) {
+            *error = QStringLiteral("a page of the contents has no size");
+            return false;
+        }
         const double top = m.captured(4).toDouble();
         QByteArray refs;
         for (const PageLink &l : it.value()) {
@@ -284,14 +313,20 @@ bool finishPdf(QFile &file, const PdfFinish &finish, QString *error)
         if (annots > 0) {
             const std::optional<QByteArray> array = pdf.object(annots);
             const qsizetype close = array ? array->lastIndexOf(']') : -1;
-            if (close >= 0) {
-                QByteArray list = *array;
-                list.insert(close, refs + ' ');
-                emitObject(annots, list);
+            if (close < 0) {
+                *error = QStringLiteral("a page's annotations cannot be read");
+                return false;
             }
-        } else if (!page->contains("/Annots")) {
-            if (const auto withLinks = withEntries(*page, "/Annots [" + refs + " ]"))
-                emitObject(pages[it.key()], *withLinks);
+            QByteArray list = *array;
+            list.insert(close, refs + ' ');
+            emitObject(annots, list);
+        } else {
+            const std::optional<QByteArray> withLinks = page->contains("/Annots") ? std::nullopt : withEntries(*page, "/Annots [" + refs + " ]");
+            if (!withLinks) {
+                *error = QStringLiteral("a page's annotations cannot be read");
+                return false;
+            }
+            emitObject(pages[it.key()], *withLinks);
         }
     }
 
@@ -330,9 +365,24 @@ bool finishPdf(QFile &file, const PdfFinish &finish, QString *error)
                                  " 0 R /Count " + QByteArray::number(visible) + " >>");
         catalogEntries = "/Outlines " + QByteArray::number(root) + " 0 R /PageMode /UseOutlines";
     }
-    if (!catalogEntries.isEmpty() && !catalog->contains("/Outlines")) {
-        if (const auto c = withEntries(*catalog, catalogEntries))
-            emitObject(rootNumber, *c);
+    if (!catalogEntries.isEmpty()) {
+        const std::optional<QByteArray> c = catalog->contains("/Outlines") ? std::nullopt : withEntries(*catalog, catalogEntries);
+        if (!c) {
+            *error = QStringLiteral("the PDF's catalog has an outline already");
+            return false;
+        }
+        emitObject(rootNumber, *c);
+    }
+    // The fonts' glyph-to-text maps, completed with the characters beyond the basic plane.
+    if (finish.supplementary && !finish.supplementary->isEmpty()) {
+        QList<int> fonts;
+        for (const int n : pdf.numbers())
+            if (const auto start = pdf.object(n, 512); start && start->contains("/Type0"))
+                fonts << n;
+        const QMap<int, QByteArray> maps =
+            finish.supplementary->completedMaps([&pdf](int n) { return pdf.object(n); }, fonts);
+        for (auto it = maps.cbegin(); it != maps.cend(); ++it)
+            emitObject(it.key(), it.value());
     }
     if (!finish.order.isEmpty()) {
         QByteArray list;

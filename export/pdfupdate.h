@@ -6,7 +6,11 @@
 #include <QRectF>
 #include <QString>
 
-class QFile;
+class QFileDevice;
+
+namespace velkora::print {
+class SupplementaryText;
+}
 
 namespace velkora::bookexport {
 
@@ -32,11 +36,13 @@ struct PdfFinish
     QList<int> order;
     QList<OutlineItem> outline;
     QList<PageLink> links;
+    // Characters drawn from beyond the basic plane, whose text the fonts' maps are completed with.
+    const print::SupplementaryText *supplementary = nullptr;
 };
 
 // Appends the update to a PDF that Qt's writer (and possibly an update of ours) wrote into file,
 // which is open for reading and writing. False, with the file as it was, when its structure is
 // not what this expects; error says why.
-bool finishPdf(QFile &file, const PdfFinish &finish, QString *error);
+bool finishPdf(QFileDevice &file, const PdfFinish &finish, QString *error);
 
 } // namespace velkora::bookexport

@@ -160,8 +160,10 @@ private:
             manifest += QStringLiteral("<item id=\"p%1\" href=\"%2\" media-type=\"%3\"/>\n")
                             .arg(i + 1)
                             .arg(m_pictureTypes[i].first, QString::fromLatin1(m_pictureTypes[i].second));
-        // The same book title gives the same identifier.
-        const QUuid id = QUuid::createUuidV5(QUuid(QStringLiteral("{6ba7b811-9dad-11d1-80b4-00c04fd430c8}")), QStringLiteral("velkora:") + title);
+        // The same book (its file and title) gives the same identifier, so a reader takes a new
+        // export for a new edition of the same book.
+        const QUuid id = QUuid::createUuidV5(QUuid(QStringLiteral("{6ba7b811-9dad-11d1-80b4-00c04fd430c8}")),
+                                             QStringLiteral("velkora:%1:%2").arg(m_options.connectionString.section(u';', 1, 1), title));
         const QString modified = QDateTime::currentDateTimeUtc().toString(QStringLiteral("yyyy-MM-ddTHH:mm:ssZ"));
         const QString opf = QStringLiteral("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
                                            "<package xmlns=\"http://www.idpf.org/2007/opf\" version=\"3.0\" unique-identifier=\"bookid\" xml:lang=\"tr\">\n"

@@ -94,11 +94,13 @@ Picture pictureOf(const QTextDocument &document, const QTextImageFormat &format)
         image = drawnMetafile(kind, original, p.shownSize);
     if (image.isNull())
         image = document.resource(QTextDocument::ImageResource, QUrl(format.name())).value<QImage>();
-    if (image.isNull()) {
-        image = QImage(std::max(1, int(p.shownSize.width())), std::max(1, int(p.shownSize.height())), QImage::Format_RGB32);
+    if (image.isNull() || (p.bytes = png(image)).isEmpty()) {
+        // Nothing to show: a grey frame of its size (within bounds) stands for it.
+        const auto side = [](double v) { return std::clamp(int(std::isfinite(v) ? v : 1), 1, MaxDrawnSide); };
+        image = QImage(side(p.shownSize.width()), side(p.shownSize.height()), QImage::Format_RGB32);
         image.fill(Qt::lightGray);
+        p.bytes = png(image);
     }
-    p.bytes = png(image);
     return p;
 }
 
@@ -125,10 +127,15 @@ QString blockStyle(const QTextBlockFormat &f, bool listed)
     return s.join(u';');
 }
 
-// A font's name as a CSS string may hold it.
-QString cssName(QString family)
+// A font's name as a CSS string in an attribute holds it: letters, digits, blanks, '-' and '_' only
+// (a name from a damaged font table may hold anything, control characters included).
+QString cssName(const QString &family)
 {
-    return family.remove(u'\'').remove(u'"').remove(u';').remove(u'\\').remove(u'<').remove(u'>').remove(u'&');
+    QString name;
+    for (const QChar c : family)
+        if (c.isLetterOrNumber() || c == u' ' || c == u'-' || c == u'_')
+            name += c;
+    return name.trimmed();
 }
 
 QString charStyle(const QTextCharFormat &f, const QTextCharFormat &base)
@@ -163,10 +170,15 @@ QString charStyle(const QTextCharFormat &f, const QTextCharFormat &base)
     return s.join(u';');
 }
 
-bool webLink(const QString &href)
+// A web address a reader can follow, written as a valid address; empty for anything else (a file
+// or program link, an address that is not valid).
+QString webLink(const QString &href)
 {
-    const QString scheme = QUrl(href).scheme().toLower();
-    return scheme == u"http" || scheme == u"https" || scheme == u"mailto" || scheme == u"ftp";
+    const QUrl url(href.trimmed(), QUrl::StrictMode);
+    const QString scheme = url.scheme().toLower();
+    if (!url.isValid() || (scheme != u"http" && scheme != u"https" && scheme != u"mailto" && scheme != u"ftp"))
+        return QString();
+    return QString::fromLatin1(url.toEncoded(QUrl::FullyEncoded));
 }
 
 QString listStyle(QTextListFormat::Style style)
@@ -263,6 +275,8 @@ private:
                         closeList();
                         if (auto *inner = qobject_cast<QTextTable *>(child))
                             writeTable(inner);
+                        else
+                            writeFrame(child);
                     } else {
                         writeBlock(it.currentBlock());
                     }
@@ -323,9 +337,10 @@ private:
             if (text.isEmpty())
                 continue;
             any = true;
-            const bool link = f.isAnchor() && webLink(f.anchorHref());
+            const QString href = f.isAnchor() ? webLink(f.anchorHref()) : QString();
+            const bool link = !href.isEmpty();
             if (link)
-                m_out += QStringLiteral("<a href=\"%1\">").arg(xmlText(f.anchorHref()));
+                m_out += QStringLiteral("<a href=\"%1\">").arg(xmlText(href));
             const QString cs = charStyle(f, m_base);
             if (!cs.isEmpty())
                 m_out += QStringLiteral("<span style=\"%1\">").arg(cs);

@@ -249,7 +249,9 @@ void TQRPrinter::AbortOutput()
     } else if (m_pageOpen && m_picturePainter) {
         m_picturePainter->end();
         m_picturePainter.reset();
-        keepPage();
+        // The preview keeps what was drawn of a cancelled run; a page sink gets whole pages only.
+        if (!PageSink)
+            keepPage();
         m_picture.reset();
     }
     m_pageOpen = false;

@@ -133,10 +133,17 @@ void TQuickRep::Run(TQRPrinter &device)
         throw;
     }
     forEachPrintable([](TQRPrintable &p) { p.FinishRun(); });
-    if (m_cancelled)
-        device.AbortOutput();
-    else
-        device.EndOutput();
+    // The last page goes to the device's client here, which may fail too: the run ends either way.
+    try {
+        if (m_cancelled)
+            device.AbortOutput();
+        else
+            device.EndOutput();
+    } catch (...) {
+        m_running = false;
+        m_run = nullptr;
+        throw;
+    }
     m_running = false;
     m_run = nullptr;
 }
