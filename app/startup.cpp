@@ -171,6 +171,20 @@ bool Startup::run()
     return passed;
 }
 
+namespace {
+
+// Saves (or drops, when nothing was typed) a pending edit of a subtopic and of a topic, as any move
+// does; false, with the error shown, when a save was refused.
+bool settlePendingEdits(ui::TForm1 *form)
+{
+    return ui::guarded([form] {
+        form->ADOQuery2->checkBrowseMode();
+        form->ADOQuery1->checkBrowseMode();
+    }, form);
+}
+
+} // namespace
+
 void Startup::wireHistory()
 {
     ui::TForm1 *form = Form1.get();
@@ -214,11 +228,7 @@ void Startup::wireHistory()
         if (!db)
             return;
         // A pending edit is settled first, as any move settles it.
-        const bool settled = ui::guarded([form] {
-            form->ADOQuery2->checkBrowseMode();
-            form->ADOQuery1->checkBrowseMode();
-        }, form);
-        if (!settled)
+        if (!settlePendingEdits(form))
             return;
         history::DeletedDialog dialog(*db, form);
         dialog.showError = showError;
@@ -236,11 +246,7 @@ void Startup::wireExport()
     ui::TForm1 *form = Form1.get();
     Form1->KitabiDisaAktarClick = [this, form] {
         // The export reads the book as it is stored: a pending edit is settled first.
-        const bool settled = ui::guarded([form] {
-            form->ADOQuery2->checkBrowseMode();
-            form->ADOQuery1->checkBrowseMode();
-        }, form);
-        if (!settled)
+        if (!settlePendingEdits(form))
             return;
         const QString connection = form->ADOConnection1->connectionString();
         QList<bookexport::TopicEntry> topics;

@@ -237,9 +237,12 @@ public:
     }
 
 private:
-    void writeFrame(QTextFrame *frame)
+    void writeFrame(QTextFrame *frame) { writeItems(frame->begin()); }
+
+    // A frame's or a table cell's paragraphs, tables and inner frames, in order.
+    void writeItems(QTextFrame::iterator it)
     {
-        for (auto it = frame->begin(); !it.atEnd(); ++it) {
+        for (; !it.atEnd(); ++it) {
             if (QTextFrame *child = it.currentFrame()) {
                 closeList();
                 if (auto *table = qobject_cast<QTextTable *>(child))
@@ -270,17 +273,7 @@ private:
                 if (cf.hasProperty(QTextFormat::BackgroundBrush) && cf.background().style() != Qt::NoBrush)
                     m_out += QStringLiteral(" style=\"background-color:%1\"").arg(colour(cf.background().color()));
                 m_out += u'>';
-                for (auto it = cell.begin(); !it.atEnd(); ++it) {
-                    if (QTextFrame *child = it.currentFrame()) {
-                        closeList();
-                        if (auto *inner = qobject_cast<QTextTable *>(child))
-                            writeTable(inner);
-                        else
-                            writeFrame(child);
-                    } else {
-                        writeBlock(it.currentBlock());
-                    }
-                }
+                writeItems(cell.begin());
                 closeList();
                 m_out += QStringLiteral("</td>");
             }

@@ -52,6 +52,22 @@ QByteArray deflated(const QByteArray &bytes, bool *ok)
 
 ZipWriter::ZipWriter(QIODevice *device) : m_device(device) {}
 
+// What the local header and the central directory both say of an entry: the version needed, the
+// flags, method, time, checksum, sizes and name length, and no extra field.
+void ZipWriter::putEntryFields(QByteArray &out, const Entry &e)
+{
+    put16(out, 20);
+    put16(out, Utf8Names);
+    put16(out, e.method);
+    put16(out, DosTime);
+    put16(out, DosDate);
+    put32(out, e.crc);
+    put32(out, e.compressedSize);
+    put32(out, e.size);
+    put16(out, quint16(e.name.size()));
+    put16(out, 0);
+}
+
 bool ZipWriter::write(const QByteArray &bytes)
 {
     if (!m_ok || m_device->write(bytes) != bytes.size())
@@ -84,16 +100,7 @@ bool ZipWriter::add(const QString &name, const QByteArray &bytes, Method method)
     e.offset = quint32(m_offset);
     QByteArray head;
     put32(head, 0x04034b50);
-    put16(head, 20);
-    put16(head, Utf8Names);
-    put16(head, e.method);
-    put16(head, DosTime);
-    put16(head, DosDate);
-    put32(head, e.crc);
-    put32(head, e.compressedSize);
-    put32(head, e.size);
-    put16(head, quint16(e.name.size()));
-    put16(head, 0);
+    putEntryFields(head, e);
     head += e.name;
     if (!write(head) || !write(data))
         return false;
@@ -108,17 +115,8 @@ bool ZipWriter::finish()
     for (const Entry &e : std::as_const(m_entries)) {
         put32(dir, 0x02014b50);
         put16(dir, 20); // made by: MS-DOS attributes
-        put16(dir, 20);
-        put16(dir, Utf8Names);
-        put16(dir, e.method);
-        put16(dir, DosTime);
-        put16(dir, DosDate);
-        put32(dir, e.crc);
-        put32(dir, e.compressedSize);
-        put32(dir, e.size);
-        put16(dir, quint16(e.name.size()));
-        put16(dir, 0);
-        put16(dir, 0);
+        putEntryFields(dir, e);
+        put16(dir, 0); // no comment
         put16(dir, 0);
         put16(dir, 0);
         put32(dir, 0);

@@ -32,6 +32,7 @@ private:
         quint16 method = 0;
     };
     bool write(const QByteArray &bytes);
+    static void putEntryFields(QByteArray &out, const Entry &e);
     QIODevice *m_device;
     QList<Entry> m_entries;
     quint64 m_offset = 0;
