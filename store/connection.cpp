@@ -2,10 +2,16 @@
 #include "connection.h"
 
 #include "platform/database/connectionstring.h"
+#include "platform/database/databaseerror.h"
 
 #include <QDir>
 
 namespace velkora::store {
+
+bool isServerBook(const database::ConnectionString &connection)
+{
+    return connection.provider.compare(ServerProvider, Qt::CaseInsensitive) == 0;
+}
 
 Connection::Connection(QObject *parent) : QObject(parent) {}
 
@@ -21,6 +27,10 @@ void Connection::open()
     if (m_engine)
         return;
     const database::ConnectionString parsed = database::ConnectionString::parse(m_connectionString);
+    if (isServerBook(parsed)) {
+        m_engine = std::make_unique<ServerEngine>(database::ServerDatabase::open(parsed.dataSource, parsed.password));
+        return;
+    }
     database::Database::Options options;
     options.busyTimeoutMs = m_busyTimeoutMs;
     options.readOnly = parsed.readOnly;
@@ -31,6 +41,8 @@ void Connection::open()
 std::unique_ptr<database::Database> Connection::openSeparately() const
 {
     const database::ConnectionString parsed = database::ConnectionString::parse(m_connectionString);
+    if (isServerBook(parsed))
+        throw database::DatabaseError(QStringLiteral("Sunucudaki bir kitapta bu iş henüz yapılamıyor: yalnız dosyadaki kitaplarda çalışır."));
     database::Database::Options options;
     options.busyTimeoutMs = m_busyTimeoutMs;
     options.readOnly = parsed.readOnly || (m_engine && m_engine->readOnly());

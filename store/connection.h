@@ -7,7 +7,16 @@
 
 #include <functional>
 
+namespace velkora::database {
+struct ConnectionString;
+}
+
 namespace velkora::store {
+
+// The provider of a book kept by a PostgreSQL server: its Data Source is a libpq connection string
+// ("host=... dbname=..."), its password, where given, the server password (else ~/.pgpass).
+inline const QString ServerProvider = QStringLiteral("PostgreSQL");
+bool isServerBook(const database::ConnectionString &connection);
 
 // Keeps one engine open for the queries. With keepConnection the engine stays open while no query
 // is open. A failed open leaves the connection closed and throws the provider's message.

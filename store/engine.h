@@ -2,6 +2,7 @@
 #pragma once
 
 #include "platform/database/database.h"
+#include "platform/database/serverdatabase.h"
 
 #include <memory>
 
@@ -37,27 +38,50 @@ public:
     virtual QStringList strayLogs() const { return {}; }
 };
 
-// The engine of a book file: SQLCipher behind database::Database.
-class BookEngine : public Engine
+// An engine that hands each call to a database object with the same operations.
+template <typename Db>
+class EngineOver : public Engine
 {
 public:
-    explicit BookEngine(std::unique_ptr<database::Database> database) : m_database(std::move(database)) {}
+    explicit EngineOver(std::unique_ptr<Db> database) : m_database(std::move(database)) {}
 
     ResultSet select(const QString &statement, const QHash<QString, QVariant> &params,
-                     const std::optional<Narrowing> &narrowing) override;
-    std::optional<Row> fetchRow(const TableInfo &table, qint64 key) override;
-    std::optional<database::Database::LongValue> fetchLong(const TableInfo &table, qint64 key, int column) override;
-    Row insert(const TableInfo &table, const database::Database::Changes &values) override;
-    qint64 update(const TableInfo &table, qint64 key, qint64 version, const database::Database::Changes &changes) override;
-    void remove(const TableInfo &table, qint64 key, qint64 version) override;
+                     const std::optional<Narrowing> &narrowing) override
+    {
+        return m_database->select(database::SelectStatement::parse(statement), params, narrowing);
+    }
+    std::optional<Row> fetchRow(const TableInfo &table, qint64 key) override { return m_database->fetchRow(table, key); }
+    std::optional<database::Database::LongValue> fetchLong(const TableInfo &table, qint64 key, int column) override
+    {
+        return m_database->fetchLong(table, key, column);
+    }
+    Row insert(const TableInfo &table, const database::Database::Changes &values) override { return m_database->insert(table, values); }
+    qint64 update(const TableInfo &table, qint64 key, qint64 version, const database::Database::Changes &changes) override
+    {
+        return m_database->update(table, key, version, changes);
+    }
+    void remove(const TableInfo &table, qint64 key, qint64 version) override { m_database->remove(table, key, version); }
 
+    Db &database() { return *m_database; }
+
+protected:
+    std::unique_ptr<Db> m_database;
+};
+
+// The engine of a book file: SQLCipher behind database::Database.
+class BookEngine : public EngineOver<database::Database>
+{
+public:
+    using EngineOver::EngineOver;
     bool readOnly() const override { return m_database->isReadOnly(); }
     QStringList strayLogs() const override { return m_database->strayLogs(); }
+};
 
-    database::Database &database() { return *m_database; }
-
-private:
-    std::unique_ptr<database::Database> m_database;
+// The engine of a book kept by a PostgreSQL server.
+class ServerEngine : public EngineOver<database::ServerDatabase>
+{
+public:
+    using EngineOver::EngineOver;
 };
 
 } // namespace velkora::store

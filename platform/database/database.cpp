@@ -650,7 +650,7 @@ std::optional<Database::LongValue> Database::fetchLong(const TableInfo &t, qint6
     return LongValue{st.value(0), st.integer(1)};
 }
 
-QVariant Database::converted(const ColumnInfo &column, const QVariant &value) const
+QVariant Database::converted(const ColumnInfo &column, const QVariant &value)
 {
     if (!value.isValid() || value.isNull())
         return QVariant();

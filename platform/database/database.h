@@ -120,6 +120,9 @@ public:
     // version. update and remove fail, changing nothing, when the row's version is no longer
     // `version` (another connection changed or deleted it).
     using Changes = QVector<std::pair<int, QVariant>>;
+    // A value as a column stores it: a number for an integer column (text that is not one is
+    // refused), text within a text column's size; null stays null. Throws DatabaseError.
+    static QVariant converted(const ColumnInfo &column, const QVariant &value);
     Row insert(const TableInfo &table, const Changes &values);
     qint64 update(const TableInfo &table, qint64 key, qint64 version, const Changes &changes);
     void remove(const TableInfo &table, qint64 key, qint64 version);
@@ -170,7 +173,6 @@ private:
     QStringList layoutProblems() const;
     static int busyHandler(void *self, int count);
     void exec(const char *sql) const;
-    QVariant converted(const ColumnInfo &column, const QVariant &value) const;
 
     sqlite3 *m_db = nullptr;
     QString m_path;

@@ -85,8 +85,7 @@ TEST(MasterDetail, DeletingATopicTakesItsSubtopicsAlong)
     book.store.ADOQuery1->remove();
     EXPECT_EQ(book.topic(), QStringLiteral("Ekler"));
     EXPECT_EQ(book.subtopics(), QStringList{"Yapım"});
-    auto db = fixture.open();
-    const auto rows = db->select(database::SelectStatement::parse(QStringLiteral("Select * From detail")), {}).rows;
+    const auto rows = engineFor(fixture)->select(QStringLiteral("Select * From detail"), {}, std::nullopt).rows;
     EXPECT_EQ(rows.size(), 1);
 }
 

@@ -15,7 +15,7 @@ namespace velkora::testing {
 class ProbeEngine : public store::Engine
 {
 public:
-    explicit ProbeEngine(std::unique_ptr<database::Database> db) : m_inner(std::move(db)) {}
+    explicit ProbeEngine(std::unique_ptr<store::Engine> inner) : m_inner(std::move(inner)) {}
 
     int longReads = 0;
     int writes = 0;
@@ -24,28 +24,28 @@ public:
     store::ResultSet select(const QString &s, const QHash<QString, QVariant> &p,
                             const std::optional<store::Narrowing> &n) override
     {
-        return m_inner.select(s, p, n);
+        return m_inner->select(s, p, n);
     }
-    std::optional<store::Row> fetchRow(const store::TableInfo &t, qint64 k) override { return m_inner.fetchRow(t, k); }
+    std::optional<store::Row> fetchRow(const store::TableInfo &t, qint64 k) override { return m_inner->fetchRow(t, k); }
     std::optional<database::Database::LongValue> fetchLong(const store::TableInfo &t, qint64 k, int c) override
     {
         ++longReads;
-        return m_inner.fetchLong(t, k, c);
+        return m_inner->fetchLong(t, k, c);
     }
     store::Row insert(const store::TableInfo &t, const database::Database::Changes &v) override
     {
         maybeFail();
-        return m_inner.insert(t, v);
+        return m_inner->insert(t, v);
     }
     qint64 update(const store::TableInfo &t, qint64 k, qint64 ver, const database::Database::Changes &c) override
     {
         maybeFail();
-        return m_inner.update(t, k, ver, c);
+        return m_inner->update(t, k, ver, c);
     }
     void remove(const store::TableInfo &t, qint64 k, qint64 ver) override
     {
         maybeFail();
-        m_inner.remove(t, k, ver);
+        m_inner->remove(t, k, ver);
     }
 
 private:
@@ -57,8 +57,16 @@ private:
             throw database::DatabaseError(QStringLiteral("Disk or network error."));
         }
     }
-    store::BookEngine m_inner;
+    std::unique_ptr<store::Engine> m_inner;
 };
+
+// An engine of its own on the test book, whichever engine keeps it.
+inline std::unique_ptr<store::Engine> engineFor(const BookFixture &fixture)
+{
+    if (BookFixture::onServer())
+        return std::make_unique<store::ServerEngine>(database::ServerDatabase::open(fixture.serverInfo()));
+    return std::make_unique<store::BookEngine>(fixture.open());
+}
 
 // The program's book store on a test book. With probe, the store runs through a ProbeEngine.
 struct OpenBook
@@ -67,7 +75,7 @@ struct OpenBook
     {
         store.ADOConnection1->setConnectionString(fixture.connectionString());
         if (withProbe) {
-            auto engine = std::make_unique<ProbeEngine>(fixture.open());
+            auto engine = std::make_unique<ProbeEngine>(engineFor(fixture));
             probe = engine.get();
             store.ADOConnection1->setEngine(std::move(engine));
         }

@@ -1,0 +1,525 @@
+// The server book over libpq: connection rules, the layout, and the record-level operations.
+#include "serverdatabase.h"
+
+#include "databaseerror.h"
+#include "schema.h"
+
+#include <libpq-fe.h>
+
+#include <QRegularExpression>
+
+#include <algorithm>
+
+namespace velkora::database {
+
+namespace {
+
+QString quoted(QStringView name)
+{
+    return u'"' + name.toString().replace(u'"', QStringLiteral("\"\"")) + u'"';
+}
+
+// What libpq said, without its trailing line break.
+QString libpqMessage(const pg_conn *conn)
+{
+    return QString::fromUtf8(PQerrorMessage(conn)).trimmed();
+}
+
+bool isLocalHost(const QString &host)
+{
+    if (host.isEmpty() || host.startsWith(u'/') || host.startsWith(u'@'))
+        return true; // the default or a named Unix socket
+    if (host.compare(QLatin1String("localhost"), Qt::CaseInsensitive) == 0)
+        return true;
+    // Loopback addresses: 127.0.0.0/8 and ::1.
+    static const QRegularExpression loopback4(QStringLiteral("^127(\\.\\d{1,3}){3}$"));
+    return loopback4.match(host).hasMatch() || host == u"::1" || host == u"[::1]";
+}
+
+// The message a person can act on when the connection cannot be made.
+QString connectMessage(const QString &said, const QString &database)
+{
+    if (said.contains(QLatin1String("password authentication failed")) || said.contains(QLatin1String("no password supplied")))
+        return QStringLiteral("Sunucu parolayı kabul etmedi. Parolayı denetleyin (ya da ~/.pgpass dosyasını). (%1)").arg(said);
+    if (said.contains(QLatin1String("does not exist")) && said.contains(QLatin1String("database")))
+        return QStringLiteral("Sunucuda \"%1\" adlı veritabanı yok. (%2)").arg(database, said);
+    if (said.contains(QLatin1String("SSL")) || said.contains(QLatin1String("TLS")))
+        return QStringLiteral("Sunucuyla şifreli (TLS) bağlantı kurulamadı. (%1)").arg(said);
+    return QStringLiteral("Sunucuya bağlanılamadı: sunucu çalışmıyor ya da adresi yanlış. (%1)").arg(said);
+}
+
+const QString LostMessage = QStringLiteral("Sunucuyla bağlantı kesildi; yapılan iş kaydedilmedi. Bağlantı geri gelince yeniden deneyin. (%1)");
+
+TableInfo bookTable(const char *name)
+{
+    TableInfo t;
+    t.name = QString::fromLatin1(name);
+    t.hasRowVersion = true;
+    const auto column = [](const char *n, ColumnType type, int size, bool readOnly) {
+        ColumnInfo c;
+        c.name = QString::fromLatin1(n);
+        c.type = type;
+        c.size = size;
+        c.readOnly = readOnly;
+        return c;
+    };
+    if (t.name == u"master") {
+        t.keyColumn = QStringLiteral("Sira");
+        t.columns = {column("Sira", ColumnType::Integer, 0, true), column("Baslik", ColumnType::Text, schema::TitleLength, false)};
+    } else {
+        t.keyColumn = QStringLiteral("Kimlik");
+        t.columns = {column("Kimlik", ColumnType::Integer, 0, true), column("Sira", ColumnType::Integer, 0, false),
+                     column("Altkonu", ColumnType::Text, schema::TitleLength, false), column("Aciklama", ColumnType::LongText, 0, false)};
+    }
+    t.keyField = 0;
+    return t;
+}
+
+// The book's two tables on the server, their columns quoted so they keep the letter case the
+// program names them with.
+const char *const CreateLayout[] = {
+    "CREATE TABLE master (\"Sira\" BIGSERIAL PRIMARY KEY, \"Baslik\" VARCHAR(255), \"Surum\" BIGINT NOT NULL DEFAULT 1)",
+    "CREATE TABLE detail (\"Kimlik\" BIGSERIAL PRIMARY KEY,"
+    " \"Sira\" BIGINT NOT NULL REFERENCES master(\"Sira\") ON DELETE CASCADE,"
+    " \"Altkonu\" VARCHAR(255), \"Aciklama\" TEXT, \"Surum\" BIGINT NOT NULL DEFAULT 1)",
+    "CREATE INDEX detail_sira ON detail(\"Sira\")",
+};
+
+// table.column type as information_schema gives them, in table order.
+const QStringList ExpectedColumns = {
+    QStringLiteral("detail.Kimlik bigint"), QStringLiteral("detail.Sira bigint"), QStringLiteral("detail.Altkonu character varying(255)"),
+    QStringLiteral("detail.Aciklama text"), QStringLiteral("detail.Surum bigint"), QStringLiteral("master.Sira bigint"),
+    QStringLiteral("master.Baslik character varying(255)"), QStringLiteral("master.Surum bigint"),
+};
+
+} // namespace
+
+class ServerDatabase::Result
+{
+public:
+    explicit Result(PGresult *r) : m_r(r) {}
+    Result(Result &&o) noexcept : m_r(std::exchange(o.m_r, nullptr)) {}
+    ~Result() { PQclear(m_r); }
+    int rows() const { return PQntuples(m_r); }
+    bool isNull(int row, int column) const { return PQgetisnull(m_r, row, column) != 0; }
+    QString text(int row, int column) const { return QString::fromUtf8(PQgetvalue(m_r, row, column), PQgetlength(m_r, row, column)); }
+    qint64 integer(int row, int column) const { return QByteArray(PQgetvalue(m_r, row, column)).toLongLong(); }
+    QVariant value(int row, int column, ColumnType type) const
+    {
+        if (isNull(row, column))
+            return QVariant();
+        return type == ColumnType::Integer ? QVariant(integer(row, column)) : QVariant(text(row, column));
+    }
+    int affected() const { return QByteArray(PQcmdTuples(m_r)).toInt(); }
+    ExecStatusType status() const { return PQresultStatus(m_r); }
+
+private:
+    PGresult *m_r;
+};
+
+ServerDatabase::ServerDatabase(pg_conn *conn, QString connectionInfo, QString password)
+    : m_conn(conn), m_connectionInfo(std::move(connectionInfo)), m_password(std::move(password))
+{
+}
+
+ServerDatabase::~ServerDatabase()
+{
+    PQfinish(m_conn);
+}
+
+std::unique_ptr<ServerDatabase> ServerDatabase::open(const QString &connectionInfo, const QString &password)
+{
+    char *parseError = nullptr;
+    PQconninfoOption *options = PQconninfoParse(connectionInfo.toUtf8().constData(), &parseError);
+    if (!options) {
+        const QString why = parseError ? QString::fromUtf8(parseError).trimmed() : QString();
+        PQfreemem(parseError);
+        throw DatabaseError(QStringLiteral("Sunucu bağlantı tanımı okunamadı: %1").arg(why));
+    }
+    QList<QByteArray> keys, values;
+    QString hosts, hostaddrs, sslmode, database;
+    for (PQconninfoOption *o = options; o->keyword; ++o) {
+        if (!o->val)
+            continue;
+        const QByteArray key(o->keyword);
+        if (key == "host")
+            hosts = QString::fromUtf8(o->val);
+        else if (key == "hostaddr")
+            hostaddrs = QString::fromUtf8(o->val);
+        else if (key == "sslmode")
+            sslmode = QString::fromUtf8(o->val);
+        else if (key == "dbname")
+            database = QString::fromUtf8(o->val);
+        if (key == "password" && !password.isEmpty())
+            continue;
+        keys << key;
+        values << QByteArray(o->val);
+    }
+    PQconninfoFree(options);
+    // A book's text goes over the network only encrypted.
+    bool local = true;
+    for (const QString &h : hosts.split(u',', Qt::KeepEmptyParts))
+        local = local && isLocalHost(h.trimmed());
+    for (const QString &a : hostaddrs.split(u',', Qt::SkipEmptyParts))
+        local = local && isLocalHost(a.trimmed());
+    if (!local) {
+        if (sslmode.isEmpty()) {
+            keys << "sslmode";
+            values << "require";
+        } else if (sslmode == u"disable" || sslmode == u"allow" || sslmode == u"prefer") {
+            throw DatabaseError(QStringLiteral("Başka bir makinedeki sunucuya yalnız şifreli (TLS) bağlanılır: bağlantı tanımındaki "
+                                               "sslmode=%1 yerine require, verify-ca ya da verify-full yazın.")
+                                    .arg(sslmode));
+        }
+    }
+    if (!password.isEmpty()) {
+        keys << "password";
+        values << password.toUtf8();
+    }
+    if (!keys.contains("connect_timeout")) {
+        keys << "connect_timeout";
+        values << "10";
+    }
+    keys << "client_encoding" << "application_name";
+    values << "UTF8" << "Velkora";
+    std::vector<const char *> k, v;
+    for (qsizetype i = 0; i < keys.size(); ++i) {
+        k.push_back(keys[i].constData());
+        v.push_back(values[i].constData());
+    }
+    k.push_back(nullptr);
+    v.push_back(nullptr);
+    pg_conn *conn = PQconnectdbParams(k.data(), v.data(), 0);
+    if (!conn)
+        throw DatabaseError(QStringLiteral("Sunucuya bağlanılamadı: bellek yetmedi."));
+    if (PQstatus(conn) != CONNECTION_OK) {
+        const QString said = libpqMessage(conn);
+        PQfinish(conn);
+        throw DatabaseError(connectMessage(said, database));
+    }
+    std::unique_ptr<ServerDatabase> db(new ServerDatabase(conn, connectionInfo, password));
+    db->exec(QStringLiteral("SET client_min_messages TO warning"));
+    db->ensureLayout();
+    return db;
+}
+
+void ServerDatabase::reconnectIfLost() const
+{
+    if (PQstatus(m_conn) == CONNECTION_OK)
+        return;
+    PQreset(m_conn);
+    if (PQstatus(m_conn) != CONNECTION_OK)
+        throw DatabaseError(LostMessage.arg(libpqMessage(m_conn)));
+    PQexec(m_conn, "SET client_min_messages TO warning");
+}
+
+ServerDatabase::Result ServerDatabase::exec(const QString &sql, const QVector<QVariant> &params) const
+{
+    // A lost connection is made again, but never inside a transaction: what it held is gone.
+    if (m_transactionDepth == 0)
+        reconnectIfLost();
+    QList<QByteArray> texts;
+    std::vector<const char *> values;
+    for (const QVariant &p : params) {
+        if (p.isNull() || !p.isValid()) {
+            values.push_back(nullptr);
+            texts << QByteArray();
+        } else {
+            texts << p.toString().toUtf8();
+            values.push_back(nullptr);
+        }
+    }
+    for (qsizetype i = 0; i < texts.size(); ++i)
+        if (!(params[i].isNull() || !params[i].isValid()))
+            values[size_t(i)] = texts[i].constData();
+    Result r(PQexecParams(m_conn, sql.toUtf8().constData(), int(params.size()), nullptr, values.data(), nullptr, nullptr, 0));
+    const ExecStatusType status = r.status();
+    if (status != PGRES_COMMAND_OK && status != PGRES_TUPLES_OK) {
+        if (PQstatus(m_conn) != CONNECTION_OK)
+            throw DatabaseError(LostMessage.arg(libpqMessage(m_conn)));
+        throw DatabaseError(libpqMessage(m_conn));
+    }
+    return r;
+}
+
+void ServerDatabase::ensureLayout()
+{
+    const Result found = exec(QStringLiteral("SELECT table_name || '.' || column_name || ' ' || data_type ||"
+                                             " COALESCE('(' || character_maximum_length || ')', '')"
+                                             " FROM information_schema.columns WHERE table_schema = current_schema()"
+                                             " AND table_name IN ('master', 'detail') ORDER BY table_name, ordinal_position"));
+    QStringList columns;
+    for (int i = 0; i < found.rows(); ++i)
+        columns << found.text(i, 0);
+    if (columns.isEmpty()) {
+        inTransaction([this] {
+            for (const char *statement : CreateLayout)
+                exec(QString::fromLatin1(statement));
+        });
+    } else if (columns != ExpectedColumns) {
+        throw DatabaseError(QStringLiteral("Sunucudaki \"master\" ve \"detail\" tabloları bir Velkora kitabının tabloları değil; "
+                                           "kitap açılmadı (%1).")
+                                .arg(describe()));
+    }
+    m_tables = {bookTable("master"), bookTable("detail")};
+}
+
+QString ServerDatabase::describe() const
+{
+    return QStringLiteral("%1:%2/%3").arg(QString::fromUtf8(PQhost(m_conn)), QString::fromUtf8(PQport(m_conn)), QString::fromUtf8(PQdb(m_conn)));
+}
+
+const TableInfo &ServerDatabase::table(QStringView name) const
+{
+    for (const TableInfo &t : m_tables)
+        if (t.name.compare(name, Qt::CaseInsensitive) == 0)
+            return t;
+    throw DatabaseError(QStringLiteral("The Microsoft Jet database engine cannot find the input table or query '%1'. "
+                                       "Make sure it exists and that its name is spelled correctly.")
+                            .arg(name));
+}
+
+ResultSet ServerDatabase::select(const SelectStatement &statement, const QHash<QString, QVariant> &params,
+                                 const std::optional<Narrowing> &narrowing) const
+{
+    ResultSet result;
+    result.table = table(statement.table);
+    const TableInfo &t = result.table;
+    QStringList list{quoted(t.keyColumn), quoted(QString::fromLatin1(schema::RowVersionColumn))};
+    QVector<int> shown; // the columns read, in the order of list after the first two
+    result.deferred.resize(t.columns.size());
+    for (int i = 0; i < t.columns.size(); ++i) {
+        result.deferred[i] = t.columns[i].type == ColumnType::LongText;
+        if (!result.deferred[i]) {
+            list.append(quoted(t.columns[i].name));
+            shown.append(i);
+        }
+    }
+    const auto columnOf = [&t](const QString &field) {
+        const int index = t.columnIndex(field);
+        if (index < 0)
+            throw DatabaseError(QStringLiteral("No value given for one or more required parameters."));
+        return index;
+    };
+    QString sql = QStringLiteral("SELECT %1 FROM %2").arg(list.join(u','), quoted(t.name));
+    QStringList where;
+    QVector<QVariant> bound;
+    // Text is compared the book's way on this side: equality ignoring Turkish letter case, LIKE.
+    int textColumn = -1;
+    QString textValue;
+    bool like = false;
+    if (statement.condition != SelectStatement::Condition::None) {
+        const int index = columnOf(statement.conditionField);
+        const ColumnInfo &c = t.columns[index];
+        if (statement.condition == SelectStatement::Condition::EqualsParameter) {
+            QVariant value;
+            bool found = false;
+            for (auto it = params.cbegin(); it != params.cend(); ++it)
+                if (it.key().compare(statement.parameterName, Qt::CaseInsensitive) == 0) {
+                    value = it.value();
+                    found = true;
+                }
+            if (!found)
+                throw DatabaseError(QStringLiteral("No value given for one or more required parameters."));
+            if (c.type == ColumnType::Integer) {
+                const QVariant number = Database::converted(c, value);
+                if (number.isNull()) {
+                    where << QStringLiteral("FALSE"); // = NULL holds for no row
+                } else {
+                    bound << number;
+                    where << QStringLiteral("%1 = $%2").arg(quoted(c.name)).arg(bound.size());
+                }
+            } else {
+                textColumn = index;
+                textValue = value.toString();
+                if (value.isNull())
+                    where << QStringLiteral("FALSE");
+            }
+        } else {
+            textColumn = index;
+            textValue = statement.likePattern;
+            like = true;
+        }
+        if (c.type == ColumnType::LongText)
+            throw DatabaseError(QStringLiteral("Data type mismatch in criteria expression."));
+    }
+    if (narrowing) {
+        bound << narrowing->value;
+        where << QStringLiteral("%1 = $%2").arg(quoted(t.columns[columnOf(narrowing->column)].name)).arg(bound.size());
+    }
+    if (!where.isEmpty())
+        sql += QStringLiteral(" WHERE ") + where.join(QStringLiteral(" AND "));
+    sql += QStringLiteral(" ORDER BY %1").arg(quoted(t.keyColumn));
+    const Result r = exec(sql, bound);
+
+    const int textAt = textColumn < 0 ? -1 : int(shown.indexOf(textColumn)) + 2;
+    const LikePattern pattern(foldText(textValue));
+    const std::u32string folded = foldText(textValue);
+    result.rows.reserve(r.rows());
+    for (int i = 0; i < r.rows(); ++i) {
+        if (textAt >= 2) {
+            if (r.isNull(i, textAt))
+                continue;
+            const QString text = r.text(i, textAt);
+            if (like ? !pattern.matches(foldText(text)) : foldText(text) != folded)
+                continue;
+        }
+        Row row;
+        row.key = r.integer(i, 0);
+        row.version = r.integer(i, 1);
+        row.values.resize(t.columns.size());
+        for (int k = 0; k < shown.size(); ++k)
+            row.values[shown[k]] = r.value(i, k + 2, t.columns[shown[k]].type);
+        result.rows.append(std::move(row));
+    }
+    if (!statement.orderByField.isEmpty()) {
+        result.orderColumn = columnOf(statement.orderByField);
+        result.descending = statement.descending;
+        const int by = result.orderColumn;
+        const bool integer = t.columns[by].type == ColumnType::Integer;
+        // The book's order: ICU's Turkish collation ignoring case (nulls first), the key breaking ties.
+        const auto less = [&](const Row &a, const Row &b) {
+            const QVariant &x = a.values[by], &y = b.values[by];
+            int c = 0;
+            if (x.isNull() != y.isNull())
+                c = x.isNull() ? -1 : 1;
+            else if (!x.isNull())
+                c = integer ? (x.toLongLong() < y.toLongLong() ? -1 : x.toLongLong() > y.toLongLong() ? 1 : 0)
+                            : m_collator.compare(x.toString(), y.toString());
+            if (statement.descending)
+                c = -c;
+            return c != 0 ? c < 0 : a.key < b.key;
+        };
+        std::stable_sort(result.rows.begin(), result.rows.end(), less);
+    }
+    return result;
+}
+
+std::optional<Row> ServerDatabase::fetchRow(const TableInfo &t, qint64 key) const
+{
+    QStringList list{quoted(QString::fromLatin1(schema::RowVersionColumn))};
+    QVector<int> shown;
+    for (int i = 0; i < t.columns.size(); ++i)
+        if (t.columns[i].type != ColumnType::LongText) {
+            list.append(quoted(t.columns[i].name));
+            shown.append(i);
+        }
+    const Result r = exec(QStringLiteral("SELECT %1 FROM %2 WHERE %3 = $1").arg(list.join(u','), quoted(t.name), quoted(t.keyColumn)), {key});
+    if (r.rows() == 0)
+        return std::nullopt;
+    Row row;
+    row.key = key;
+    row.version = r.integer(0, 0);
+    row.values.resize(t.columns.size());
+    for (int k = 0; k < shown.size(); ++k)
+        row.values[shown[k]] = r.value(0, k + 1, t.columns[shown[k]].type);
+    return row;
+}
+
+std::optional<Database::LongValue> ServerDatabase::fetchLong(const TableInfo &t, qint64 key, int column) const
+{
+    const ColumnInfo &c = t.columns.at(column);
+    const Result r = exec(QStringLiteral("SELECT %1, %2 FROM %3 WHERE %4 = $1")
+                              .arg(quoted(c.name), quoted(QString::fromLatin1(schema::RowVersionColumn)), quoted(t.name), quoted(t.keyColumn)),
+                          {key});
+    if (r.rows() == 0)
+        return std::nullopt;
+    return Database::LongValue{r.value(0, 0, c.type), r.integer(0, 1)};
+}
+
+Row ServerDatabase::insert(const TableInfo &t, const Database::Changes &values)
+{
+    QStringList columns, marks;
+    QVector<QVariant> bound;
+    for (const auto &[index, value] : values) {
+        const ColumnInfo &c = t.columns.at(index);
+        if (c.readOnly)
+            throw DatabaseError(QStringLiteral("Field '%1' cannot be modified.").arg(c.name));
+        columns << quoted(c.name);
+        bound << Database::converted(c, value);
+        marks << QStringLiteral("$%1").arg(bound.size());
+    }
+    const QString sql = columns.isEmpty()
+                            ? QStringLiteral("INSERT INTO %1 DEFAULT VALUES RETURNING %2").arg(quoted(t.name), quoted(t.keyColumn))
+                            : QStringLiteral("INSERT INTO %1 (%2) VALUES (%3) RETURNING %4")
+                                  .arg(quoted(t.name), columns.join(u','), marks.join(u','), quoted(t.keyColumn));
+    const Result r = exec(sql, bound);
+    const std::optional<Row> row = r.rows() == 1 ? fetchRow(t, r.integer(0, 0)) : std::nullopt;
+    if (!row)
+        throw DatabaseError(QStringLiteral("The new record could not be read back."));
+    return *row;
+}
+
+qint64 ServerDatabase::update(const TableInfo &t, qint64 key, qint64 version, const Database::Changes &changes)
+{
+    QStringList sets;
+    QVector<QVariant> bound;
+    for (const auto &[index, value] : changes) {
+        const ColumnInfo &c = t.columns.at(index);
+        if (c.readOnly)
+            throw DatabaseError(QStringLiteral("Field '%1' cannot be modified.").arg(c.name));
+        bound << Database::converted(c, value);
+        sets << QStringLiteral("%1 = $%2").arg(quoted(c.name)).arg(bound.size());
+    }
+    const QString versionColumn = quoted(QString::fromLatin1(schema::RowVersionColumn));
+    sets << QStringLiteral("%1 = %1 + 1").arg(versionColumn);
+    bound << key << version;
+    const Result r = exec(QStringLiteral("UPDATE %1 SET %2 WHERE %3 = $%4 AND %5 = $%6")
+                              .arg(quoted(t.name), sets.join(u','), quoted(t.keyColumn))
+                              .arg(bound.size() - 1)
+                              .arg(versionColumn)
+                              .arg(bound.size()),
+                          bound);
+    if (r.affected() != 1)
+        throw DatabaseError(QStringLiteral("Row cannot be located for updating. Some values may have been changed since it was last read."));
+    return version + 1;
+}
+
+void ServerDatabase::remove(const TableInfo &t, qint64 key, qint64 version)
+{
+    const Result r = exec(QStringLiteral("DELETE FROM %1 WHERE %2 = $1 AND %3 = $2")
+                              .arg(quoted(t.name), quoted(t.keyColumn), quoted(QString::fromLatin1(schema::RowVersionColumn))),
+                          {key, version});
+    if (r.affected() != 1)
+        throw DatabaseError(QStringLiteral("Row cannot be located for deleting. It was changed or deleted by another user since it was last read."));
+}
+
+QStringList ServerDatabase::check() const
+{
+    QStringList problems;
+    const Result orphans = exec(QStringLiteral("SELECT count(*) FROM detail d WHERE NOT EXISTS (SELECT 1 FROM master m WHERE m.\"Sira\" = d.\"Sira\")"));
+    if (orphans.integer(0, 0) > 0)
+        problems << QStringLiteral("%1 subtopics belong to no topic").arg(orphans.integer(0, 0));
+    const Result versions = exec(QStringLiteral("SELECT (SELECT count(*) FROM master WHERE \"Surum\" < 1) + (SELECT count(*) FROM detail WHERE \"Surum\" < 1)"));
+    if (versions.integer(0, 0) > 0)
+        problems << QStringLiteral("%1 rows have no valid row version").arg(versions.integer(0, 0));
+    const Result long_ = exec(QStringLiteral("SELECT (SELECT count(*) FROM master WHERE length(\"Baslik\") > 255) + "
+                                             "(SELECT count(*) FROM detail WHERE length(\"Altkonu\") > 255)"));
+    if (long_.integer(0, 0) > 0)
+        problems << QStringLiteral("%1 titles are longer than 255 characters").arg(long_.integer(0, 0));
+    return problems;
+}
+
+void ServerDatabase::inTransaction(const std::function<void()> &f)
+{
+    if (m_transactionDepth == 0)
+        exec(QStringLiteral("BEGIN"));
+    ++m_transactionDepth;
+    try {
+        f();
+    } catch (...) {
+        if (--m_transactionDepth == 0 && PQstatus(m_conn) == CONNECTION_OK)
+            PQclear(PQexec(m_conn, "ROLLBACK"));
+        throw;
+    }
+    if (--m_transactionDepth == 0)
+        exec(QStringLiteral("COMMIT"));
+}
+
+void ServerDatabase::clear()
+{
+    exec(QStringLiteral("DELETE FROM master"));
+    exec(QStringLiteral("DELETE FROM detail"));
+}
+
+} // namespace velkora::database

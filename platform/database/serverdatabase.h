@@ -1,0 +1,75 @@
+// A book kept by a PostgreSQL server: the same two tables, keys, row versions and cascade as a book
+// file, reached through libpq, with the same record-level operations as Database.
+#pragma once
+
+#include "database.h"
+
+#include <QString>
+#include <QStringList>
+
+#include <memory>
+
+struct pg_conn;
+
+namespace velkora::database {
+
+// Titles are ordered and matched exactly as in a book file: the rows a statement selects are read
+// with bound parameters only (nothing of a title or a search is pasted into SQL), then filtered with
+// the book's Turkish LIKE and sorted with its ICU collation on this side, so both kinds of book
+// order and find the same titles. A write names the row version it read; a row changed or deleted
+// by another writer meanwhile is refused with the same messages as a book file.
+//
+// TLS: a connection to any host but this machine (localhost, a loopback address or a Unix socket)
+// must be encrypted: without an sslmode it asks for "require"; disable, allow and prefer are refused.
+// A connection lost between two calls is made again at the next call; a call that fails so changes
+// nothing and can be repeated.
+class ServerDatabase
+{
+public:
+    // Connects with a libpq connection string; password, when not empty, is used instead of one from
+    // the user's ~/.pgpass. Gives the book its two tables when the database has neither (layout) and
+    // refuses a database whose tables are not a book's. Throws DatabaseError with a Turkish message
+    // naming what to mend (server down, wrong password, no such database, TLS required).
+    static std::unique_ptr<ServerDatabase> open(const QString &connectionInfo, const QString &password = QString());
+    ~ServerDatabase();
+    ServerDatabase(const ServerDatabase &) = delete;
+    ServerDatabase &operator=(const ServerDatabase &) = delete;
+
+    const TableInfo &table(QStringView name) const;
+    ResultSet select(const SelectStatement &statement, const QHash<QString, QVariant> &params,
+                     const std::optional<Narrowing> &narrowing = std::nullopt) const;
+    std::optional<Row> fetchRow(const TableInfo &table, qint64 key) const;
+    std::optional<Database::LongValue> fetchLong(const TableInfo &table, qint64 key, int column) const;
+    Row insert(const TableInfo &table, const Database::Changes &values);
+    qint64 update(const TableInfo &table, qint64 key, qint64 version, const Database::Changes &changes);
+    void remove(const TableInfo &table, qint64 key, qint64 version);
+
+    // Rows whose detail has no topic, keys out of order, a layout that is not the book's: empty when
+    // all is well.
+    QStringList check() const;
+
+    // Runs f inside one transaction (a copy into the book), committed when f returns, rolled back
+    // when it throws.
+    void inTransaction(const std::function<void()> &f);
+    // Removes every topic and subtopic (within a transaction, before a copy into the book).
+    void clear();
+
+    // Where the book lives, for messages: host (or socket folder), port and database.
+    QString describe() const;
+    pg_conn *handle() const { return m_conn; }
+
+private:
+    explicit ServerDatabase(pg_conn *conn, QString connectionInfo, QString password);
+    class Result;
+    Result exec(const QString &sql, const QVector<QVariant> &params = {}) const;
+    void ensureLayout();
+    void reconnectIfLost() const;
+
+    pg_conn *m_conn = nullptr;
+    QString m_connectionInfo, m_password;
+    QVector<TableInfo> m_tables;
+    TurkishCollator m_collator;
+    int m_transactionDepth = 0;
+};
+
+} // namespace velkora::database

@@ -1,0 +1,176 @@
+// The server engine against a PostgreSQL server of the test's own: titles ordered and matched as in
+// a book file (side by side on the same titles), the optimistic writes and the cascade, text that
+// looks like SQL staying text, a connection lost during a save, and the messages for what cannot
+// be opened.
+#include "platform/database/databaseerror.h"
+#include "platform/database/serverdatabase.h"
+#include "support/bookfixture.h"
+#include "support/privateserver.h"
+
+#include <libpq-fe.h>
+
+#include <gtest/gtest.h>
+
+using namespace velkora;
+using namespace velkora::testing;
+using database::DatabaseError;
+using database::SelectStatement;
+
+namespace {
+
+PrivateServer &server()
+{
+    static PrivateServer instance;
+    return instance;
+}
+
+#define NEED_SERVER()                                                                                                  \
+    if (!server().available())                                                                                         \
+    GTEST_SKIP() << server().whyNot().toStdString()
+
+QString errorOf(const std::function<void()> &f)
+{
+    try {
+        f();
+    } catch (const DatabaseError &e) {
+        return e.message();
+    }
+    return QString();
+}
+
+std::unique_ptr<database::ServerDatabase> freshServerBook(const QString &name)
+{
+    if (!server().createDatabase(name))
+        return nullptr;
+    return database::ServerDatabase::open(server().connectionInfo(name));
+}
+
+template <typename Db>
+QStringList titles(const Db &db, const QString &statement, const std::optional<database::Narrowing> &narrowing = std::nullopt)
+{
+    const database::ResultSet r = db.select(SelectStatement::parse(statement), {{QStringLiteral("Sira"), 1}}, narrowing);
+    const int column = r.table.columnIndex(u"Altkonu");
+    QStringList out;
+    for (const database::Row &row : r.rows)
+        out << row.values[column].toString();
+    return out;
+}
+
+} // namespace
+
+TEST(ServerBook, TitlesAreOrderedAndMatchedAsInABookFile)
+{
+    NEED_SERVER();
+    const QStringList names = {"ılık", "Işık", "ışık", "İnce", "ince", "Irmak", "iri", "çay", "Çam", "cam", "Cam", "ÇAY",
+                               "ğ harfi", "gül", "Göl", "göl", "öykü", "Ölçü", "ozan", "şarkı", "Sarı", "sarı", "Şu",
+                               "üzüm", "Uzun", "uzun", "a_b", "a%b", "a\"b", "ab", "", "10 numara", "2 numara", "z"};
+    std::vector<SubtopicSpec> subtopics;
+    for (const QString &n : names)
+        subtopics.push_back({n, QStringLiteral("{\\rtf1 %1}").arg(n)});
+    subtopics.push_back({QString(), QString()}); // a null title
+    const BookFixture file({{"Konu", subtopics}});
+    const auto fileDb = file.open();
+    auto serverDb = freshServerBook(QStringLiteral("yanyana"));
+    ASSERT_TRUE(serverDb);
+    const auto &master = serverDb->table(u"master");
+    const auto &detail = serverDb->table(u"detail");
+    const qint64 sira = serverDb->insert(master, {{master.columnIndex(u"Baslik"), QStringLiteral("Konu")}}).key;
+    for (const SubtopicSpec &s : subtopics) {
+        database::Database::Changes values{{detail.columnIndex(u"Sira"), sira}};
+        if (!s.title.isNull())
+            values.append({detail.columnIndex(u"Altkonu"), s.title});
+        serverDb->insert(detail, values);
+    }
+    for (const char *statement :
+         {"Select * From detail WHERE Sira=:Sira Order By AltKonu", "Select * From detail Order By AltKonu DESC",
+          "Select * From detail WHERE Altkonu LIKE \"%ı%\" Order By AltKonu", "Select * From detail WHERE Altkonu LIKE \"I%\" Order By AltKonu",
+          "Select * From detail WHERE Altkonu LIKE \"i%\"", "Select * From detail WHERE Altkonu LIKE \"%a_b%\" Order By AltKonu",
+          "Select * From detail WHERE Altkonu LIKE \"_am\" Order By AltKonu", "Select * From detail WHERE Altkonu LIKE \"%\"\"%\"",
+          "Select * From detail WHERE Altkonu LIKE \"%ÇAY%\"", "Select * From detail WHERE Altkonu LIKE \"\"", "Select * From detail"}) {
+        SCOPED_TRACE(statement);
+        const QString text = QString::fromUtf8(statement);
+        const QStringList fromFile = titles(*fileDb, text), fromServer = titles(*serverDb, text);
+        EXPECT_EQ(fromServer, fromFile);
+        EXPECT_FALSE(fromFile.isEmpty() && !text.contains(u"LIKE \"\""));
+    }
+    // Narrowed to a topic as a search result is, the same.
+    EXPECT_EQ(titles(*serverDb, QStringLiteral("Select * From detail WHERE Altkonu LIKE \"%s%\" Order By AltKonu"), database::Narrowing{QStringLiteral("Sira"), sira}),
+              titles(*fileDb, QStringLiteral("Select * From detail WHERE Altkonu LIKE \"%s%\" Order By AltKonu"), database::Narrowing{QStringLiteral("Sira"), 1}));
+}
+
+TEST(ServerBook, WritesNameTheVersionTheyReadAndATopicTakesItsSubtopicsAlong)
+{
+    NEED_SERVER();
+    auto ayse = freshServerBook(QStringLiteral("ikiyazar"));
+    ASSERT_TRUE(ayse);
+    auto mehmet = database::ServerDatabase::open(server().connectionInfo(QStringLiteral("ikiyazar")));
+    const auto &master = ayse->table(u"master");
+    const auto &detail = ayse->table(u"detail");
+    const int body = detail.columnIndex(u"Aciklama");
+    const qint64 topic = ayse->insert(master, {{master.columnIndex(u"Baslik"), QStringLiteral("Cümle")}}).key;
+    const database::Row row = ayse->insert(detail, {{detail.columnIndex(u"Sira"), topic}, {detail.columnIndex(u"Altkonu"), QStringLiteral("Özne")}});
+    EXPECT_EQ(row.version, 1);
+
+    // Both read version 1; the first save wins, the second is refused and changes nothing.
+    EXPECT_EQ(mehmet->update(detail, row.key, 1, {{body, QStringLiteral("Mehmet")}}), 2);
+    EXPECT_TRUE(errorOf([&] { ayse->update(detail, row.key, 1, {{body, QStringLiteral("Ayşe")}}); })
+                    .startsWith(QStringLiteral("Row cannot be located for updating.")));
+    EXPECT_EQ(ayse->fetchLong(detail, row.key, body)->value.toString(), QStringLiteral("Mehmet"));
+    EXPECT_TRUE(errorOf([&] { ayse->remove(detail, row.key, 1); }).startsWith(QStringLiteral("Row cannot be located for deleting.")));
+    // After a fresh read the save goes through, over the other's text knowingly.
+    const qint64 fresh = ayse->fetchRow(detail, row.key)->version;
+    EXPECT_EQ(ayse->update(detail, row.key, fresh, {{body, QStringLiteral("Ayşe")}}), fresh + 1);
+
+    // Text that looks like SQL stays text, in titles and in searches.
+    const QString hostile = QStringLiteral("x'); DROP TABLE master; --\" $1 \\");
+    const database::Row evil = ayse->insert(detail, {{detail.columnIndex(u"Sira"), topic}, {detail.columnIndex(u"Altkonu"), hostile}});
+    EXPECT_EQ(ayse->fetchRow(detail, evil.key)->values[detail.columnIndex(u"Altkonu")].toString(), hostile);
+    EXPECT_EQ(titles(*mehmet, QStringLiteral("Select * From detail WHERE Altkonu LIKE \"%DROP TABLE%\"")), QStringList{hostile});
+    EXPECT_TRUE(errorOf([&] { ayse->insert(detail, {{detail.columnIndex(u"Sira"), topic}, {detail.columnIndex(u"Altkonu"), QString(256, u'a')}}); })
+                    .startsWith(QStringLiteral("The field is too small")));
+    EXPECT_TRUE(errorOf([&] { ayse->update(master, topic, 1, {{master.columnIndex(u"Sira"), 5}}); }).contains(QStringLiteral("cannot be modified")));
+
+    // Deleting the topic deletes its subtopics.
+    ayse->remove(master, topic, ayse->fetchRow(master, topic)->version);
+    EXPECT_TRUE(titles(*mehmet, QStringLiteral("Select * From detail")).isEmpty());
+    EXPECT_TRUE(mehmet->check().isEmpty()) << mehmet->check().join(u'\n').toStdString();
+}
+
+TEST(ServerBook, ASaveDuringAnOutageIsRefusedAndTheNextOneGoesThrough)
+{
+    NEED_SERVER();
+    auto db = freshServerBook(QStringLiteral("kesinti"));
+    ASSERT_TRUE(db);
+    const auto &master = db->table(u"master");
+    const database::Row topic = db->insert(master, {{master.columnIndex(u"Baslik"), QStringLiteral("Önce")}});
+    ASSERT_TRUE(server().stop());
+    const QString said = errorOf([&] { db->update(master, topic.key, topic.version, {{master.columnIndex(u"Baslik"), QStringLiteral("Sonra")}}); });
+    EXPECT_TRUE(said.startsWith(QStringLiteral("Sunucuyla bağlantı kesildi"))) << said.toStdString();
+    ASSERT_TRUE(server().start());
+    // The same save again: the connection is made anew and the row was not changed meanwhile.
+    EXPECT_EQ(db->update(master, topic.key, topic.version, {{master.columnIndex(u"Baslik"), QStringLiteral("Sonra")}}), topic.version + 1);
+    EXPECT_EQ(db->fetchRow(master, topic.key)->values[master.columnIndex(u"Baslik")].toString(), QStringLiteral("Sonra"));
+}
+
+TEST(ServerBook, WhatCannotBeOpenedIsSaidPlainly)
+{
+    NEED_SERVER();
+    // Another machine without encryption is refused before anything is sent.
+    const QString plain = errorOf([] { database::ServerDatabase::open(QStringLiteral("host=kitap.example.org dbname=kitap sslmode=disable")); });
+    EXPECT_TRUE(plain.contains(QStringLiteral("şifreli (TLS)"))) << plain.toStdString();
+    EXPECT_TRUE(errorOf([] { database::ServerDatabase::open(QStringLiteral("host=kitap.example.org sslmode=prefer")); }).contains(QStringLiteral("sslmode=prefer")));
+    EXPECT_TRUE(errorOf([] { database::ServerDatabase::open(QStringLiteral("host=")); }).isEmpty() == false);
+    EXPECT_TRUE(errorOf([] { database::ServerDatabase::open(QStringLiteral("hots=yanlis")); }).startsWith(QStringLiteral("Sunucu bağlantı tanımı okunamadı")));
+    // A database that is not there, a server that is not there.
+    EXPECT_TRUE(errorOf([] { database::ServerDatabase::open(server().connectionInfo(QStringLiteral("olmayan"))); })
+                    .startsWith(QStringLiteral("Sunucuda \"olmayan\" adlı veritabanı yok.")));
+    EXPECT_TRUE(errorOf([] { database::ServerDatabase::open(server().connectionInfo().replace(QStringLiteral("port="), QStringLiteral("port=1"))); })
+                    .startsWith(QStringLiteral("Sunucuya bağlanılamadı")));
+    // A database whose tables are not a book's is left alone.
+    ASSERT_TRUE(server().createDatabase(QStringLiteral("yabanci")));
+    pg_conn *conn = PQconnectdb(server().connectionInfo(QStringLiteral("yabanci")).toUtf8().constData());
+    PQclear(PQexec(conn, "CREATE TABLE master (id int, ad text)"));
+    PQfinish(conn);
+    EXPECT_TRUE(errorOf([] { database::ServerDatabase::open(server().connectionInfo(QStringLiteral("yabanci"))); })
+                    .contains(QStringLiteral("bir Velkora kitabının tabloları değil")));
+}
