@@ -27,6 +27,8 @@ std::unique_ptr<store::BookStore> openForReading(const QString &connectionString
         // the bodies all come from the same state of the book, whatever other programs save
         // meanwhile (they go on writing; the book's log keeps this state for the reader).
         database::exec(db, "BEGIN");
+    } else if (auto *server = dynamic_cast<store::ServerEngine *>(&book->ADOConnection1->engine())) {
+        server->database().beginSnapshot();
     }
     book->openQueries();
     return book;
@@ -40,7 +42,13 @@ QHash<qint64, int> subtopicCounts(store::BookStore &book)
         database::SqliteStatement st(engine->database().handle(), QStringLiteral("SELECT Sira, COUNT(*) FROM detail GROUP BY Sira"));
         while (st.step())
             counts.insert(st.integer(0), int(st.integer(1)));
+        return counts;
     }
+    // Any other engine: the subtopics' short columns, counted here.
+    const store::ResultSet all = book.ADOConnection1->engine().select(QStringLiteral("Select * From detail"), {}, std::nullopt);
+    const int sira = all.table.columnIndex(u"Sira");
+    for (const store::Row &row : all.rows)
+        ++counts[row.values[sira].toLongLong()];
     return counts;
 }
 
@@ -81,6 +89,8 @@ BookWalk::~BookWalk()
 {
     if (auto *engine = dynamic_cast<store::BookEngine *>(&m_book->ADOConnection1->engine()))
         sqlite3_exec(engine->database().handle(), "ROLLBACK", nullptr, nullptr, nullptr);
+    else if (auto *server = dynamic_cast<store::ServerEngine *>(&m_book->ADOConnection1->engine()))
+        server->database().endSnapshot();
 }
 
 int BookWalk::subtopicCount() const

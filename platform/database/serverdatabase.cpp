@@ -516,6 +516,19 @@ void ServerDatabase::inTransaction(const std::function<void()> &f)
         exec(QStringLiteral("COMMIT"));
 }
 
+void ServerDatabase::beginSnapshot()
+{
+    if (m_transactionDepth == 0)
+        exec(QStringLiteral("BEGIN ISOLATION LEVEL REPEATABLE READ READ ONLY"));
+    ++m_transactionDepth;
+}
+
+void ServerDatabase::endSnapshot()
+{
+    if (m_transactionDepth > 0 && --m_transactionDepth == 0 && PQstatus(m_conn) == CONNECTION_OK)
+        PQclear(PQexec(m_conn, "ROLLBACK"));
+}
+
 void ServerDatabase::clear()
 {
     exec(QStringLiteral("DELETE FROM master"));

@@ -51,6 +51,11 @@ public:
     // Runs f inside one transaction (a copy into the book), committed when f returns, rolled back
     // when it throws.
     void inTransaction(const std::function<void()> &f);
+    // Reads that follow see one state of the book until endSnapshot(), whatever others save meanwhile
+    // (a read-only repeatable-read transaction): an export reads the whole book so.
+    void beginSnapshot();
+    void endSnapshot();
+
     // Removes every topic and subtopic (within a transaction, before a copy into the book).
     void clear();
 

@@ -1,12 +1,14 @@
 // The book file commands of velkora-book: create, sample, dump and check.
 #include "booktool.h"
 
+#include "copycommand.h"
 #include "rtfbuilder.h"
 
 #include "platform/database/booklogvfs.h"
 #include "platform/database/connectionstring.h"
 #include "platform/database/database.h"
 #include "platform/database/databaseerror.h"
+#include "platform/database/serverdatabase.h"
 #include "platform/database/sqlitestatement.h"
 #include "history/bookhistory.h"
 #include "store/engine.h"
@@ -47,16 +49,6 @@ QByteArray jsonValue(const QVariant &value)
     if (value.typeId() == QMetaType::LongLong)
         return QByteArray::number(value.toLongLong());
     return jsonString(value.toString());
-}
-
-// Read-only: dumping a book changes no byte of it or of anything beside it.
-QString connectionStringFor(const QString &path, const QString &password)
-{
-    database::ConnectionString c;
-    c.dataSource = QFileInfo(path).absoluteFilePath();
-    c.password = password;
-    c.readOnly = true;
-    return c.toString();
 }
 
 void noteStrayLogs(const QStringList &stray, QStringList *notes)
@@ -131,7 +123,8 @@ void createSampleBook(const QString &path, const QString &password)
 QByteArray dumpBook(const QString &path, const QString &password, bool brief, QStringList *notes)
 {
     store::BookStore book;
-    book.ADOConnection1->setConnectionString(connectionStringFor(path, password));
+    // Read-only: dumping a book changes no byte of it or of anything beside it.
+    book.ADOConnection1->setConnectionString(readingConnectionString(path, password));
     book.connect();
     noteStrayLogs(book.ADOConnection1->engine().strayLogs(), notes);
     book.openQueries();
@@ -189,6 +182,8 @@ QByteArray dumpBook(const QString &path, const QString &password, bool brief, QS
 
 QStringList checkBook(const QString &path, const QString &password, QStringList *notes)
 {
+    if (isServerBook(path))
+        return database::ServerDatabase::open(path)->check();
     database::Database::Options options;
     options.readOnly = true;
     const auto db = database::Database::open(path, password, options);

@@ -2,10 +2,10 @@
 #include "exportcommand.h"
 
 #include "booktool.h"
+#include "copycommand.h"
 
 #include "export/bookexport.h"
 #include "export/bookwalk.h"
-#include "platform/database/connectionstring.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -45,20 +45,16 @@ int exportBookCommand(const QString &book, const QString &password, const QStrin
         say(QStringLiteral("the format comes from the output's name: .pdf, .epub or .html (%1)").arg(output));
         return 2;
     }
-    if (!QFileInfo(book).isFile()) {
+    if (!isServerBook(book) && !QFileInfo(book).isFile()) {
         say(QStringLiteral("no book at %1").arg(book));
         return 2;
     }
-    database::ConnectionString connection;
-    connection.dataSource = QFileInfo(book).absoluteFilePath();
-    connection.password = password;
-    connection.readOnly = true;
     bookexport::Options options;
-    options.connectionString = connection.toString();
+    options.connectionString = readingConnectionString(book, password);
     options.output = output;
     options.format = *format;
     options.withTitles = withTitles;
-    options.bookTitle = title.isEmpty() ? bookTitleBeside(book) : title;
+    options.bookTitle = !title.isEmpty() ? title : isServerBook(book) ? QStringLiteral("Dilbilgisi Kitabı") : bookTitleBeside(book);
     if (!topics.isEmpty()) {
         const QList<bookexport::TopicEntry> all = bookexport::topicsOf(options.connectionString);
         for (const QString &wanted : topics) {

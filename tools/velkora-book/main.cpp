@@ -4,6 +4,7 @@
 #include "jetreader.h"
 
 #include "backupcommands.h"
+#include "copycommand.h"
 #include "exportcommand.h"
 #include "searchcommands.h"
 
@@ -35,6 +36,7 @@ int usage()
                "       velkora-book [--password P] backups PATH\n"
                "       velkora-book [--password P] backup PATH [FOLDER]\n"
                "       velkora-book [--password P] restore BACKUP NEW.mdb\n"
+               "       velkora-book [--password P] copy FROM TO\n"
                "       velkora-book [--password P] export PATH OUT.pdf|OUT.epub|OUT.html [--topic T]... [--no-titles] [--title T]\n",
                stderr);
     return 2;
@@ -143,6 +145,8 @@ int main(int argc, char **argv)
     if (rest.size() == 3 && rest[0] == u"search") {
         return guarded([&] { return velkora::tools::searchBookCommand(rest[1], password, rest[2], json); });
     }
+    if (rest.size() == 3 && rest[0] == u"copy")
+        return guarded([&] { return velkora::tools::copyBookCommand(rest[1], rest[2], password); });
     if (rest.size() == 3 && rest[0] == u"export")
         return guarded([&] { return velkora::tools::exportBookCommand(rest[1], password, rest[2], topics, !noTitles, title); });
     if (rest.size() == 2 && rest[0] == u"backups")
