@@ -680,17 +680,25 @@ QVariant Database::converted(const ColumnInfo &column, const QVariant &value)
     return value;
 }
 
-Row Database::insert(const TableInfo &t, const Changes &values)
+QVector<QVariant> Database::writtenValues(const TableInfo &t, const Changes &changes)
 {
-    QStringList columns, marks;
-    QVector<QVariant> bound;
-    for (const auto &[index, value] : values) {
+    QVector<QVariant> values;
+    for (const auto &[index, value] : changes) {
         const ColumnInfo &c = t.columns.at(index);
         if (c.readOnly)
             throw DatabaseError(QStringLiteral("Field '%1' cannot be modified.").arg(c.name));
-        columns.append(quoted(c.name));
-        bound.append(converted(c, value));
-        marks.append(QStringLiteral("?%1").arg(bound.size()));
+        values.append(converted(c, value));
+    }
+    return values;
+}
+
+Row Database::insert(const TableInfo &t, const Changes &values)
+{
+    const QVector<QVariant> bound = writtenValues(t, values);
+    QStringList columns, marks;
+    for (const auto &change : values) {
+        columns.append(quoted(t.columns.at(change.first).name));
+        marks.append(QStringLiteral("?%1").arg(marks.size() + 1));
     }
     const QString sql = columns.isEmpty()
                             ? QStringLiteral("INSERT INTO %1 DEFAULT VALUES").arg(quoted(t.name))
@@ -710,15 +718,10 @@ Row Database::insert(const TableInfo &t, const Changes &values)
 
 qint64 Database::update(const TableInfo &t, qint64 key, qint64 version, const Changes &changes)
 {
+    const QVector<QVariant> bound = writtenValues(t, changes);
     QStringList sets;
-    QVector<QVariant> bound;
-    for (const auto &[index, value] : changes) {
-        const ColumnInfo &c = t.columns.at(index);
-        if (c.readOnly)
-            throw DatabaseError(QStringLiteral("Field '%1' cannot be modified.").arg(c.name));
-        bound.append(converted(c, value));
-        sets.append(QStringLiteral("%1 = ?%2").arg(quoted(c.name)).arg(bound.size()));
-    }
+    for (const auto &change : changes)
+        sets.append(QStringLiteral("%1 = ?%2").arg(quoted(t.columns.at(change.first).name)).arg(sets.size() + 1));
     if (t.hasRowVersion)
         sets.append(QStringLiteral("%1 = %1 + 1").arg(quoted(QLatin1String(schema::RowVersionColumn))));
     if (sets.isEmpty())

@@ -123,6 +123,8 @@ public:
     // A value as a column stores it: a number for an integer column (text that is not one is
     // refused), text within a text column's size; null stays null. Throws DatabaseError.
     static QVariant converted(const ColumnInfo &column, const QVariant &value);
+    // The values of a write, each converted for its column; a column the database assigns is refused.
+    static QVector<QVariant> writtenValues(const TableInfo &table, const Changes &changes);
     Row insert(const TableInfo &table, const Changes &values);
     qint64 update(const TableInfo &table, qint64 key, qint64 version, const Changes &changes);
     void remove(const TableInfo &table, qint64 key, qint64 version);

@@ -429,15 +429,11 @@ std::optional<Database::LongValue> ServerDatabase::fetchLong(const TableInfo &t,
 
 Row ServerDatabase::insert(const TableInfo &t, const Database::Changes &values)
 {
+    const QVector<QVariant> bound = Database::writtenValues(t, values);
     QStringList columns, marks;
-    QVector<QVariant> bound;
-    for (const auto &[index, value] : values) {
-        const ColumnInfo &c = t.columns.at(index);
-        if (c.readOnly)
-            throw DatabaseError(QStringLiteral("Field '%1' cannot be modified.").arg(c.name));
-        columns << quoted(c.name);
-        bound << Database::converted(c, value);
-        marks << QStringLiteral("$%1").arg(bound.size());
+    for (const auto &change : values) {
+        columns << quoted(t.columns.at(change.first).name);
+        marks << QStringLiteral("$%1").arg(marks.size() + 1);
     }
     const QString sql = columns.isEmpty()
                             ? QStringLiteral("INSERT INTO %1 DEFAULT VALUES RETURNING %2").arg(quoted(t.name), quoted(t.keyColumn))
@@ -452,15 +448,10 @@ Row ServerDatabase::insert(const TableInfo &t, const Database::Changes &values)
 
 qint64 ServerDatabase::update(const TableInfo &t, qint64 key, qint64 version, const Database::Changes &changes)
 {
+    QVector<QVariant> bound = Database::writtenValues(t, changes);
     QStringList sets;
-    QVector<QVariant> bound;
-    for (const auto &[index, value] : changes) {
-        const ColumnInfo &c = t.columns.at(index);
-        if (c.readOnly)
-            throw DatabaseError(QStringLiteral("Field '%1' cannot be modified.").arg(c.name));
-        bound << Database::converted(c, value);
-        sets << QStringLiteral("%1 = $%2").arg(quoted(c.name)).arg(bound.size());
-    }
+    for (const auto &change : changes)
+        sets << QStringLiteral("%1 = $%2").arg(quoted(t.columns.at(change.first).name)).arg(sets.size() + 1);
     const QString versionColumn = quoted(QString::fromLatin1(schema::RowVersionColumn));
     sets << QStringLiteral("%1 = %1 + 1").arg(versionColumn);
     bound << key << version;
