@@ -2,7 +2,7 @@
 #include "bookfixture.h"
 
 #include "platform/database/serverdatabase.h"
-#include "privateserver.h"
+#include "tools/privateserver/privateserver.h"
 
 #include <QCoreApplication>
 #include <QDir>

@@ -1,7 +1,7 @@
 // velkora-book on books kept by a PostgreSQL server of the test's own: copy a file book there and
 // back (compared, nothing half copied), dump, check and export a server book.
 #include "support/bookfixture.h"
-#include "support/privateserver.h"
+#include "tools/privateserver/privateserver.h"
 
 #include <QDir>
 #include <QFile>

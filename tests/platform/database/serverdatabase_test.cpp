@@ -5,7 +5,7 @@
 #include "platform/database/databaseerror.h"
 #include "platform/database/serverdatabase.h"
 #include "support/bookfixture.h"
-#include "support/privateserver.h"
+#include "tools/privateserver/privateserver.h"
 
 #include <libpq-fe.h>
 

@@ -1,5 +1,5 @@
-// A PostgreSQL server of the test's own: a fresh cluster in a temporary folder, listening only on a
-// Unix socket in it, stopped (and killed by its process id if need be) when the test ends.
+// For tests and benchmarks: a PostgreSQL server of their own, a fresh cluster in a temporary folder
+// listening only on a Unix socket in it, stopped (and killed by its process id if need be) at the end.
 #pragma once
 
 #include <QString>
