@@ -1,15 +1,25 @@
-// Book store benchmark: topic switches, search keystrokes and resident memory on large books.
+// Book store benchmark: topic switches, search keystrokes and resident memory on large books; with
+// --server, side by side the same on a copy of each book on a PostgreSQL server of its own, and four
+// writer processes making 1,000 saves each on one server book.
 // Prints one line per figure: BENCH <name> <value> <unit>. Books are built once into a cache folder
 // (first argument, default /tmp/velkora-bench) and reused by later runs.
 #include "support/storebook.h"
 #include "store/bookstore.h"
 #include "store/field.h"
+#include "platform/database/databaseerror.h"
+#include "platform/database/serverdatabase.h"
+#include "tools/privateserver/privateserver.h"
+#include "tools/velkora-book/copycommand.h"
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QProcess>
 #include <QRandomGenerator>
+
+#include <functional>
+#include <memory>
 
 #include <algorithm>
 #include <cstdio>
@@ -34,24 +44,14 @@ double median(std::vector<double> v)
     return v[v.size() / 2];
 }
 
-void bench(const QString &folder, int subtopics, const char *label)
+// Opening, topic switches and search keystrokes on a book store set up by open (which connects it).
+void measure(const std::function<void(velkora::store::BookStore &)> &open, const char *label)
 {
-    const QString dir = QStringLiteral("%1/%2").arg(folder).arg(subtopics);
-    QDir().mkpath(dir);
-    const QString path = dir + QStringLiteral("/Data.mdb");
-    if (!QFile::exists(path)) {
-        QElapsedTimer build;
-        build.start();
-        velkora::bench::buildStoreBook(path, subtopics);
-        std::fprintf(stderr, "built %s in %.1f s (%lld MB)\n", label, build.elapsed() / 1000.0,
-                     QFileInfo(path).size() / (1024 * 1024));
-    }
     const long rssBefore = residentKiB();
     QElapsedTimer timer;
     timer.start();
     velkora::store::BookStore book;
-    book.ADOConnection1->setWorkingFolder(dir);
-    book.connect();
+    open(book);
     book.openQueries();
     const double openMs = timer.nsecsElapsed() / 1e6;
     std::printf("BENCH store_open_%s %.2f ms\n", label, openMs);
@@ -87,7 +87,120 @@ void bench(const QString &folder, int subtopics, const char *label)
     std::printf("BENCH store_search_keystroke_%s_worst %.2f ms\n", label, *std::max_element(keys.begin(), keys.end()));
     std::printf("BENCH store_resident_%s %.1f MB\n", label, residentKiB() / 1024.0);
     std::printf("BENCH store_resident_growth_%s %.1f MB\n", label, (residentKiB() - rssBefore) / 1024.0);
+    std::fflush(stdout);
+}
+
+QString bookPath(const QString &folder, int subtopics, const char *label)
+{
+    const QString dir = QStringLiteral("%1/%2").arg(folder).arg(subtopics);
+    QDir().mkpath(dir);
+    const QString path = dir + QStringLiteral("/Data.mdb");
+    if (!QFile::exists(path)) {
+        QElapsedTimer build;
+        build.start();
+        velkora::bench::buildStoreBook(path, subtopics);
+        std::fprintf(stderr, "built %s in %.1f s (%lld MB)\n", label, build.elapsed() / 1000.0,
+                     QFileInfo(path).size() / (1024 * 1024));
+    }
+    return path;
+}
+
+void bench(const QString &folder, int subtopics, const char *label)
+{
+    const QString path = bookPath(folder, subtopics, label);
+    measure([&path](velkora::store::BookStore &book) {
+        book.ADOConnection1->setWorkingFolder(QFileInfo(path).absolutePath());
+        book.connect();
+    }, label);
     std::printf("BENCH store_file_%s %.0f MB\n", label, QFileInfo(path).size() / (1024.0 * 1024.0));
+}
+
+// Writers on one server book: each makes its saves on subtopics of the first topic, chosen at random
+// so that they meet; a save is stored or refused with the conflict message. Prints per subtopic key
+// the saves it stored, then the refused count.
+int writer(const QString &connectionInfo, int index, int saves)
+{
+    auto db = velkora::database::ServerDatabase::open(connectionInfo);
+    const auto &detail = db->table(u"detail");
+    const auto rows = db->select(velkora::database::SelectStatement::parse(QStringLiteral("Select * From detail WHERE Sira=:Sira")),
+                                 {{QStringLiteral("Sira"), 1}}).rows;
+    QRandomGenerator rng(quint32(index) * 7919u);
+    QHash<qint64, int> stored;
+    int refused = 0;
+    for (int i = 0; i < saves; ++i) {
+        const qint64 key = rows[int(rng.bounded(std::min<qsizetype>(rows.size(), 20)))].key;
+        const qint64 version = db->fetchRow(detail, key)->version;
+        try {
+            db->update(detail, key, version, {{detail.columnIndex(u"Aciklama"), QStringLiteral("{\\rtf1 yazar %1 kayıt %2}").arg(index).arg(i)}});
+            ++stored[key];
+        } catch (const velkora::database::DatabaseError &e) {
+            if (!e.message().startsWith(QStringLiteral("Row cannot be located for updating")))
+                throw;
+            ++refused;
+        }
+    }
+    for (auto it = stored.cbegin(); it != stored.cend(); ++it)
+        std::printf("%lld %d\n", static_cast<long long>(it.key()), it.value());
+    std::printf("refused %d\n", refused);
+    return 0;
+}
+
+// The same figures on a copy of the book on a PostgreSQL server of the benchmark's own, then four
+// writer processes of 1,000 saves each.
+void benchServer(const QString &folder, int subtopics, const char *label, const QString &self)
+{
+    velkora::testing::PrivateServer server;
+    if (!server.available() || !server.createDatabase(QStringLiteral("bench"))) {
+        std::fprintf(stderr, "no server: %s\n", qPrintable(server.whyNot()));
+        return;
+    }
+    const QString info = server.connectionInfo(QStringLiteral("bench"));
+    QElapsedTimer copy;
+    copy.start();
+    velkora::tools::copyBookCommand(bookPath(folder, subtopics, label), info, QStringLiteral("*.417305"));
+    std::printf("BENCH store_server_copy_%s %.1f s\n", label, copy.elapsed() / 1000.0);
+    const QString serverLabel = QStringLiteral("server_%1").arg(QString::fromLatin1(label));
+    measure([&server](velkora::store::BookStore &book) {
+        book.ADOConnection1->setConnectionString(server.bookConnectionString(QStringLiteral("bench")));
+        book.connect();
+    }, serverLabel.toLatin1().constData());
+
+    constexpr int Writers = 4, Saves = 1000;
+    std::vector<std::unique_ptr<QProcess>> processes;
+    QElapsedTimer timer;
+    timer.start();
+    for (int w = 0; w < Writers; ++w) {
+        processes.push_back(std::make_unique<QProcess>());
+        processes.back()->start(self, {QStringLiteral("writer"), info, QString::number(w), QString::number(Saves)});
+    }
+    QHash<qint64, int> stored;
+    int refused = 0, failed = 0;
+    for (auto &p : processes) {
+        p->waitForFinished(600000);
+        failed += p->exitCode() != 0 ? 1 : 0;
+        for (const QByteArray &line : p->readAllStandardOutput().split('\n')) {
+            const QList<QByteArray> parts = line.split(' ');
+            if (parts.size() != 2)
+                continue;
+            if (parts[0] == "refused")
+                refused += parts[1].toInt();
+            else
+                stored[parts[0].toLongLong()] += parts[1].toInt();
+        }
+    }
+    const double seconds = timer.elapsed() / 1000.0;
+    // Nothing lost: each subtopic's row version went up once for every save stored on it.
+    auto db = velkora::database::ServerDatabase::open(info);
+    const auto &detail = db->table(u"detail");
+    int storedAll = 0, lost = 0;
+    for (auto it = stored.cbegin(); it != stored.cend(); ++it) {
+        storedAll += it.value();
+        lost += std::abs(int(db->fetchRow(detail, it.key())->version - 1 - it.value()));
+    }
+    std::printf("BENCH store_server_writers_saves %d saves\nBENCH store_server_writers_stored %d saves\n"
+                "BENCH store_server_writers_refused %d saves\nBENCH store_server_writers_lost %d saves\n"
+                "BENCH store_server_writers_seconds %.1f s\n",
+                Writers * Saves, storedAll, refused, lost + failed * Saves, seconds);
 }
 
 } // namespace
@@ -95,13 +208,18 @@ void bench(const QString &folder, int subtopics, const char *label)
 int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
-    const QStringList args = QCoreApplication::arguments();
+    QStringList args = QCoreApplication::arguments();
+    if (args.size() == 5 && args[1] == u"writer")
+        return writer(args[2], args[3].toInt(), args[4].toInt());
+    const bool server = args.removeAll(QStringLiteral("--server")) > 0;
     const QString folder = args.size() > 1 ? args[1] : QStringLiteral("/tmp/velkora-bench");
     const QStringList sizes = args.size() > 2 ? args.mid(2) : QStringList{QStringLiteral("1000"), QStringLiteral("10000"), QStringLiteral("100000")};
     for (const QString &s : sizes) {
         const int n = s.toInt();
         const QByteArray label = n >= 1000 ? QByteArray::number(n / 1000) + "k" : QByteArray::number(n);
         bench(folder, n, label.constData());
+        if (server)
+            benchServer(folder, n, label.constData(), QCoreApplication::applicationFilePath());
     }
     return 0;
 }
