@@ -254,6 +254,14 @@ void TForm1::command(QAction *action, std::function<void()> run, std::function<b
     m_commands.push_back({action, std::move(enabled)});
 }
 
+void TForm1::hookCommand(QAction *action, const std::function<void()> *hook, std::function<bool()> alsoEnabled)
+{
+    command(action, [hook] {
+        if (*hook)
+            (*hook)();
+    }, [hook, alsoEnabled = std::move(alsoEnabled)] { return bool(*hook) && (!alsoEnabled || alsoEnabled()); });
+}
+
 void TForm1::notYet(QAction *action)
 {
     // The command exists in the layout; what it does comes with its own part of the program.
@@ -317,10 +325,7 @@ void TForm1::buildMenus()
     Dosya1->addSeparator();
     Yedekler1 = menuItem(Dosya1, "Yedekler1", QStringLiteral("Yedekler..."),
                          QStringLiteral("Kitabın yedeklerini listele, aç, geri yükle"));
-    command(Yedekler1, [this] {
-        if (YedeklerClick)
-            YedeklerClick();
-    }, [this] { return bool(YedeklerClick) && ADOConnection1->connected(); });
+    hookCommand(Yedekler1, &YedeklerClick, [this] { return ADOConnection1->connected(); });
     Dosya1->addSeparator();
     Kapat1 = menuItem(Dosya1, "Kapat1", QStringLiteral("Kapat (ESC)"), QStringLiteral("Programı kapat"));
     command(Kapat1, [this] { Kapat1Click(); });
@@ -362,15 +367,9 @@ void TForm1::buildMenus()
     }, [this] { return bool(KitaptaAraClick); });
     OncekiSurumler1 = menuItem(Dzen1, "OncekiSurumler1", QStringLiteral("Önceki Sürümler..."),
                                QStringLiteral("Bu altkonunun kaydedilmiş önceki sürümleri"));
-    command(OncekiSurumler1, [this] {
-        if (OncekiSurumlerClick)
-            OncekiSurumlerClick();
-    }, [this] { return bool(OncekiSurumlerClick) && ADOQuery2->active() && !ADOQuery2->isEmpty(); });
+    hookCommand(OncekiSurumler1, &OncekiSurumlerClick, [this] { return ADOQuery2->active() && !ADOQuery2->isEmpty(); });
     Silinenler1 = menuItem(Dzen1, "Silinenler1", QStringLiteral("Silinenler..."), QStringLiteral("Silinen altkonuları ve konuları geri getir"));
-    command(Silinenler1, [this] {
-        if (SilinenlerClick)
-            SilinenlerClick();
-    }, [this] { return bool(SilinenlerClick) && ADOConnection1->connected() && !Yazi->readOnly(); });
+    hookCommand(Silinenler1, &SilinenlerClick, [this] { return ADOConnection1->connected() && !Yazi->readOnly(); });
     BtnKitaptaAra->setDefaultAction(KitaptaAra1);
     BtnKitaptaAra->setToolTip(QStringLiteral("Kitapta Ara (Ctrl+Shift+F): bütün altkonuların metinlerinde ara"));
     Dzen1->addSeparator();
@@ -446,10 +445,7 @@ void TForm1::buildMenus()
     });
     KitabiDisaAktar1 = menuItem(Rapor1, "KitabiDisaAktar1", QStringLiteral("Kitabı Dışa Aktar..."),
                                 QStringLiteral("Kitabı PDF, e-kitap (EPUB) ya da web sayfası (HTML) olarak kaydet"));
-    command(KitabiDisaAktar1, [this] {
-        if (KitabiDisaAktarClick)
-            KitabiDisaAktarClick();
-    }, [this] { return bool(KitabiDisaAktarClick) && ADOConnection1->connected(); });
+    hookCommand(KitabiDisaAktar1, &KitabiDisaAktarClick, [this] { return ADOConnection1->connected(); });
 
     Yardm1 = menu("Yardm1", QStringLiteral("Yardım"));
     YardimGoster1 = menuItem(Yardm1, "YardimGoster1", QStringLiteral("Yardım Göster..."), QStringLiteral("Yardımı göster"), QKeySequence(Qt::Key_F1));

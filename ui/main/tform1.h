@@ -256,6 +256,9 @@ private:
                             QAction *action = nullptr, bool checkable = false);
     void wire(QAction *item, QAction *command);
     void command(QAction *action, std::function<void()> run, std::function<bool()> enabled = {});
+    // A command whose work the program sets in hook: enabled while the hook is set and alsoEnabled
+    // (when given) holds.
+    void hookCommand(QAction *action, const std::function<void()> *hook, std::function<bool()> alsoEnabled = {});
     void notYet(QAction *action);
     bool dispatchShortcut(QKeyEvent *event);
 
