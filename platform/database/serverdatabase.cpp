@@ -6,6 +6,8 @@
 
 #include <libpq-fe.h>
 
+#include <QHash>
+#include <QMutex>
 #include <QRegularExpression>
 
 #include <algorithm>
@@ -85,6 +87,22 @@ const char *const CreateLayout[] = {
     "CREATE INDEX detail_sira ON detail(\"Sira\")",
 };
 
+// Every program that has the book open hears of each saved change (LISTEN velkora_kitap): a
+// subtopic moved to another topic is told to both.
+const char *const CreateNotices[] = {
+    "CREATE OR REPLACE FUNCTION velkora_notify_master() RETURNS trigger LANGUAGE plpgsql AS $$ BEGIN"
+    " IF TG_OP = 'DELETE' THEN PERFORM pg_notify('velkora_kitap', 'master D ' || OLD.\"Sira\" || ' ' || OLD.\"Sira\");"
+    " ELSE PERFORM pg_notify('velkora_kitap', 'master ' || left(TG_OP, 1) || ' ' || NEW.\"Sira\" || ' ' || NEW.\"Sira\"); END IF;"
+    " RETURN NULL; END $$",
+    "CREATE OR REPLACE FUNCTION velkora_notify_detail() RETURNS trigger LANGUAGE plpgsql AS $$ BEGIN"
+    " IF TG_OP <> 'INSERT' THEN PERFORM pg_notify('velkora_kitap', 'detail ' || left(TG_OP, 1) || ' ' || OLD.\"Kimlik\" || ' ' || OLD.\"Sira\"); END IF;"
+    " IF TG_OP = 'INSERT' OR (TG_OP = 'UPDATE' AND NEW.\"Sira\" <> OLD.\"Sira\") THEN"
+    " PERFORM pg_notify('velkora_kitap', 'detail ' || left(TG_OP, 1) || ' ' || NEW.\"Kimlik\" || ' ' || NEW.\"Sira\"); END IF;"
+    " RETURN NULL; END $$",
+    "CREATE TRIGGER velkora_master_notice AFTER INSERT OR UPDATE OR DELETE ON master FOR EACH ROW EXECUTE FUNCTION velkora_notify_master()",
+    "CREATE TRIGGER velkora_detail_notice AFTER INSERT OR UPDATE OR DELETE ON detail FOR EACH ROW EXECUTE FUNCTION velkora_notify_detail()",
+};
+
 // table.column type as information_schema gives them, in table order.
 const QStringList ExpectedColumns = {
     QStringLiteral("detail.Kimlik bigint"), QStringLiteral("detail.Sira bigint"), QStringLiteral("detail.Altkonu character varying(255)"),
@@ -99,6 +117,11 @@ class ServerDatabase::Result
 public:
     explicit Result(PGresult *r) : m_r(r) {}
     Result(Result &&o) noexcept : m_r(std::exchange(o.m_r, nullptr)) {}
+    Result &operator=(Result &&o) noexcept
+    {
+        std::swap(m_r, o.m_r);
+        return *this;
+    }
     ~Result() { PQclear(m_r); }
     int rows() const { return PQntuples(m_r); }
     bool isNull(int row, int column) const { return PQgetisnull(m_r, row, column) != 0; }
@@ -127,7 +150,55 @@ ServerDatabase::~ServerDatabase()
     PQfinish(m_conn);
 }
 
-std::unique_ptr<ServerDatabase> ServerDatabase::open(const QString &connectionInfo, const QString &password)
+namespace {
+
+QMutex passwordsMutex;
+ServerDatabase::PasswordPrompt passwordPrompt;
+QHash<QString, QString> typedPasswords; // connection string -> the password typed for it this run
+
+bool passwordRefused(const QString &said)
+{
+    return said.contains(QLatin1String("password authentication failed"));
+}
+
+} // namespace
+
+void ServerDatabase::setPasswordPrompt(PasswordPrompt prompt)
+{
+    const QMutexLocker lock(&passwordsMutex);
+    passwordPrompt = std::move(prompt);
+}
+
+void ServerDatabase::forgetPasswords()
+{
+    const QMutexLocker lock(&passwordsMutex);
+    typedPasswords.clear();
+}
+
+QString ServerDatabase::withoutPassword(const QString &connectionInfo, bool *hadOne)
+{
+    *hadOne = false;
+    PQconninfoOption *options = PQconninfoParse(connectionInfo.toUtf8().constData(), nullptr);
+    if (!options)
+        return connectionInfo;
+    QStringList pairs;
+    for (PQconninfoOption *o = options; o->keyword; ++o) {
+        if (!o->val)
+            continue;
+        if (qstrcmp(o->keyword, "password") == 0) {
+            *hadOne = true;
+            continue;
+        }
+        // key='value' with the value's quotes and backslashes escaped, as libpq reads it.
+        QString value = QString::fromUtf8(o->val);
+        value.replace(u'\\', QStringLiteral("\\\\")).replace(u'\'', QStringLiteral("\\'"));
+        pairs << QStringLiteral("%1='%2'").arg(QString::fromLatin1(o->keyword), value);
+    }
+    PQconninfoFree(options);
+    return *hadOne ? pairs.join(u' ') : connectionInfo;
+}
+
+std::unique_ptr<ServerDatabase> ServerDatabase::open(const QString &connectionInfo, const QString &givenPassword)
 {
     char *parseError = nullptr;
     PQconninfoOption *options = PQconninfoParse(connectionInfo.toUtf8().constData(), &parseError);
@@ -136,8 +207,17 @@ std::unique_ptr<ServerDatabase> ServerDatabase::open(const QString &connectionIn
         PQfreemem(parseError);
         throw DatabaseError(QStringLiteral("Sunucu bağlantı tanımı okunamadı: %1").arg(why));
     }
+    QString password = givenPassword;
+    PasswordPrompt prompt;
+    {
+        const QMutexLocker lock(&passwordsMutex);
+        if (password.isEmpty())
+            password = typedPasswords.value(connectionInfo);
+        prompt = passwordPrompt;
+    }
     QList<QByteArray> keys, values;
-    QString hosts, hostaddrs, sslmode, database;
+    QString hosts, hostaddrs, sslmode, database, user, port;
+    bool ownPassword = false; // the connection string carries one
     for (PQconninfoOption *o = options; o->keyword; ++o) {
         if (!o->val)
             continue;
@@ -150,8 +230,15 @@ std::unique_ptr<ServerDatabase> ServerDatabase::open(const QString &connectionIn
             sslmode = QString::fromUtf8(o->val);
         else if (key == "dbname")
             database = QString::fromUtf8(o->val);
-        if (key == "password" && !password.isEmpty())
-            continue;
+        else if (key == "user")
+            user = QString::fromUtf8(o->val);
+        else if (key == "port")
+            port = QString::fromUtf8(o->val);
+        if (key == "password") {
+            ownPassword = true;
+            if (!password.isEmpty())
+                continue;
+        }
         keys << key;
         values << QByteArray(o->val);
     }
@@ -172,30 +259,64 @@ std::unique_ptr<ServerDatabase> ServerDatabase::open(const QString &connectionIn
                                     .arg(sslmode));
         }
     }
-    if (!password.isEmpty()) {
-        keys << "password";
-        values << password.toUtf8();
-    }
     if (!keys.contains("connect_timeout")) {
         keys << "connect_timeout";
         values << "10";
     }
     keys << "client_encoding" << "application_name";
     values << "UTF8" << "Velkora";
-    std::vector<const char *> k, v;
-    for (qsizetype i = 0; i < keys.size(); ++i) {
-        k.push_back(keys[i].constData());
-        v.push_back(values[i].constData());
+
+    const auto connect = [&](const QString &withPassword) {
+        QList<QByteArray> k = keys, v = values;
+        if (!withPassword.isEmpty()) {
+            k << "password";
+            v << withPassword.toUtf8();
+        }
+        std::vector<const char *> kp, vp;
+        for (qsizetype i = 0; i < k.size(); ++i) {
+            kp.push_back(k[i].constData());
+            vp.push_back(v[i].constData());
+        }
+        kp.push_back(nullptr);
+        vp.push_back(nullptr);
+        pg_conn *conn = PQconnectdbParams(kp.data(), vp.data(), 0);
+        if (!conn)
+            throw DatabaseError(QStringLiteral("Sunucuya bağlanılamadı: bellek yetmedi."));
+        return conn;
+    };
+    pg_conn *conn = connect(password);
+    // The server wants a password nobody gave, or refused one typed earlier: the person is asked,
+    // at most three times.
+    QString problem;
+    bool typed = false;
+    for (int tries = 0; PQstatus(conn) != CONNECTION_OK && prompt && tries < 3; ++tries) {
+        const QString said = libpqMessage(conn);
+        const bool wanted = PQconnectionNeedsPassword(conn) != 0;
+        const bool refused = passwordRefused(said) && !ownPassword && givenPassword.isEmpty();
+        if (!wanted && !refused)
+            break;
+        if (refused && (typed || !password.isEmpty()))
+            problem = QStringLiteral("Sunucu bu parolayı kabul etmedi.");
+        PQfinish(conn);
+        conn = nullptr;
+        const QString where = QStringLiteral("%1@%2%3/%4")
+                                  .arg(user, hosts.isEmpty() ? QStringLiteral("localhost") : hosts,
+                                       port.isEmpty() ? QString() : u':' + port, database);
+        const std::optional<QString> answer = prompt(where, problem);
+        if (!answer)
+            throw DatabaseError(QStringLiteral("Sunucu parola istedi; parola girilmediği için kitap açılmadı."));
+        password = *answer;
+        typed = true;
+        conn = connect(password);
     }
-    k.push_back(nullptr);
-    v.push_back(nullptr);
-    pg_conn *conn = PQconnectdbParams(k.data(), v.data(), 0);
-    if (!conn)
-        throw DatabaseError(QStringLiteral("Sunucuya bağlanılamadı: bellek yetmedi."));
     if (PQstatus(conn) != CONNECTION_OK) {
         const QString said = libpqMessage(conn);
         PQfinish(conn);
         throw DatabaseError(connectMessage(said, database));
+    }
+    if (typed) {
+        const QMutexLocker lock(&passwordsMutex);
+        typedPasswords.insert(connectionInfo, password);
     }
     std::unique_ptr<ServerDatabase> db(new ServerDatabase(conn, connectionInfo, password));
     db->exec(QStringLiteral("SET client_min_messages TO warning"));
@@ -210,7 +331,44 @@ void ServerDatabase::reconnectIfLost() const
     PQreset(m_conn);
     if (PQstatus(m_conn) != CONNECTION_OK)
         throw DatabaseError(LostMessage.arg(libpqMessage(m_conn)));
-    PQexec(m_conn, "SET client_min_messages TO warning");
+    ++m_generation;
+    PQclear(PQexec(m_conn, "SET client_min_messages TO warning"));
+    if (m_listening)
+        PQclear(PQexec(m_conn, "LISTEN velkora_kitap"));
+}
+
+void ServerDatabase::listen()
+{
+    exec(QStringLiteral("LISTEN velkora_kitap"));
+    m_listening = true;
+}
+
+int ServerDatabase::socket() const
+{
+    return PQsocket(m_conn);
+}
+
+QList<ServerDatabase::Change> ServerDatabase::takeChanges()
+{
+    QList<Change> changes;
+    if (PQstatus(m_conn) != CONNECTION_OK || !PQconsumeInput(m_conn))
+        return changes; // the next call remakes the connection
+    const int own = PQbackendPID(m_conn);
+    while (PGnotify *notice = PQnotifies(m_conn)) {
+        // "<table> <I|U|D> <key> <topic>", written by the book's triggers.
+        const QList<QByteArray> parts = QByteArray(notice->extra).split(' ');
+        const bool others = notice->be_pid != own;
+        PQfreemem(notice);
+        if (!others || parts.size() != 4)
+            continue;
+        Change c;
+        c.table = QString::fromLatin1(parts[0]);
+        c.kind = parts[1] == "I" ? Change::Added : parts[1] == "D" ? Change::Deleted : Change::Changed;
+        c.key = parts[2].toLongLong();
+        c.topic = parts[3].toLongLong();
+        changes << c;
+    }
+    return changes;
 }
 
 ServerDatabase::Result ServerDatabase::exec(const QString &sql, const QVector<QVariant> &params) const
@@ -232,7 +390,15 @@ ServerDatabase::Result ServerDatabase::exec(const QString &sql, const QVector<QV
     for (qsizetype i = 0; i < texts.size(); ++i)
         if (!(params[i].isNull() || !params[i].isValid()))
             values[size_t(i)] = texts[i].constData();
-    Result r(PQexecParams(m_conn, sql.toUtf8().constData(), int(params.size()), nullptr, values.data(), nullptr, nullptr, 0));
+    const QByteArray statement = sql.toUtf8();
+    Result r(PQexecParams(m_conn, statement.constData(), int(params.size()), nullptr, values.data(), nullptr, nullptr, 0));
+    if (r.status() != PGRES_COMMAND_OK && r.status() != PGRES_TUPLES_OK && PQstatus(m_conn) != CONNECTION_OK && m_transactionDepth == 0
+        && statement.startsWith("SELECT")) {
+        // A connection that went away while idle (the server restarted) is noticed only now; a
+        // read is simply asked again on a new one. A write is not: whether it arrived is unknown.
+        reconnectIfLost();
+        r = Result(PQexecParams(m_conn, statement.constData(), int(params.size()), nullptr, values.data(), nullptr, nullptr, 0));
+    }
     const ExecStatusType status = r.status();
     if (status != PGRES_COMMAND_OK && status != PGRES_TUPLES_OK) {
         if (PQstatus(m_conn) != CONNECTION_OK)
@@ -255,11 +421,23 @@ void ServerDatabase::ensureLayout()
         inTransaction([this] {
             for (const char *statement : CreateLayout)
                 exec(QString::fromLatin1(statement));
+            for (const char *statement : CreateNotices)
+                exec(QString::fromLatin1(statement));
         });
     } else if (columns != ExpectedColumns) {
         throw DatabaseError(QStringLiteral("Sunucudaki \"master\" ve \"detail\" tabloları bir Velkora kitabının tabloları değil; "
                                            "kitap açılmadı (%1).")
                                 .arg(describe()));
+    } else if (exec(QStringLiteral("SELECT count(*) FROM pg_trigger WHERE tgrelid IN ('master'::regclass, 'detail'::regclass)"
+                                " AND tgname IN ('velkora_master_notice', 'velkora_detail_notice')"))
+                   .integer(0, 0) != 2) {
+        // A book made before the notices: they are added once.
+        inTransaction([this] {
+            exec(QStringLiteral("DROP TRIGGER IF EXISTS velkora_master_notice ON master"));
+            exec(QStringLiteral("DROP TRIGGER IF EXISTS velkora_detail_notice ON detail"));
+            for (const char *statement : CreateNotices)
+                exec(QString::fromLatin1(statement));
+        });
     }
     m_tables = {bookTable("master"), bookTable("detail")};
 }

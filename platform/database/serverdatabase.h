@@ -7,7 +7,9 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
 #include <memory>
+#include <optional>
 
 struct pg_conn;
 
@@ -26,6 +28,32 @@ namespace velkora::database {
 class ServerDatabase
 {
 public:
+    // A change another program saved, as the server tells every program that listens on the book:
+    // the table ("master" or "detail"), the row's key and the topic it belongs to (a topic's own key
+    // for "master"), and whether the row was added, changed or deleted.
+    struct Change
+    {
+        enum Kind { Added, Changed, Deleted };
+        QString table;
+        qint64 key = 0;
+        qint64 topic = 0;
+        Kind kind = Changed;
+    };
+
+    // Asks the person for the server's password when the server wants one that neither the
+    // connection string nor ~/.pgpass gave, or refused the one they typed: where names the server
+    // and database, problem is empty the first time and says what went wrong after. Nothing when
+    // they declined. The program sets it; without it (tools, tests) opening fails with the message.
+    // A password typed is kept in memory for the run only (later connections to the same book use
+    // it), never written anywhere.
+    using PasswordPrompt = std::function<std::optional<QString>(const QString &where, const QString &problem)>;
+    static void setPasswordPrompt(PasswordPrompt prompt);
+    // Forgets the passwords typed during this run.
+    static void forgetPasswords();
+    // The connection string without a password it holds (said in *hadOne); unchanged when libpq
+    // cannot read it (opening it then says why).
+    static QString withoutPassword(const QString &connectionInfo, bool *hadOne);
+
     // Connects with a libpq connection string; password, when not empty, is used instead of one from
     // the user's ~/.pgpass. Gives the book its two tables when the database has neither (layout) and
     // refuses a database whose tables are not a book's. Throws DatabaseError with a Turkish message
@@ -63,6 +91,15 @@ public:
     QString describe() const;
     pg_conn *handle() const { return m_conn; }
 
+    // From now on the server tells this connection of every save, delete and new row of the book
+    // (LISTEN; made again after a lost connection is remade). The changes arrive on socket(): when it
+    // is readable, takeChanges() gives those of other programs (this connection's own are left out).
+    void listen();
+    int socket() const;
+    QList<Change> takeChanges();
+    // Goes up each time the connection is made again (the socket may then be another one).
+    int connectionGeneration() const { return m_generation; }
+
 private:
     explicit ServerDatabase(pg_conn *conn, QString connectionInfo, QString password);
     class Result;
@@ -75,6 +112,8 @@ private:
     QVector<TableInfo> m_tables;
     TurkishCollator m_collator;
     int m_transactionDepth = 0;
+    bool m_listening = false;
+    mutable int m_generation = 0;
 };
 
 } // namespace velkora::database

@@ -5,6 +5,7 @@
 #include <QFile>
 #include <QProcess>
 #include <QRandomGenerator>
+#include <QThread>
 
 #include <csignal>
 #include <unistd.h>
@@ -107,6 +108,38 @@ bool PrivateServer::createDatabase(const QString &name)
 {
     return run({m_bin + QStringLiteral("/createdb"), QStringLiteral("-h"), m_socket, QStringLiteral("-p"), QString::number(m_port),
                 QStringLiteral("-U"), QStringLiteral("velkora"), name});
+}
+
+bool PrivateServer::addPasswordUser(const QString &user, const QString &password)
+{
+    QString escaped = password;
+    escaped.replace(u'\'', QStringLiteral("''"));
+    if (!run({m_bin + QStringLiteral("/psql"), QStringLiteral("-h"), m_socket, QStringLiteral("-p"), QString::number(m_port),
+              QStringLiteral("-U"), QStringLiteral("velkora"), QStringLiteral("-d"), QStringLiteral("velkora"), QStringLiteral("-v"),
+              QStringLiteral("ON_ERROR_STOP=1"), QStringLiteral("-c"),
+              QStringLiteral("SET password_encryption = 'scram-sha-256'; CREATE ROLE \"%1\" LOGIN PASSWORD '%2'; "
+                             "GRANT ALL ON DATABASE velkora TO \"%1\"; GRANT ALL ON SCHEMA public TO \"%1\"")
+                  .arg(user, escaped)}))
+        return false;
+    // The first matching line wins: the user's goes before the trust lines initdb wrote.
+    QFile hba(m_data + QStringLiteral("/pg_hba.conf"));
+    if (!hba.open(QIODevice::ReadOnly))
+        return false;
+    const QByteArray rest = hba.readAll();
+    hba.close();
+    if (!hba.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        return false;
+    hba.write(QStringLiteral("local all %1 scram-sha-256\n").arg(user).toUtf8() + rest);
+    hba.close();
+    if (!run({m_bin + QStringLiteral("/pg_ctl"), QStringLiteral("-D"), m_data, QStringLiteral("reload")}))
+        return false;
+    QThread::msleep(500); // the server reads the file again when the signal reaches it
+    return true;
+}
+
+QString PrivateServer::connectionInfoAs(const QString &user, const QString &database) const
+{
+    return QStringLiteral("host=%1 port=%2 user=%3 dbname=%4").arg(m_socket).arg(m_port).arg(user, database);
 }
 
 QString PrivateServer::connectionInfo(const QString &database) const

@@ -25,6 +25,10 @@ public:
     // The connection string the program opens a server book with.
     QString bookConnectionString(const QString &database = QStringLiteral("velkora")) const;
     bool createDatabase(const QString &name);
+    // A user who must give a password (scram-sha-256) on the server's socket; the others need none.
+    bool addPasswordUser(const QString &user, const QString &password);
+    // A libpq connection string for a database as that user, without the password.
+    QString connectionInfoAs(const QString &user, const QString &database = QStringLiteral("velkora")) const;
 
     bool stop();
     bool start();
