@@ -8,13 +8,18 @@
 #include "export/exportdialog.h"
 #include "history/historywindows.h"
 #include "platform/database/connectionstring.h"
+#include "platform/database/serverdatabase.h"
+#include "settings/passworddialogs.h"
 #include "search/searchindex.h"
 #include "store/field.h"
 #include "settings/settingsfile.h"
 #include "ui/main/messagedialogs.h"
+#include "ui/main/topicselector.h"
 
 #include <QApplication>
 #include <QDir>
+#include <QLabel>
+#include <QStatusBar>
 #include <QLibraryInfo>
 #include <QThread>
 #include <QTimer>
@@ -73,7 +78,7 @@ bool Startup::run()
         steps << QStringLiteral("create %1").arg(QString::fromLatin1(name));
     };
     before(1, "Form1");
-    Form1 = std::make_unique<ui::TForm1>();
+    Form1 = std::make_unique<ui::TForm1>(nullptr, bookConnection());
     before(2, "AyarFrm");
     AyarFrm = std::make_unique<settings::TAyarFrm>(Form1.get(), winIniPath, Form1.get());
     before(3, "PassWdFrm");
@@ -119,6 +124,7 @@ bool Startup::run()
     Form1->spellContextItems = [this](QMenu *menu, const QPoint &at) { return SpellChecker->addContextItems(menu, at); };
     wireHistory();
     wireExport();
+    wireSharing();
     Form4->showError = [](const QString &message, QWidget *over) {
         ui::showError(message, over);
         // The window the failure came from goes on in front (a maximised preview must not be left
@@ -160,15 +166,69 @@ bool Startup::run()
     cover.reset();
     // Once the program is up: the index of a book that has none is built, the book gets its history
     // and its first backup of the run.
-    if (passed) {
+    if (passed && onServer()) {
+        BookSearch->window()->setUnavailable(QStringLiteral("Kitapta Ara, sunucudaki kitaplarda henüz yapılamıyor: bütün metinlerin "
+                                                            "dizini yalnız kitap dosyalarında tutulur. Başlıklarda aramak için "
+                                                            "Ara sayfasını kullanın."));
+        QTimer::singleShot(0, Form1.get(), [this] { ui::guarded([this] { Watch->start(); }, Form1.get()); });
+    } else if (passed) {
         QTimer::singleShot(0, BookSearch, &search::BookSearch::start);
         QTimer::singleShot(0, BookKeeping, &history::BookKeeping::start);
     }
+    if (passed && m_serverPasswordDropped)
+        QTimer::singleShot(0, Form1.get(), [this] {
+            ui::messageDlg(QStringLiteral("Ayar dosyasının [Sunucu] bölümündeki bağlantı tanımında bir parola var; kullanılmadı. "
+                                          "Parola ayar dosyasında açıkça tutulmaz: onu %1 dosyasından silin ve ~/.pgpass dosyasına "
+                                          "yazın ya da program sorunca girin.")
+                               .arg(QDir::toNativeSeparators(settingsPath)),
+                           ui::MessageKind::Warning, ui::ButtonOk, Form1.get());
+        });
     steps << (passed ? QStringLiteral("gate passed") : QStringLiteral("gate failed"));
     splash->hide();
     splash.reset();
     steps << QStringLiteral("splash destroyed");
     return passed;
+}
+
+QString Startup::bookConnection()
+{
+    const QString server = settings::ServerBookConnection(settingsPath);
+    if (server.isEmpty())
+        return QString(); // the book file, as always
+    database::ConnectionString connection;
+    connection.provider = store::ServerProvider;
+    connection.dataSource = database::ServerDatabase::withoutPassword(server, &m_serverPasswordDropped);
+    // The server may want a password that ~/.pgpass does not hold: the person is asked, on this
+    // thread only (a background job never puts up a window).
+    database::ServerDatabase::setPasswordPrompt([](const QString &where, const QString &problem) -> std::optional<QString> {
+        if (QThread::currentThread() != qApp->thread())
+            return std::nullopt;
+        return settings::askServerPassword(where, problem);
+    });
+    return connection.toString();
+}
+
+bool Startup::onServer() const
+{
+    return Form1 && store::isServerBook(database::ConnectionString::parse(Form1->ADOConnection1->connectionString()));
+}
+
+void Startup::wireSharing()
+{
+    ui::TForm1 *form = Form1.get();
+    Watch = new store::BookWatch(form->Book, form);
+    auto *panel = new QLabel(form->StatusBar1);
+    panel->setObjectName(QStringLiteral("SharingPanel"));
+    panel->setFrameShape(QFrame::Panel);
+    panel->setFrameShadow(QFrame::Sunken);
+    panel->hide();
+    form->StatusBar1->addPermanentWidget(panel);
+    Watch->showWaiting = [panel](const QString &text) {
+        panel->setText(QStringLiteral(" Başka bir yazar kitabı değiştirdi "));
+        panel->setToolTip(text);
+        panel->setVisible(!text.isEmpty());
+    };
+    Watch->refreshed = [form] { form->ComboKonu1->setDisplayText(form->DBText1->text()); };
 }
 
 namespace {
@@ -239,6 +299,18 @@ void Startup::wireHistory()
         };
         dialog.exec();
     };
+    if (onServer()) {
+        // Backups, earlier versions and deleted items are kept inside a book file; a server keeps
+        // its databases with its own tools.
+        const auto notHere = [form] {
+            ui::messageDlg(QStringLiteral("Yedekler, önceki sürümler ve silinenler şimdilik yalnız kitap dosyalarında tutulur. "
+                                          "Sunucudaki kitabın yedeğini sunucunun kendi araçlarıyla (örneğin pg_dump) alın."),
+                           ui::MessageKind::Information, ui::ButtonOk, form);
+        };
+        Form1->YedeklerClick = notHere;
+        Form1->OncekiSurumlerClick = notHere;
+        Form1->SilinenlerClick = notHere;
+    }
 }
 
 void Startup::wireExport()

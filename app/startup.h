@@ -12,6 +12,7 @@
 #include "search/booksearch.h"
 #include "spelling/spellchecker.h"
 #include "spelling/speller.h"
+#include "store/bookwatch.h"
 
 #include <QStringList>
 
@@ -50,6 +51,7 @@ public:
     spelling::Speller *Speller = nullptr;             // owned by Form1
     spelling::SpellChecker *SpellChecker = nullptr;   // owned by the editor
     history::BookKeeping *BookKeeping = nullptr;       // owned by Form1
+    store::BookWatch *Watch = nullptr;                 // owned by Form1; shows others' saves on a server book
     help::HelpSystem help;
     bool maximized = true;
     // Where the settings file and the password's win.ini are; a test points them elsewhere.
@@ -60,6 +62,12 @@ private:
     // The book's backups, earlier versions and deleted subtopics: their commands and the care of the book.
     void wireHistory();
     void wireExport();
+    // A book on a server: others' saves shown as they come.
+    void wireSharing();
+    // The book the settings file names: a server's ([Sunucu]) or, empty, the book file.
+    QString bookConnection();
+    bool onServer() const;
+    bool m_serverPasswordDropped = false;
 };
 
 } // namespace velkora::app

@@ -23,8 +23,16 @@ TJvDBRichEdit::TJvDBRichEdit(QWidget *parent) : richedit::RichEditControl(parent
     });
 }
 
+qint64 TJvDBRichEdit::currentKey() const
+{
+    const store::DataSet *set = m_link.dataSet();
+    return set && set->active() && set->state() == store::DataSetState::Browse ? set->displayKey(set->currentDisplayRow()) : 0;
+}
+
 void TJvDBRichEdit::contentChanged()
 {
+    m_loadedKey = 0;
+    m_loadedValue.clear();
     if (m_loaded)
         m_link.modified();
     m_loaded = true;
@@ -76,6 +84,8 @@ void TJvDBRichEdit::dataChanged()
         m_loadGuard = false;
         m_loaded = false;
         followContent();
+    } else if (m_loaded && m_loadedKey != 0 && m_loadedKey == currentKey() && field->asString() == m_loadedValue) {
+        // The same body of the same subtopic, read again: nothing on the screen changes.
     } else if (m_loaded && m_unchangedSinceWrite && field->asString() == m_written) {
         // The record holds just what the editor wrote (a post): the content on screen is the
         // stored body already, and reading it in again would only cost the time to lay it out.
@@ -97,6 +107,8 @@ void TJvDBRichEdit::loadBody()
     m_loadGuard = true;
     m_unchangedSinceWrite = false;
     const QString value = field->asString();
+    m_loadedKey = 0;
+    m_loadedValue.clear();
     const QByteArray bytes = value.toUtf8();
     bool ok;
     if (richedit::RtfReader::looksLikeRtf(bytes)) {
@@ -111,6 +123,8 @@ void TJvDBRichEdit::loadBody()
     }
     if (ok) {
         m_loaded = true;
+        m_loadedKey = currentKey();
+        m_loadedValue = value;
     } else {
         streamInText(failedToLoad());
         m_loaded = false;

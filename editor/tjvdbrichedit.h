@@ -77,6 +77,12 @@ private:
     bool m_focus = false;
     QString m_written;     // the RTF last written into the record
     bool m_unchangedSinceWrite = false;
+    // The record and body last read in, while the screen still shows it unchanged: the same body
+    // of the same record read again (the list refreshed after someone else's save) is left as it
+    // is, caret and scroll position included.
+    qint64 m_loadedKey = 0;
+    QString m_loadedValue;
+    qint64 currentKey() const;
 };
 
 } // namespace velkora::editor

@@ -303,6 +303,12 @@ SearchWindow::Answer SearchWindow::answer(database::Database *db, const QString 
 void SearchWindow::runQuery()
 {
     m_typing->stop();
+    if (m_stage == IndexStage::Unavailable && !(database && database())) {
+        // Nothing to search: the status says why.
+        m_outcome.clear();
+        showStatus();
+        return;
+    }
     if (openConnection) {
         ask(m_query->text());
         return;

@@ -3,6 +3,7 @@
 
 #include "passwordstore.h"
 
+#include <QBoxLayout>
 #include <QFrame>
 #include <QGuiApplication>
 #include <QLabel>
@@ -167,6 +168,63 @@ void TPassWdFrm::showEvent(QShowEvent *event)
         OldPassWdText->setFocus();
     else
         NewPassWdText->setFocus();
+}
+
+} // namespace velkora::settings
+
+namespace velkora::settings {
+
+ServerPasswordDialog::ServerPasswordDialog(const QString &where, const QString &problem, QWidget *parent) : QDialog(parent)
+{
+    setObjectName(QStringLiteral("ServerPasswordDialog"));
+    setWindowTitle(QStringLiteral("Sunucu Parolası"));
+    setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::CustomizeWindowHint | Qt::WindowTitleHint
+                   | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
+    dialogFont(this);
+    auto *layout = new QVBoxLayout(this);
+    auto *label = new QLabel(QStringLiteral("Kitabın sunucusu parola istiyor:\n%1").arg(where), this);
+    label->setObjectName(QStringLiteral("Label1"));
+    label->setTextFormat(Qt::PlainText);
+    layout->addWidget(label);
+    if (!problem.isEmpty()) {
+        auto *said = new QLabel(problem, this);
+        said->setObjectName(QStringLiteral("Problem"));
+        said->setTextFormat(Qt::PlainText);
+        said->setStyleSheet(QStringLiteral("color: #b00000;"));
+        layout->addWidget(said);
+    }
+    Edit1 = new QLineEdit(this);
+    Edit1->setObjectName(QStringLiteral("Edit1"));
+    Edit1->setMinimumWidth(260);
+    echoStars(Edit1);
+    layout->addWidget(Edit1);
+    auto *note = new QLabel(QStringLiteral("Parola yalnız bu çalışma boyunca bellekte tutulur, hiçbir yere yazılmaz."), this);
+    note->setObjectName(QStringLiteral("Label2"));
+    layout->addWidget(note);
+    auto *buttons = new QHBoxLayout;
+    buttons->addStretch();
+    BitBtn1 = new QPushButton(QStringLiteral("Tamam"), this);
+    BitBtn1->setObjectName(QStringLiteral("BitBtn1"));
+    BitBtn1->setDefault(true);
+    BitBtn2 = new QPushButton(QStringLiteral("İptal"), this);
+    BitBtn2->setObjectName(QStringLiteral("BitBtn2"));
+    buttons->addWidget(BitBtn1);
+    buttons->addWidget(BitBtn2);
+    layout->addLayout(buttons);
+    layout->setSizeConstraint(QLayout::SetFixedSize);
+    connect(BitBtn1, &QPushButton::clicked, this, &QDialog::accept);
+    connect(BitBtn2, &QPushButton::clicked, this, &QDialog::reject);
+    adjustSize();
+    if (const QScreen *screen = QGuiApplication::primaryScreen())
+        move(screen->availableGeometry().center() - rect().center());
+}
+
+std::optional<QString> askServerPassword(const QString &where, const QString &problem, QWidget *parent)
+{
+    ServerPasswordDialog dialog(where, problem, parent);
+    if (dialog.exec() != QDialog::Accepted)
+        return std::nullopt;
+    return dialog.Edit1->text();
 }
 
 } // namespace velkora::settings

@@ -8,6 +8,7 @@
 #include <QPushButton>
 
 #include <functional>
+#include <optional>
 
 namespace velkora::settings {
 
@@ -65,5 +66,19 @@ protected:
 
 // An edit box that echoes every character as "*".
 void echoStars(QLineEdit *edit);
+
+// "Sunucu Parolası": the password of a book's server, asked when the server wants one. where
+// names the user, server and database; problem, when not empty, says why it is asked again.
+// The password typed, or nothing when the person chose "İptal".
+class ServerPasswordDialog : public QDialog
+{
+    Q_OBJECT
+public:
+    ServerPasswordDialog(const QString &where, const QString &problem, QWidget *parent = nullptr);
+    QLineEdit *Edit1;
+    QPushButton *BitBtn1;
+    QPushButton *BitBtn2;
+};
+std::optional<QString> askServerPassword(const QString &where, const QString &problem, QWidget *parent = nullptr);
 
 } // namespace velkora::settings

@@ -29,6 +29,7 @@ const QString Gorunum = QStringLiteral("Gorunum");
 const QString Grid = QStringLiteral("Grid");
 const QString KitapAdi = QStringLiteral("Kitap Adi");
 const QString YazimDenetimi = QStringLiteral("Yazim Denetimi");
+const QString Sunucu = QStringLiteral("Sunucu");
 
 QString key(const char *prefix, int n)
 {
@@ -81,6 +82,11 @@ std::optional<QColor> colorFromValue(int value)
     default:
         return std::nullopt;
     }
+}
+
+QString ServerBookConnection(const QString &path)
+{
+    return profile::ProfileFile(path).readString(Sunucu, QStringLiteral("Baglanti"), QString()).trimmed();
 }
 
 QString LoadSettings(ui::TForm1 &form, QLineEdit *title, const QString &path)

@@ -36,6 +36,12 @@ std::optional<QColor> colorFromValue(int value);
 // empty string.
 QString LoadSettings(ui::TForm1 &form, QLineEdit *title, const QString &path);
 
+// The book on a PostgreSQL server the file names, as a libpq connection string
+// ("[Sunucu] Baglanti=host=kitap.example.org dbname=kitap user=ayse"); empty when it names none,
+// and the book file Data.mdb is opened as before. Read before the window connects. The password is
+// never kept here: ~/.pgpass or the program's question gives it.
+QString ServerBookConnection(const QString &path);
+
 // Writes the same values in the same order. Throws profile::ProfileWriteError ("Unable to write
 // to <path>") when the file cannot be written; the file on the disk is then as it was.
 void SaveSettings(ui::TForm1 &form, const QLineEdit *title, const QString &path);

@@ -12,7 +12,7 @@ const QString BookStore::TopicStatement = QStringLiteral("Select * From master")
 const QStringList BookStore::SubtopicStatement = {QStringLiteral("Select * From detail WHERE Sira=:Sira"),
                                                   QStringLiteral("Order By AltKonu")};
 
-BookStore::BookStore(QObject *parent)
+BookStore::BookStore(QObject *parent, const QString &connectionString)
     : QObject(parent),
       ADOConnection1(new Connection(this)),
       ADOQuery1(new Query(ADOConnection1, this)),
@@ -21,7 +21,7 @@ BookStore::BookStore(QObject *parent)
       DataSource2(new DataSource(this))
 {
     ADOConnection1->setObjectName(QStringLiteral("ADOConnection1"));
-    ADOConnection1->setConnectionString(ConnectionString);
+    ADOConnection1->setConnectionString(connectionString);
     ADOConnection1->setKeepConnection(true);
 
     ADOQuery1->setObjectName(QStringLiteral("ADOQuery1"));

@@ -20,7 +20,8 @@ public:
     static const QString TopicStatement;
     static const QStringList SubtopicStatement;
 
-    explicit BookStore(QObject *parent = nullptr);
+    // The book connectionString names: the book file Data.mdb beside the program unless told otherwise.
+    explicit BookStore(QObject *parent = nullptr, const QString &connectionString = ConnectionString);
     ~BookStore() override;
 
     // Opens the connection (the book in the working folder). Throws the provider's message.

@@ -190,6 +190,24 @@ void DataSet::reload()
     doAfterScroll();
 }
 
+void DataSet::refresh()
+{
+    if (m_state != DataSetState::Browse)
+        return; // an edit is never dropped or saved by a refresh
+    const int place = m_current;
+    const qint64 key = place >= 0 && place < static_cast<int>(m_view.size()) ? m_result.rows[m_view[static_cast<size_t>(place)]].key : 0;
+    ResultSet result = openCursor();
+    m_result = std::move(result);
+    m_longCache.clear();
+    rebuildView();
+    const int again = key != 0 ? recNoOfKey(key) - 1 : -1;
+    m_current = m_view.empty() ? -1 : again >= 0 ? again : std::clamp(place, 0, static_cast<int>(m_view.size()) - 1);
+    m_bof = m_view.empty();
+    m_eof = m_view.empty();
+    dataEvent(DataEvent::DataSetChange);
+    doAfterScroll();
+}
+
 int DataSet::recordCount() const
 {
     return active() ? static_cast<int>(m_view.size()) : 0;

@@ -55,6 +55,10 @@ public:
     bool eof() const { return m_eof; }
     bool isEmpty() const { return m_view.empty(); }
     int recordCount() const;
+    // Reads the rows again as they are stored now (another program saved meanwhile), staying on the
+    // current row where it is still there, else on the row now at its place. Only in browse state;
+    // a failure keeps the old rows.
+    void refresh();
     int recNo() const;
     void setRecNo(int recNo);
 

@@ -116,9 +116,9 @@ QString TForm1::shortHint(const QString &hint)
     return bar < 0 ? hint : hint.left(bar);
 }
 
-TForm1::TForm1(QWidget *parent)
+TForm1::TForm1(QWidget *parent, const QString &bookConnection)
     : QMainWindow(parent),
-      Book(new store::BookStore(this)),
+      Book(new store::BookStore(this, bookConnection.isEmpty() ? store::BookStore::ConnectionString : bookConnection)),
       ADOConnection1(Book->ADOConnection1),
       ADOQuery1(Book->ADOQuery1),
       ADOQuery2(Book->ADOQuery2),

@@ -56,7 +56,8 @@ class TForm1 : public QMainWindow
 public:
     // Creating the window connects to the book (failures go to the error display, the window
     // comes up with empty lists) and runs the creation step.
-    explicit TForm1(QWidget *parent = nullptr);
+    // bookConnection names the book when it is not the file Data.mdb (a book on a server).
+    explicit TForm1(QWidget *parent = nullptr, const QString &bookConnection = QString());
     // The widths the left panel and the editor's panel are made with.
     static constexpr int LeftPanelWidth = 193;
     static constexpr int EditorPanelWidth = 622;

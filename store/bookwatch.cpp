@@ -1,0 +1,130 @@
+// Others' saves on a server book, shown as they come.
+#include "bookwatch.h"
+
+#include "bookstore.h"
+#include "storeerror.h"
+
+#include "platform/database/databaseerror.h"
+#include "platform/database/serverdatabase.h"
+
+#include <QSocketNotifier>
+
+namespace velkora::store {
+
+namespace {
+
+qint64 currentKey(const DataSet *set)
+{
+    return set->active() ? set->displayKey(set->currentDisplayRow()) : 0;
+}
+
+} // namespace
+
+BookWatch::BookWatch(BookStore *book, QObject *parent) : QObject(parent), m_book(book)
+{
+    m_timer.setInterval(1000);
+    connect(&m_timer, &QTimer::timeout, this, &BookWatch::poll);
+}
+
+BookWatch::~BookWatch() = default;
+
+database::ServerDatabase *BookWatch::server() const
+{
+    if (!m_book->ADOConnection1->connected())
+        return nullptr;
+    auto *engine = dynamic_cast<ServerEngine *>(&m_book->ADOConnection1->engine());
+    return engine ? &engine->database() : nullptr;
+}
+
+bool BookWatch::start()
+{
+    database::ServerDatabase *db = server();
+    if (!db)
+        return false;
+    db->listen();
+    m_watching = true;
+    followSocket();
+    m_timer.start();
+    return true;
+}
+
+void BookWatch::followSocket()
+{
+    database::ServerDatabase *db = server();
+    if (!db || db->connectionGeneration() == m_generation)
+        return;
+    // A connection made again has a socket of its own.
+    m_generation = db->connectionGeneration();
+    m_notifier.reset();
+    if (db->socket() < 0)
+        return;
+    m_notifier = std::make_unique<QSocketNotifier>(db->socket(), QSocketNotifier::Read);
+    connect(m_notifier.get(), &QSocketNotifier::activated, this, &BookWatch::poll);
+}
+
+void BookWatch::poll()
+{
+    database::ServerDatabase *db = server();
+    if (!db || !m_watching)
+        return;
+    for (const database::ServerDatabase::Change &c : db->takeChanges()) {
+        if (c.table == u"master")
+            m_topicsChanged = true;
+        else
+            m_topicsWithChangedSubtopics.insert(c.topic);
+    }
+    followSocket();
+    apply();
+}
+
+void BookWatch::apply()
+{
+    Query *topics = m_book->ADOQuery1;
+    Query *subtopics = m_book->ADOQuery2;
+    const qint64 topic = currentKey(topics);
+    const bool concernsList = m_topicsChanged || m_topicsWithChangedSubtopics.contains(topic);
+    if (!concernsList || !topics->active()) {
+        // Changes to other topics show when the person goes there: the subtopic query is read then.
+        m_topicsWithChangedSubtopics.clear();
+        m_topicsChanged = false;
+        return;
+    }
+    const auto pending = [](const DataSet *set) { return set->state() == DataSetState::Edit || set->state() == DataSetState::Insert; };
+    if (pending(topics) || pending(subtopics)) {
+        // What the person is typing is never replaced or saved by someone else's change: the lists
+        // are read again once their edit is saved or dropped.
+        if (!m_waitingShown && showWaiting)
+            showWaiting(QStringLiteral("Kitap başka bir yazar tarafından değiştirildi; liste, düzenlemeniz kaydedilince ya da "
+                                       "bırakılınca yenilenecek."));
+        m_waitingShown = true;
+        return;
+    }
+    const qint64 subtopic = currentKey(subtopics);
+    // The body is shown once, as it is at the end, not the first subtopic's on the way.
+    subtopics->disableControls();
+    try {
+        if (m_topicsChanged)
+            topics->refresh(); // the subtopic query reads its topic again as it follows
+        else
+            subtopics->refresh();
+        if (subtopics->active() && subtopic != 0 && currentKey(subtopics) != subtopic) {
+            const int recNo = subtopics->recNoOfKey(subtopic);
+            if (recNo > 0)
+                subtopics->setRecNo(recNo);
+        }
+    } catch (const database::DatabaseError &) {
+        // The server cannot be reached just now: the next look tries again.
+        subtopics->enableControls();
+        return;
+    }
+    subtopics->enableControls();
+    m_topicsChanged = false;
+    m_topicsWithChangedSubtopics.clear();
+    if (m_waitingShown && showWaiting)
+        showWaiting(QString());
+    m_waitingShown = false;
+    if (refreshed)
+        refreshed();
+}
+
+} // namespace velkora::store
