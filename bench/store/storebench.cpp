@@ -17,6 +17,7 @@
 #include <QFile>
 #include <QProcess>
 #include <QRandomGenerator>
+#include <QTemporaryDir>
 
 #include <functional>
 #include <memory>
@@ -145,9 +146,43 @@ int writer(const QString &connectionInfo, int index, int saves)
     return 0;
 }
 
+// The program (app) started on a book until its main window is shown, median of five runs, as the
+// program reports it (VELKORA_EXIT_WHEN_SHOWN). The book is the Data.mdb in workingFolder, or the
+// server book a [Sunucu] section names; the settings file is the benchmark's own.
+double startupMs(const QString &app, const QString &workingFolder, const QString &serverInfo)
+{
+    QTemporaryDir config;
+    QDir(config.path()).mkpath(QStringLiteral("velkora"));
+    QFile ini(config.filePath(QStringLiteral("velkora/Velkora.ini")));
+    ini.open(QIODevice::WriteOnly);
+    ini.write("[Kitap Adi]\r\nBaslik=Bench\r\n");
+    if (!serverInfo.isEmpty())
+        ini.write(QStringLiteral("[Sunucu]\r\nBaglanti=%1\r\n").arg(serverInfo).toUtf8());
+    ini.close();
+    std::vector<double> shown;
+    for (int run = 0; run < 5; ++run) {
+        QProcess p;
+        p.setWorkingDirectory(workingFolder);
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("VELKORA_EXIT_WHEN_SHOWN"), QStringLiteral("1"));
+        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        env.insert(QStringLiteral("XDG_CONFIG_HOME"), config.path());
+        p.setProcessEnvironment(env);
+        p.start(app, {});
+        p.waitForFinished(120000);
+        const QList<QByteArray> parts = p.readAllStandardOutput().trimmed().split(' ');
+        if (parts.size() >= 2 && parts[0] == "shown")
+            shown.push_back(parts[1].toDouble());
+    }
+    if (shown.empty())
+        return -1;
+    std::sort(shown.begin(), shown.end());
+    return shown[shown.size() / 2];
+}
+
 // The same figures on a copy of the book on a PostgreSQL server of the benchmark's own, then four
 // writer processes of 1,000 saves each.
-void benchServer(const QString &folder, int subtopics, const char *label, const QString &self)
+void benchServer(const QString &folder, int subtopics, const char *label, const QString &self, const QString &app)
 {
     velkora::testing::PrivateServer server;
     if (!server.available() || !server.createDatabase(QStringLiteral("bench"))) {
@@ -164,6 +199,15 @@ void benchServer(const QString &folder, int subtopics, const char *label, const 
         book.ADOConnection1->setConnectionString(server.bookConnectionString(QStringLiteral("bench")));
         book.connect();
     }, serverLabel.toLatin1().constData());
+    if (!app.isEmpty()) {
+        // The program itself on both books; the file book is a copy, since the program gives a book
+        // it opens its index, history and first backup.
+        QTemporaryDir copyFolder(folder + QStringLiteral("/startup-XXXXXX"));
+        QFile::copy(bookPath(folder, subtopics, label), copyFolder.filePath(QStringLiteral("Data.mdb")));
+        std::printf("BENCH store_startup_to_main_window_file_%s %.1f ms\n", label, startupMs(app, copyFolder.path(), QString()));
+        std::printf("BENCH store_startup_to_main_window_server_%s %.1f ms\n", label, startupMs(app, copyFolder.path(), info));
+        std::fflush(stdout);
+    }
 
     constexpr int Writers = 4, Saves = 1000;
     std::vector<std::unique_ptr<QProcess>> processes;
@@ -212,6 +256,11 @@ int main(int argc, char **argv)
     if (args.size() == 5 && args[1] == u"writer")
         return writer(args[2], args[3].toInt(), args[4].toInt());
     const bool server = args.removeAll(QStringLiteral("--server")) > 0;
+    QString app; // --app PATH: with --server, the program's start-up on both books
+    if (const qsizetype at = args.indexOf(QStringLiteral("--app")); at > 0 && at + 1 < args.size()) {
+        app = args[at + 1];
+        args.remove(at, 2);
+    }
     const QString folder = args.size() > 1 ? args[1] : QStringLiteral("/tmp/velkora-bench");
     const QStringList sizes = args.size() > 2 ? args.mid(2) : QStringList{QStringLiteral("1000"), QStringLiteral("10000"), QStringLiteral("100000")};
     for (const QString &s : sizes) {
@@ -219,7 +268,7 @@ int main(int argc, char **argv)
         const QByteArray label = n >= 1000 ? QByteArray::number(n / 1000) + "k" : QByteArray::number(n);
         bench(folder, n, label.constData());
         if (server)
-            benchServer(folder, n, label.constData(), QCoreApplication::applicationFilePath());
+            benchServer(folder, n, label.constData(), QCoreApplication::applicationFilePath(), app);
     }
     return 0;
 }
