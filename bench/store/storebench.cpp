@@ -256,9 +256,9 @@ int main(int argc, char **argv)
     if (args.size() == 5 && args[1] == u"writer")
         return writer(args[2], args[3].toInt(), args[4].toInt());
     const bool server = args.removeAll(QStringLiteral("--server")) > 0;
-    QString app; // --app PATH: with --server, the program's start-up on both books
+    QString program; // --app PATH: with --server, the program's start-up on both books
     if (const qsizetype at = args.indexOf(QStringLiteral("--app")); at > 0 && at + 1 < args.size()) {
-        app = args[at + 1];
+        program = args[at + 1];
         args.remove(at, 2);
     }
     const QString folder = args.size() > 1 ? args[1] : QStringLiteral("/tmp/velkora-bench");
@@ -268,7 +268,7 @@ int main(int argc, char **argv)
         const QByteArray label = n >= 1000 ? QByteArray::number(n / 1000) + "k" : QByteArray::number(n);
         bench(folder, n, label.constData());
         if (server)
-            benchServer(folder, n, label.constData(), QCoreApplication::applicationFilePath(), app);
+            benchServer(folder, n, label.constData(), QCoreApplication::applicationFilePath(), program);
     }
     return 0;
 }
