@@ -51,14 +51,15 @@ bool BookWatch::start()
 void BookWatch::followSocket()
 {
     database::ServerDatabase *db = server();
-    if (!db || db->connectionGeneration() == m_generation)
+    const int socket = db ? db->socket() : -1;
+    if (db && db->connectionGeneration() == m_generation && m_notifier && m_notifier->socket() == socket)
         return;
-    // A connection made again has a socket of its own.
-    m_generation = db->connectionGeneration();
+    // A connection lost has no socket until it is made again, and then one of its own.
     m_notifier.reset();
-    if (db->socket() < 0)
+    if (!db || socket < 0)
         return;
-    m_notifier = std::make_unique<QSocketNotifier>(db->socket(), QSocketNotifier::Read);
+    m_generation = db->connectionGeneration();
+    m_notifier = std::make_unique<QSocketNotifier>(socket, QSocketNotifier::Read);
     connect(m_notifier.get(), &QSocketNotifier::activated, this, &BookWatch::poll);
 }
 
@@ -73,6 +74,9 @@ void BookWatch::poll()
         else
             m_topicsWithChangedSubtopics.insert(c.topic);
     }
+    // A connection made again missed what was said while it was away: everything shown is read again.
+    if (m_generation != -1 && db->connectionGeneration() != m_generation)
+        m_topicsChanged = true;
     followSocket();
     apply();
 }

@@ -24,7 +24,7 @@ QString quoted(QStringView name)
 // What libpq said, without its trailing line break.
 QString libpqMessage(const pg_conn *conn)
 {
-    return QString::fromUtf8(PQerrorMessage(conn)).trimmed();
+    return QString::fromUtf8(PQerrorMessage(conn)).simplified();
 }
 
 bool isLocalHost(const QString &host)
@@ -326,8 +326,9 @@ std::unique_ptr<ServerDatabase> ServerDatabase::open(const QString &connectionIn
 
 void ServerDatabase::reconnectIfLost() const
 {
-    if (PQstatus(m_conn) == CONNECTION_OK)
+    if (PQstatus(m_conn) == CONNECTION_OK && !m_resetting)
         return;
+    m_resetting = false;
     PQreset(m_conn);
     if (PQstatus(m_conn) != CONNECTION_OK)
         throw DatabaseError(LostMessage.arg(libpqMessage(m_conn)));
@@ -348,11 +349,42 @@ int ServerDatabase::socket() const
     return PQsocket(m_conn);
 }
 
+bool ServerDatabase::reconnectWithoutWaiting()
+{
+    if (m_transactionDepth > 0)
+        return false;
+    if (!m_resetting) {
+        if (PQstatus(m_conn) != CONNECTION_BAD || !PQresetStart(m_conn))
+            return false;
+        m_resetting = true;
+    }
+    switch (PQresetPoll(m_conn)) {
+    case PGRES_POLLING_OK:
+        m_resetting = false;
+        ++m_generation;
+        PQclear(PQexec(m_conn, "SET client_min_messages TO warning"));
+        if (m_listening)
+            PQclear(PQexec(m_conn, "LISTEN velkora_kitap"));
+        return true;
+    case PGRES_POLLING_FAILED:
+        m_resetting = false; // tried again at the next look
+        return false;
+    default:
+        return false; // still under way
+    }
+}
+
 QList<ServerDatabase::Change> ServerDatabase::takeChanges()
 {
     QList<Change> changes;
+    if (m_resetting || PQstatus(m_conn) == CONNECTION_BAD) {
+        // Lost while the program only listened (the server restarted): made again step by step,
+        // never making the program wait for an unreachable host.
+        if (!reconnectWithoutWaiting())
+            return changes;
+    }
     if (PQstatus(m_conn) != CONNECTION_OK || !PQconsumeInput(m_conn))
-        return changes; // the next call remakes the connection
+        return changes; // the next look remakes the connection
     const int own = PQbackendPID(m_conn);
     while (PGnotify *notice = PQnotifies(m_conn)) {
         // "<table> <I|U|D> <key> <topic>", written by the book's triggers.

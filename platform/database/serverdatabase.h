@@ -97,7 +97,8 @@ public:
     void listen();
     int socket() const;
     QList<Change> takeChanges();
-    // Goes up each time the connection is made again (the socket may then be another one).
+    // Goes up each time the connection is made again (the socket may then be another one, and
+    // notices sent meanwhile are lost).
     int connectionGeneration() const { return m_generation; }
 
 private:
@@ -106,6 +107,7 @@ private:
     Result exec(const QString &sql, const QVector<QVariant> &params = {}) const;
     void ensureLayout();
     void reconnectIfLost() const;
+    bool reconnectWithoutWaiting();
 
     pg_conn *m_conn = nullptr;
     QString m_connectionInfo, m_password;
@@ -114,6 +116,7 @@ private:
     int m_transactionDepth = 0;
     bool m_listening = false;
     mutable int m_generation = 0;
+    mutable bool m_resetting = false; // a connection being made again without waiting
 };
 
 } // namespace velkora::database

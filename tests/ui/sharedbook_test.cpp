@@ -188,9 +188,21 @@ TEST(SharedBook, AnotherWritersSavesShowAndWhatIsTypedIsKept)
     EXPECT_TRUE(book.body(book.oge.key).contains(QStringLiteral("kesinti")));
 
     // After the outage the program hears of others' saves again.
-    const auto &master = book.other->table(u"master");
-    book.other->insert(master, {{master.columnIndex(u"Baslik"), QStringLiteral("Ses")}});
+    const auto addTopic = [&](const QString &title) {
+        const auto &master = book.other->table(u"master");
+        book.other->insert(master, {{master.columnIndex(u"Baslik"), title}});
+    };
+    addTopic(QStringLiteral("Ses"));
     EXPECT_TRUE(QTest::qWaitFor([&] { return f.ADOQuery1->recordCount() == 2; }, 5000));
+    // The server restarts while the person only reads: the program makes its connection again by
+    // itself and shows what was saved while it was away.
+    ASSERT_TRUE(server().stop());
+    QTest::qWait(1500);
+    ASSERT_TRUE(server().start());
+    book.other = database::ServerDatabase::open(book.info);
+    addTopic(QStringLiteral("Yazım"));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return f.ADOQuery1->recordCount() == 3; }, 8000));
+    EXPECT_TRUE(book.errors.size() == 1) << book.errors.join(u'\n').toStdString();
 
     // The book search and the book's history belong to book files: said plainly.
     f.KitaptaAra1->trigger();
