@@ -15,6 +15,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
@@ -258,7 +259,7 @@ int main(int argc, char **argv)
     const bool server = args.removeAll(QStringLiteral("--server")) > 0;
     QString program; // --app PATH: with --server, the program's start-up on both books
     if (const qsizetype at = args.indexOf(QStringLiteral("--app")); at > 0 && at + 1 < args.size()) {
-        program = args[at + 1];
+        program = QFileInfo(args[at + 1]).absoluteFilePath(); // started from the book's folder
         args.remove(at, 2);
     }
     const QString folder = args.size() > 1 ? args[1] : QStringLiteral("/tmp/velkora-bench");
