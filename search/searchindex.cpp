@@ -11,6 +11,8 @@
 
 #include <QHash>
 
+#include <optional>
+
 #include <algorithm>
 #include <cmath>
 #include <numeric>
@@ -157,63 +159,149 @@ bool fillIndex(Database &db, const std::function<bool(qint64, qint64)> &progress
     }
 }
 
+namespace {
+
+struct Candidate
+{
+    qint64 docid;
+    double score;
+};
+
+// The subtopics one index expression answers, docids ascending. With scores, each is scored for
+// the expression alone (BM25-like: its hits in the title and in the body, each against the share
+// of subtopics holding it there); a part's alternatives and a query's parts add their scores.
+// One statement per expression: the full-text module reads a term's whole list once, where a
+// MATCH of several large terms together costs several times as much.
+std::vector<Candidate> answersTo(sqlite3 *h, const QString &expression, bool scored)
+{
+    sqlite3_stmt *st = nullptr;
+    // matchinfo 'ny': the rows of the index, then the hits of the expression in each column of this row.
+    const char *sql = scored ? "SELECT docid, matchinfo(search_index, 'ny') FROM search_index WHERE search_index MATCH ?"
+                             : "SELECT docid FROM search_index WHERE search_index MATCH ?";
+    if (sqlite3_prepare_v2(h, sql, -1, &st, nullptr) != SQLITE_OK)
+        throw DatabaseError(database::sqliteMessage(h, sqlite3_errcode(h)));
+    const QByteArray utf8 = expression.toUtf8();
+    sqlite3_bind_text(st, 1, utf8.constData(), int(utf8.size()), SQLITE_STATIC);
+    struct Hits
+    {
+        qint64 docid;
+        quint32 title, body;
+    };
+    std::vector<Hits> rows;
+    quint32 total = 0, withTitle = 0, withBody = 0;
+    int rc;
+    while ((rc = sqlite3_step(st)) == SQLITE_ROW) {
+        Hits r{sqlite3_column_int64(st, 0), 0, 0};
+        if (scored) {
+            const auto *v = static_cast<const quint32 *>(sqlite3_column_blob(st, 1));
+            if (v && sqlite3_column_bytes(st, 1) >= int(3 * sizeof(quint32))) {
+                total = v[0];
+                r.title = v[1];
+                r.body = v[2];
+                withTitle += r.title > 0;
+                withBody += r.body > 0;
+            }
+        }
+        rows.push_back(r);
+    }
+    const int code = rc == SQLITE_DONE ? SQLITE_OK : rc;
+    sqlite3_finalize(st);
+    if (code != SQLITE_OK)
+        throw DatabaseError(database::sqliteMessage(h, code));
+    const auto part = [](double here, double docs, double all) {
+        return here > 0 ? (here / (here + 1.2)) * 2.2 * std::log(1.0 + all / std::max(1.0, docs)) : 0.0;
+    };
+    std::vector<Candidate> out;
+    out.reserve(rows.size());
+    for (const Hits &r : rows)
+        out.push_back({r.docid, scored ? TitleWeight * part(r.title, withTitle, total) + BodyWeight * part(r.body, withBody, total) : 0.0});
+    if (!std::is_sorted(out.begin(), out.end(), [](const Candidate &a, const Candidate &b) { return a.docid < b.docid; }))
+        std::sort(out.begin(), out.end(), [](const Candidate &a, const Candidate &b) { return a.docid < b.docid; });
+    return out;
+}
+
+// Subtopics in either list, scores added (docids ascending in both and in the result).
+std::vector<Candidate> either(const std::vector<Candidate> &a, const std::vector<Candidate> &b)
+{
+    std::vector<Candidate> out;
+    out.reserve(std::max(a.size(), b.size()));
+    size_t i = 0, j = 0;
+    while (i < a.size() || j < b.size()) {
+        if (j == b.size() || (i < a.size() && a[i].docid < b[j].docid))
+            out.push_back(a[i++]);
+        else if (i == a.size() || b[j].docid < a[i].docid)
+            out.push_back(b[j++]);
+        else
+            out.push_back({a[i].docid, a[i++].score + b[j++].score});
+    }
+    return out;
+}
+
+// Subtopics in both lists, scores added; or, with without, those of a that b lacks.
+std::vector<Candidate> both(const std::vector<Candidate> &a, const std::vector<Candidate> &b, bool without = false)
+{
+    std::vector<Candidate> out;
+    out.reserve(without ? a.size() : std::min(a.size(), b.size()));
+    size_t j = 0;
+    for (const Candidate &c : a) {
+        while (j < b.size() && b[j].docid < c.docid)
+            ++j;
+        const bool inB = j < b.size() && b[j].docid == c.docid;
+        if (without && !inB)
+            out.push_back(c);
+        else if (!without && inB)
+            out.push_back({c.docid, c.score + b[j].score});
+    }
+    return out;
+}
+
+} // namespace
+
 QVector<SearchResult> searchBook(const Database &db, const Query &query, int limit)
 {
     QVector<SearchResult> results;
-    const QString match = query.matchExpression();
-    if (match.isEmpty() || limit <= 0)
+    if (query.isEmpty() || limit <= 0)
         return results;
     sqlite3 *h = db.handle();
-    struct Candidate
-    {
-        qint64 docid;
-        double score;
-    };
-    std::vector<Candidate> candidates;
-    {
-        // matchinfo 'pcnx': phrases, columns, rows, then per phrase and column the hits in this row,
-        // in all rows and the rows with a hit.
-        sqlite3_stmt *st = nullptr;
-        if (sqlite3_prepare_v2(h, "SELECT docid, matchinfo(search_index, 'pcnx') FROM search_index WHERE search_index MATCH ?", -1,
-                               &st, nullptr) != SQLITE_OK)
-            throw DatabaseError(database::sqliteMessage(h, sqlite3_errcode(h)));
-        const QByteArray utf8 = match.toUtf8();
-        sqlite3_bind_text(st, 1, utf8.constData(), int(utf8.size()), SQLITE_STATIC);
-        int rc;
-        while ((rc = sqlite3_step(st)) == SQLITE_ROW) {
-            const auto *v = static_cast<const quint32 *>(sqlite3_column_blob(st, 1));
-            const qsizetype count = sqlite3_column_bytes(st, 1) / qsizetype(sizeof(quint32));
-            if (!v || count < 3)
-                continue;
-            const quint32 phrases = v[0], columns = v[1], rows = v[2];
-            double score = 0;
-            for (quint32 p = 0; p < phrases; ++p) {
-                for (quint32 c = 0; c < columns; ++c) {
-                    const qsizetype at = 3 + (qsizetype(p) * columns + c) * 3;
-                    if (at + 2 >= count)
-                        break;
-                    const double here = v[at], docs = std::max<quint32>(1, v[at + 2]);
-                    const double idf = std::log(1.0 + double(rows) / docs);
-                    score += (c == 0 ? TitleWeight : BodyWeight) * (here / (here + 1.2)) * 2.2 * idf;
-                }
-            }
-            candidates.push_back({sqlite3_column_int64(st, 0), score});
-        }
-        const int code = rc == SQLITE_DONE ? SQLITE_OK : rc;
-        sqlite3_finalize(st);
-        if (code != SQLITE_OK)
-            throw DatabaseError(database::sqliteMessage(h, code));
+    // Every part that is asked for, each the best of its alternatives; then those that are left out.
+    std::optional<std::vector<Candidate>> found;
+    for (const QueryPart &p : query.parts) {
+        if (p.excluded)
+            continue;
+        std::vector<Candidate> answers;
+        for (const QString &a : p.indexAlternatives())
+            answers = answers.empty() ? answersTo(h, a, true) : either(answers, answersTo(h, a, true));
+        found = found ? both(*found, answers) : std::move(answers);
+        if (found->empty())
+            return results;
     }
-    std::sort(candidates.begin(), candidates.end(),
-              [](const Candidate &a, const Candidate &b) { return a.score != b.score ? a.score > b.score : a.docid < b.docid; });
+    std::vector<Candidate> candidates = found ? std::move(*found) : std::vector<Candidate>();
+    for (const QueryPart &p : query.parts) {
+        if (!p.excluded)
+            continue;
+        for (const QString &a : p.indexAlternatives())
+            candidates = both(candidates, answersTo(h, a, false), true);
+    }
+    // Best first; only as many put in order as are looked at (the text may turn some away).
+    const auto better = [](const Candidate &a, const Candidate &b) { return a.score != b.score ? a.score > b.score : a.docid < b.docid; };
+    size_t ordered = 0;
+    const auto orderUpTo = [&](size_t n) {
+        n = std::min(n, candidates.size());
+        if (n <= ordered)
+            return;
+        std::partial_sort(candidates.begin() + qsizetype(ordered), candidates.begin() + qsizetype(n), candidates.end(), better);
+        ordered = n;
+    };
+    orderUpTo(size_t(limit) * 2);
 
     // The best ones looked at in their text: marks and phrases are decided there, the hits counted
     // and the snippet made.
     SqliteStatement text(h, QStringLiteral("SELECT d.Altkonu, d.Aciklama, d.Sira, m.Baslik FROM detail d"
                                            " JOIN master m ON m.Sira = d.Sira WHERE d.Kimlik = ?"));
-    for (const Candidate &c : candidates) {
-        if (results.size() >= limit)
-            break;
+    for (size_t i = 0; i < candidates.size() && results.size() < limit; ++i) {
+        if (i == ordered)
+            orderUpTo(ordered * 2);
+        const Candidate &c = candidates[i];
         text.reset();
         text.bind(1, c.docid);
         if (!text.step())

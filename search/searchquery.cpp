@@ -57,40 +57,44 @@ bool Query::isEmpty() const
     return std::none_of(parts.cbegin(), parts.cend(), [](const QueryPart &p) { return !p.excluded; });
 }
 
+QStringList QueryPart::indexAlternatives() const
+{
+    QStringList alternatives;
+    switch (kind) {
+    case Kind::Word:
+        // The word's stem or the word itself, as the index holds them, markless.
+        alternatives = QStringList{markless[0], withoutMarks(stemOf(folded[0]))};
+        alternatives.removeDuplicates();
+        for (QString &a : alternatives)
+            a = term(a);
+        break;
+    case Kind::Prefix:
+        alternatives.append(term(markless[0]) + u'*');
+        break;
+    case Kind::Phrase: {
+        QStringList words;
+        for (const QString &m : markless)
+            words.append(term(m));
+        alternatives.append(u'"' + words.join(u' ') + u'"');
+        break;
+    }
+    }
+    return alternatives;
+}
+
 QString Query::matchExpression() const
 {
     if (isEmpty())
         return {};
     QStringList out;
     for (const QueryPart &p : parts) {
-        QString piece;
-        switch (p.kind) {
-        case QueryPart::Kind::Word: {
-            // The word's stem or the word itself, as the index holds them, markless.
-            QStringList alternatives{p.markless[0], withoutMarks(stemOf(p.folded[0]))};
-            alternatives.removeDuplicates();
-            if (p.excluded) {
-                for (const QString &a : std::as_const(alternatives))
-                    out.append(u'-' + term(a));
-                continue;
-            }
-            for (QString &a : alternatives)
-                a = term(a);
-            piece = alternatives.join(QStringLiteral(" OR "));
-            break;
+        const QStringList alternatives = p.indexAlternatives();
+        if (p.excluded) {
+            for (const QString &a : alternatives)
+                out.append(u'-' + a);
+        } else {
+            out.append(alternatives.join(QStringLiteral(" OR ")));
         }
-        case QueryPart::Kind::Prefix:
-            piece = (p.excluded ? QStringLiteral("-") : QString()) + term(p.markless[0]) + u'*';
-            break;
-        case QueryPart::Kind::Phrase: {
-            QStringList words;
-            for (const QString &m : p.markless)
-                words.append(term(m));
-            piece = (p.excluded ? QStringLiteral("-") : QString()) + u'"' + words.join(u' ') + u'"';
-            break;
-        }
-        }
-        out.append(piece);
     }
     return out.join(u' ');
 }

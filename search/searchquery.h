@@ -28,6 +28,10 @@ struct QueryPart
     QStringList stems;    // the stems of the folded words
     QStringList marklessStems;
     bool marked = false;  // written with marks: only words with the same marks answer
+
+    // The full-text module's expressions in index terms any of which answers the part: a word's
+    // markless form and its stem, a prefix, a phrase.
+    QStringList indexAlternatives() const;
 };
 
 struct Query
