@@ -170,7 +170,7 @@ bool Startup::run()
         BookSearch->window()->setUnavailable(QStringLiteral("Kitapta Ara, sunucudaki kitaplarda henüz yapılamıyor: bütün metinlerin "
                                                             "dizini yalnız kitap dosyalarında tutulur. Başlıklarda aramak için "
                                                             "Ara sayfasını kullanın."));
-        QTimer::singleShot(0, Form1.get(), [this] { ui::guarded([this] { Watch->start(); }, Form1.get()); });
+        QTimer::singleShot(0, Form1.get(), [this] { ui::guarded([this] { startSharing(); }, Form1.get()); });
     } else if (passed) {
         QTimer::singleShot(0, BookSearch, &search::BookSearch::start);
         QTimer::singleShot(0, BookKeeping, &history::BookKeeping::start);
@@ -229,6 +229,18 @@ void Startup::wireSharing()
         panel->setVisible(!text.isEmpty());
     };
     Watch->refreshed = [form] { form->ComboKonu1->setDisplayText(form->DBText1->text()); };
+    Watch->busy = [] { return QApplication::activeModalWidget() || QApplication::activePopupWidget(); };
+}
+
+void Startup::startSharing()
+{
+    if (!Watch->start() || Watch->notified())
+        return;
+    auto *panel = Form1->findChild<QLabel *>(QStringLiteral("SharingPanel"));
+    panel->setText(QStringLiteral(" Başkalarının kayıtları kendiliğinden görünmüyor "));
+    panel->setToolTip(QStringLiteral("Bu sunucu kitabı, başka yazarların kayıtlarını bildirecek biçimde kurulmamış (kuracak yetki kitabın "
+                                     "tablolarının sahibinde). Başkalarının kaydettikleri, konu ya da altkonu değiştirilince görünür."));
+    panel->show();
 }
 
 namespace {

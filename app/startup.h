@@ -64,6 +64,7 @@ private:
     void wireExport();
     // A book on a server: others' saves shown as they come.
     void wireSharing();
+    void startSharing();
     // The book the settings file names: a server's ([Sunucu]) or, empty, the book file.
     QString bookConnection();
     bool onServer() const;

@@ -36,6 +36,12 @@ database::ServerDatabase *BookWatch::server() const
     return engine ? &engine->database() : nullptr;
 }
 
+bool BookWatch::notified() const
+{
+    database::ServerDatabase *db = server();
+    return db && db->notifies();
+}
+
 bool BookWatch::start()
 {
     database::ServerDatabase *db = server();
@@ -43,6 +49,8 @@ bool BookWatch::start()
         return false;
     db->listen();
     m_watching = true;
+    // What others saved between the lists' first reading and now was told to nobody.
+    m_topicsChanged = true;
     followSocket();
     m_timer.start();
     return true;
@@ -54,8 +62,10 @@ void BookWatch::followSocket()
     const int socket = db ? db->socket() : -1;
     if (db && db->connectionGeneration() == m_generation && m_notifier && m_notifier->socket() == socket)
         return;
-    // A connection lost has no socket until it is made again, and then one of its own.
-    m_notifier.reset();
+    // A connection lost has no socket until it is made again, and then one of its own. The old
+    // notifier may be the one whose signal runs now: it goes once that is over.
+    if (m_notifier)
+        m_notifier.release()->deleteLater();
     if (!db || socket < 0)
         return;
     m_generation = db->connectionGeneration();
@@ -91,9 +101,14 @@ void BookWatch::apply()
         // Changes to other topics show when the person goes there: the subtopic query is read then.
         m_topicsWithChangedSubtopics.clear();
         m_topicsChanged = false;
+        settled();
         return;
     }
     const auto pending = [](const DataSet *set) { return set->state() == DataSetState::Edit || set->state() == DataSetState::Insert; };
+    // A question on the screen (say, whether to delete the current subtopic) is about the rows as
+    // they are shown: nothing moves under it.
+    if (busy && busy())
+        return;
     if (pending(topics) || pending(subtopics)) {
         // What the person is typing is never replaced or saved by someone else's change: the lists
         // are read again once their edit is saved or dropped.
@@ -106,29 +121,40 @@ void BookWatch::apply()
     const qint64 subtopic = currentKey(subtopics);
     // The body is shown once, as it is at the end, not the first subtopic's on the way.
     subtopics->disableControls();
+    bool enabled = false;
     try {
-        if (m_topicsChanged)
-            topics->refresh(); // the subtopic query reads its topic again as it follows
-        else
+        if (m_topicsChanged) {
+            topics->refresh(); // the subtopic query reads its topic again as it follows...
+            if (m_book->searchMode())
+                subtopics->refresh(); // ...except a title search's, which reads again only for another topic
+        } else {
             subtopics->refresh();
+        }
         if (subtopics->active() && subtopic != 0 && currentKey(subtopics) != subtopic) {
             const int recNo = subtopics->recNoOfKey(subtopic);
             if (recNo > 0)
                 subtopics->setRecNo(recNo);
         }
-    } catch (const database::DatabaseError &) {
+        enabled = true;
+        subtopics->enableControls(); // the controls show the rows now, the body read if it changed
+    } catch (const std::exception &) {
         // The server cannot be reached just now: the next look tries again.
-        subtopics->enableControls();
+        if (!enabled)
+            subtopics->enableControls();
         return;
     }
-    subtopics->enableControls();
     m_topicsChanged = false;
     m_topicsWithChangedSubtopics.clear();
+    settled();
+    if (refreshed)
+        refreshed();
+}
+
+void BookWatch::settled()
+{
     if (m_waitingShown && showWaiting)
         showWaiting(QString());
     m_waitingShown = false;
-    if (refreshed)
-        refreshed();
 }
 
 } // namespace velkora::store

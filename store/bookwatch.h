@@ -41,11 +41,16 @@ public:
     std::function<void(const QString &)> showWaiting;
     // After the lists were read again (the window follows: the topic selector's text, say).
     std::function<void()> refreshed;
+    // True while the window asks something (a modal question, an open menu): the lists wait.
+    std::function<bool()> busy;
+    // Whether the server tells of others' saves (a book made before the notices may not).
+    bool notified() const;
 
 private:
     database::ServerDatabase *server() const;
     void followSocket();
     void apply();
+    void settled();
 
     BookStore *m_book;
     std::unique_ptr<QSocketNotifier> m_notifier;

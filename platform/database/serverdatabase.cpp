@@ -12,6 +12,8 @@
 
 #include <algorithm>
 
+#include <poll.h>
+
 namespace velkora::database {
 
 namespace {
@@ -39,9 +41,9 @@ bool isLocalHost(const QString &host)
 }
 
 // The message a person can act on when the connection cannot be made.
-QString connectMessage(const QString &said, const QString &database)
+QString connectMessage(const QString &said, const QString &database, bool passwordRefused)
 {
-    if (said.contains(QLatin1String("password authentication failed")) || said.contains(QLatin1String("no password supplied")))
+    if (passwordRefused || said.contains(QLatin1String("password authentication failed")) || said.contains(QLatin1String("no password supplied")))
         return QStringLiteral("Sunucu parolayı kabul etmedi. Parolayı denetleyin (ya da ~/.pgpass dosyasını). (%1)").arg(said);
     if (said.contains(QLatin1String("does not exist")) && said.contains(QLatin1String("database")))
         return QStringLiteral("Sunucuda \"%1\" adlı veritabanı yok. (%2)").arg(database, said);
@@ -99,8 +101,8 @@ const char *const CreateNotices[] = {
     " IF TG_OP = 'INSERT' OR (TG_OP = 'UPDATE' AND NEW.\"Sira\" <> OLD.\"Sira\") THEN"
     " PERFORM pg_notify('velkora_kitap', 'detail ' || left(TG_OP, 1) || ' ' || NEW.\"Kimlik\" || ' ' || NEW.\"Sira\"); END IF;"
     " RETURN NULL; END $$",
-    "CREATE TRIGGER velkora_master_notice AFTER INSERT OR UPDATE OR DELETE ON master FOR EACH ROW EXECUTE FUNCTION velkora_notify_master()",
-    "CREATE TRIGGER velkora_detail_notice AFTER INSERT OR UPDATE OR DELETE ON detail FOR EACH ROW EXECUTE FUNCTION velkora_notify_detail()",
+    "CREATE TRIGGER velkora_master_notice AFTER INSERT OR UPDATE OR DELETE ON master FOR EACH ROW EXECUTE PROCEDURE velkora_notify_master()",
+    "CREATE TRIGGER velkora_detail_notice AFTER INSERT OR UPDATE OR DELETE ON detail FOR EACH ROW EXECUTE PROCEDURE velkora_notify_detail()",
 };
 
 // table.column type as information_schema gives them, in table order.
@@ -156,9 +158,11 @@ QMutex passwordsMutex;
 ServerDatabase::PasswordPrompt passwordPrompt;
 QHash<QString, QString> typedPasswords; // connection string -> the password typed for it this run
 
-bool passwordRefused(const QString &said)
+// The server asked for a password, one was sent (typed, given or from ~/.pgpass), and the
+// connection failed: the password was refused.
+bool passwordRefused(pg_conn *conn)
 {
-    return said.contains(QLatin1String("password authentication failed"));
+    return PQstatus(conn) == CONNECTION_BAD && PQconnectionUsedPassword(conn) != 0 && PQconnectionNeedsPassword(conn) == 0;
 }
 
 } // namespace
@@ -290,12 +294,12 @@ std::unique_ptr<ServerDatabase> ServerDatabase::open(const QString &connectionIn
     QString problem;
     bool typed = false;
     for (int tries = 0; PQstatus(conn) != CONNECTION_OK && prompt && tries < 3; ++tries) {
-        const QString said = libpqMessage(conn);
+        // Told by what libpq knows, not by the server's words, which come in the server's language.
         const bool wanted = PQconnectionNeedsPassword(conn) != 0;
-        const bool refused = passwordRefused(said) && !ownPassword && givenPassword.isEmpty();
+        const bool refused = passwordRefused(conn) && !ownPassword && givenPassword.isEmpty();
         if (!wanted && !refused)
             break;
-        if (refused && (typed || !password.isEmpty()))
+        if (refused)
             problem = QStringLiteral("Sunucu bu parolayı kabul etmedi.");
         PQfinish(conn);
         conn = nullptr;
@@ -311,8 +315,9 @@ std::unique_ptr<ServerDatabase> ServerDatabase::open(const QString &connectionIn
     }
     if (PQstatus(conn) != CONNECTION_OK) {
         const QString said = libpqMessage(conn);
+        const bool refused = passwordRefused(conn) || PQconnectionNeedsPassword(conn);
         PQfinish(conn);
-        throw DatabaseError(connectMessage(said, database));
+        throw DatabaseError(connectMessage(said, database, refused));
     }
     if (typed) {
         const QMutexLocker lock(&passwordsMutex);
@@ -354,20 +359,42 @@ bool ServerDatabase::reconnectWithoutWaiting()
     if (m_transactionDepth > 0)
         return false;
     if (!m_resetting) {
-        if (PQstatus(m_conn) != CONNECTION_BAD || !PQresetStart(m_conn))
+        // Tried again after a pause that grows while the server stays away (up to half a minute):
+        // a host name is looked up while the program waits.
+        if (PQstatus(m_conn) != CONNECTION_BAD || (m_retryClock.isValid() && m_retryClock.elapsed() < m_retryPauseMs))
             return false;
+        m_retryClock.start();
+        if (!PQresetStart(m_conn)) {
+            m_retryPauseMs = std::min(m_retryPauseMs + 1000, 30000);
+            return false;
+        }
         m_resetting = true;
+        m_resetWants = PGRES_POLLING_WRITING; // libpq's first step waits for the socket to be writable
     }
-    switch (PQresetPoll(m_conn)) {
+    // libpq moves on only when its socket is ready for what it waits for: asked earlier, a step
+    // would block on a connection still being made.
+    pollfd ready{PQsocket(m_conn), short(m_resetWants == PGRES_POLLING_READING ? POLLIN : POLLOUT), 0};
+    if (ready.fd < 0 || ::poll(&ready, 1, 0) <= 0) {
+        if (ready.fd >= 0 && m_retryClock.elapsed() < 10000)
+            return false; // under way
+        m_resetting = false; // a connection that takes longer is given up and tried again later
+        m_retryPauseMs = std::min(m_retryPauseMs + 1000, 30000);
+        return false;
+    }
+    m_resetWants = PQresetPoll(m_conn);
+    switch (m_resetWants) {
     case PGRES_POLLING_OK:
         m_resetting = false;
+        m_retryPauseMs = 1000;
+        m_retryClock.invalidate();
         ++m_generation;
         PQclear(PQexec(m_conn, "SET client_min_messages TO warning"));
         if (m_listening)
             PQclear(PQexec(m_conn, "LISTEN velkora_kitap"));
         return true;
     case PGRES_POLLING_FAILED:
-        m_resetting = false; // tried again at the next look
+        m_resetting = false;
+        m_retryPauseMs = std::min(m_retryPauseMs + 1000, 30000);
         return false;
     default:
         return false; // still under way
@@ -460,18 +487,29 @@ void ServerDatabase::ensureLayout()
         throw DatabaseError(QStringLiteral("Sunucudaki \"master\" ve \"detail\" tabloları bir Velkora kitabının tabloları değil; "
                                            "kitap açılmadı (%1).")
                                 .arg(describe()));
-    } else if (exec(QStringLiteral("SELECT count(*) FROM pg_trigger WHERE tgrelid IN ('master'::regclass, 'detail'::regclass)"
-                                " AND tgname IN ('velkora_master_notice', 'velkora_detail_notice')"))
-                   .integer(0, 0) != 2) {
-        // A book made before the notices: they are added once.
-        inTransaction([this] {
-            exec(QStringLiteral("DROP TRIGGER IF EXISTS velkora_master_notice ON master"));
-            exec(QStringLiteral("DROP TRIGGER IF EXISTS velkora_detail_notice ON detail"));
-            for (const char *statement : CreateNotices)
-                exec(QString::fromLatin1(statement));
-        });
+    } else if (!holdsNotices()) {
+        // A book made before the notices: they are added once, by a writer allowed to (the tables'
+        // owner). Anyone else, or a second program adding them at the same moment, opens the book
+        // all the same; without the notices others' saves show only when the lists are read again.
+        try {
+            inTransaction([this] {
+                exec(QStringLiteral("DROP TRIGGER IF EXISTS velkora_master_notice ON master"));
+                exec(QStringLiteral("DROP TRIGGER IF EXISTS velkora_detail_notice ON detail"));
+                for (const char *statement : CreateNotices)
+                    exec(QString::fromLatin1(statement));
+            });
+        } catch (const DatabaseError &) {
+        }
+        m_notices = holdsNotices();
     }
     m_tables = {bookTable("master"), bookTable("detail")};
+}
+
+bool ServerDatabase::holdsNotices() const
+{
+    return exec(QStringLiteral("SELECT count(*) FROM pg_trigger WHERE tgrelid IN ('master'::regclass, 'detail'::regclass)"
+                               " AND tgname IN ('velkora_master_notice', 'velkora_detail_notice')"))
+               .integer(0, 0) == 2;
 }
 
 QString ServerDatabase::describe() const

@@ -4,6 +4,7 @@
 
 #include "database.h"
 
+#include <QElapsedTimer>
 #include <QString>
 #include <QStringList>
 
@@ -95,6 +96,9 @@ public:
     // (LISTEN; made again after a lost connection is remade). The changes arrive on socket(): when it
     // is readable, takeChanges() gives those of other programs (this connection's own are left out).
     void listen();
+    // Whether the book tells of saves at all: a book made before the notices, opened by a writer
+    // not allowed to add them, does not.
+    bool notifies() const { return m_notices; }
     int socket() const;
     QList<Change> takeChanges();
     // Goes up each time the connection is made again (the socket may then be another one, and
@@ -106,6 +110,7 @@ private:
     class Result;
     Result exec(const QString &sql, const QVector<QVariant> &params = {}) const;
     void ensureLayout();
+    bool holdsNotices() const;
     void reconnectIfLost() const;
     bool reconnectWithoutWaiting();
 
@@ -115,8 +120,12 @@ private:
     TurkishCollator m_collator;
     int m_transactionDepth = 0;
     bool m_listening = false;
+    bool m_notices = true;
     mutable int m_generation = 0;
     mutable bool m_resetting = false; // a connection being made again without waiting
+    int m_resetWants = 0;             // what libpq waits for next while it is made (a PostgresPollingStatusType)
+    QElapsedTimer m_retryClock;
+    int m_retryPauseMs = 1000;
 };
 
 } // namespace velkora::database

@@ -235,3 +235,38 @@ TEST(SharedBook, APasswordInTheSettingsFileIsNotUsedAndSaidSo)
     EXPECT_EQ(startup.Form1->ADOQuery2->recordCount(), 2);
     EXPECT_FALSE(startup.Form1->ADOConnection1->connectionString().contains(QStringLiteral("gizli")));
 }
+
+TEST(SharedBook, NothingMovesUnderAQuestionOnTheScreen)
+{
+    if (!server().available())
+        GTEST_SKIP() << server().whyNot().toStdString();
+    SharedBook book;
+    app::Startup startup;
+    startup.maximized = false;
+    startup.settingsPath = book.folder.filePath(QStringLiteral("Velkora.ini"));
+    ASSERT_TRUE(startup.run());
+    ui::TForm1 &f = *startup.Form1;
+    ASSERT_TRUE(QTest::qWaitFor([&] { return startup.Watch->watching(); }, 2000));
+    EXPECT_TRUE(startup.Watch->notified());
+    ASSERT_EQ(f.ADOQuery2->fieldByName(QStringLiteral("Altkonu"))->asString(), QStringLiteral("Öge"));
+    // While "delete Öge?" is on the screen another writer deletes Öge. The answer is about Öge: the
+    // list must not move to the subtopic now in its place and delete that one.
+    f.ask = [&](const QString &, ui::MessageKind, int) {
+        QMessageBox box;
+        QTimer::singleShot(0, [&] {
+            const auto &detail = book.other->table(u"detail");
+            book.other->remove(detail, book.oge.key, book.oge.version);
+            QTest::qWait(2500); // the program looks for changes every second
+            box.accept();
+        });
+        box.exec();
+        return ui::ButtonYes;
+    };
+    f.Sil1->trigger();
+    ASSERT_EQ(book.errors.size(), 1);
+    EXPECT_TRUE(book.errors[0].startsWith(QStringLiteral("Row cannot be located for deleting"))) << book.errors[0].toStdString();
+    const auto &detail = book.other->table(u"detail");
+    EXPECT_TRUE(book.other->fetchRow(detail, book.tur.key).has_value()) << "the other subtopic is still there";
+    // Once the question is answered, the list shows the book as it is.
+    EXPECT_TRUE(QTest::qWaitFor([&] { return listed(f) == QStringList{QStringLiteral("Tür")}; }, 5000)) << listed(f).join(u',').toStdString();
+}

@@ -306,3 +306,32 @@ TEST(ServerBook, APasswordIsAskedWhenTheServerWantsOneAndKeptForTheRunOnly)
     EXPECT_EQ(database::ServerDatabase::withoutPassword(QStringLiteral("host=h dbname=kitap"), &had), QStringLiteral("host=h dbname=kitap"));
     EXPECT_FALSE(had);
 }
+
+TEST(ServerBook, ABookFromBeforeTheNoticesOpensForEveryoneAndGetsThemFromItsOwner)
+{
+    NEED_SERVER();
+    auto owner = freshServerBook(QStringLiteral("eski"));
+    ASSERT_TRUE(owner);
+    EXPECT_TRUE(owner->notifies());
+    // As a book made before the notices: no triggers; a writer allowed to read and write its rows only.
+    ASSERT_TRUE(server().addPasswordUser(QStringLiteral("yazar"), QStringLiteral("y")));
+    pg_conn *admin = PQconnectdb(server().connectionInfo(QStringLiteral("eski")).toUtf8().constData());
+    PQclear(PQexec(admin, "DROP TRIGGER velkora_master_notice ON master; DROP TRIGGER velkora_detail_notice ON detail;"
+                          "GRANT CONNECT ON DATABASE eski TO yazar; GRANT SELECT, INSERT, UPDATE, DELETE ON master, detail TO yazar;"
+                          "GRANT USAGE ON ALL SEQUENCES IN SCHEMA public TO yazar"));
+    PQfinish(admin);
+    database::ServerDatabase::setPasswordPrompt([](const QString &, const QString &) { return std::optional<QString>(QStringLiteral("y")); });
+    std::unique_ptr<database::ServerDatabase> writer;
+    ASSERT_NO_THROW(writer = database::ServerDatabase::open(server().connectionInfoAs(QStringLiteral("yazar"), QStringLiteral("eski"))));
+    database::ServerDatabase::setPasswordPrompt({});
+    database::ServerDatabase::forgetPasswords();
+    EXPECT_FALSE(writer->notifies());
+    const auto &master = writer->table(u"master");
+    EXPECT_NO_THROW(writer->insert(master, {{master.columnIndex(u"Baslik"), QStringLiteral("Yine de yazılır")}}));
+    // The owner's next opening adds them, and from then on saves are told.
+    auto again = database::ServerDatabase::open(server().connectionInfo(QStringLiteral("eski")));
+    EXPECT_TRUE(again->notifies());
+    again->listen();
+    writer->insert(master, {{master.columnIndex(u"Baslik"), QStringLiteral("Duyulur")}});
+    EXPECT_EQ(changesWithin(*again, 1).size(), 1);
+}
