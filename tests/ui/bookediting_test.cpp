@@ -23,17 +23,6 @@ using store::DataSetState;
 
 namespace {
 
-// Types text one key event per character, as QTest::keyClicks takes ASCII only.
-void type(QWidget *w, const QString &text)
-{
-    for (const QChar c : text) {
-        QKeyEvent press(QEvent::KeyPress, 0, Qt::NoModifier, QString(c));
-        QApplication::sendEvent(w, &press);
-        QKeyEvent release(QEvent::KeyRelease, 0, Qt::NoModifier, QString(c));
-        QApplication::sendEvent(w, &release);
-    }
-}
-
 struct Book : WorkingBook
 {
     explicit Book(const std::vector<TopicSpec> &topics) : WorkingBook(topics) {}
@@ -87,7 +76,7 @@ TEST(BookEditing, BodiesShowAsStoredAndTypingSavesRtf)
         EXPECT_EQ(f.Yazi->currentCharFormat().font().family(), QStringLiteral("Arial"));
         EXPECT_EQ(f.Yazi->currentCharFormat().font().pointSize(), 10);
         f.Yazi->moveCursor(QTextCursor::End);
-        type(f.Yazi, QStringLiteral(" ıİğ"));
+        typeText(f.Yazi, QStringLiteral(" ıİğ"));
         EXPECT_EQ(f.ADOQuery2->state(), DataSetState::Edit);
         f.ADOQuery2->next(); // saved on the way, as RTF
         EXPECT_EQ(f.ADOQuery2->state(), DataSetState::Browse);
@@ -96,7 +85,7 @@ TEST(BookEditing, BodiesShowAsStoredAndTypingSavesRtf)
         // A null body: an empty editor; typing starts editing, saving stores an RTF document.
         f.ADOQuery2->setRecNo(2);
         EXPECT_TRUE(f.Yazi->toPlainText().isEmpty());
-        type(f.Yazi, QStringLiteral("yeni"));
+        typeText(f.Yazi, QStringLiteral("yeni"));
         f.DataSetPost1->trigger();
     }
     const auto stored = book.stored();
@@ -112,7 +101,7 @@ TEST(BookEditing, EscapeRestoresTheStoredBody)
     Book book(grammar());
     Window w;
     ui::TForm1 &f = w.form;
-    type(f.Yazi, QStringLiteral("çöp "));
+    typeText(f.Yazi, QStringLiteral("çöp "));
     EXPECT_TRUE(f.Yazi->toPlainText().startsWith(QStringLiteral("çöp ")));
     QTest::keyClick(f.Yazi, Qt::Key_Escape);
     EXPECT_EQ(f.Yazi->toPlainText(), QStringLiteral("not"));
@@ -130,7 +119,7 @@ TEST(BookEditing, OpeningAMenuKeepsTheTypingInTheEditorForEscape)
     ui::TForm1 &f = w.form;
     QApplication::setActiveWindow(&f);
     f.Yazi->setFocus();
-    type(f.Yazi, QStringLiteral("çöp "));
+    typeText(f.Yazi, QStringLiteral("çöp "));
     QMenu *edit = nullptr;
     for (QAction *a : f.MainMenu1->actions())
         if (a->text().remove(u'&') == QStringLiteral("Düzen"))
@@ -171,12 +160,12 @@ TEST(BookEditing, NewSubtopicsAreSavedWhenTypedIntoAndDroppedWhenNot)
         // "Yeni", a title and a body typed, then another topic chosen: saved under the first topic.
         f.DataSetInsert1->trigger();
         f.ADOQuery2->fieldByName(QStringLiteral("Altkonu"))->setAsString(QStringLiteral("Yüklem"));
-        type(f.Yazi, QStringLiteral("işi bildirir"));
+        typeText(f.Yazi, QStringLiteral("işi bildirir"));
         f.ADOQuery1->next();
         EXPECT_EQ(f.ADOQuery2->recordCount(), 0);
 
         // Typing while the topic has no subtopics starts a new one.
-        type(f.Yazi, QStringLiteral("ek"));
+        typeText(f.Yazi, QStringLiteral("ek"));
         EXPECT_EQ(f.ADOQuery2->state(), DataSetState::Insert);
         f.DataSetPost1->trigger();
         EXPECT_EQ(f.ADOQuery2->recordCount(), 1);
@@ -204,7 +193,7 @@ TEST(BookEditing, DeleteQuestionsQuoteTitlesAndNoChangesNothing)
         EXPECT_EQ(buttons, ui::ButtonYes | ui::ButtonNo);
         return answer;
     };
-    type(f.Yazi, QStringLiteral("değişiklik "));
+    typeText(f.Yazi, QStringLiteral("değişiklik "));
     f.Sil1->trigger();
     EXPECT_EQ(asked, QStringLiteral("'Ali''nin Notu' adlı alt konu silinsin mi?"));
     EXPECT_EQ(f.ADOQuery2->recordCount(), 4);
@@ -235,10 +224,10 @@ TEST(BookEditing, SearchBoxNarrowsToTheCurrentTopicAndDropsAnUnsavedBody)
                {QStringLiteral("Sözcük"), {{QStringLiteral("İsim cümlesi"), QStringLiteral("d")}}}});
     Window w;
     ui::TForm1 &f = w.form;
-    type(f.Yazi, QStringLiteral("kaybolacak "));
+    typeText(f.Yazi, QStringLiteral("kaybolacak "));
     f.PageControl1->setCurrentIndex(1);
     f.Edit2->setFocus();
-    type(f.Edit2, QStringLiteral("cümle"));
+    typeText(f.Edit2, QStringLiteral("cümle"));
     EXPECT_EQ(f.ADOQuery2->recordCount(), 2); // Cümle Yapısı and Basit Cümleler
     EXPECT_EQ(f.ADOQuery2->fieldByName(QStringLiteral("Altkonu"))->asString(), QStringLiteral("Cümle Yapısı"));
     f.ADOQuery1->next();
@@ -254,7 +243,7 @@ TEST(BookEditing, ReadOnlyModeStoresNothing)
     Window w;
     ui::TForm1 &f = w.form;
     f.SetReadOnly(true);
-    type(f.Yazi, QStringLiteral("yasak"));
+    typeText(f.Yazi, QStringLiteral("yasak"));
     EXPECT_EQ(f.Yazi->toPlainText(), QStringLiteral("not"));
     EXPECT_EQ(f.ADOQuery2->state(), DataSetState::Browse);
     richedit::CharFormat bold;
@@ -273,8 +262,8 @@ TEST(BookEditing, TwoProgramsOnOneBookLoseNeitherText)
     Book book(grammar());
     Window first;
     Window second;
-    type(first.form.Yazi, QStringLiteral("birinci "));
-    type(second.form.Yazi, QStringLiteral("ikinci "));
+    typeText(first.form.Yazi, QStringLiteral("birinci "));
+    typeText(second.form.Yazi, QStringLiteral("ikinci "));
     second.form.DataSetPost1->trigger();
     first.form.DataSetPost1->trigger(); // refused: the row changed since it was read
     ASSERT_EQ(book.errors.size(), 1);
@@ -292,7 +281,7 @@ TEST(BookEditing, ANewTopicStaysCurrentOnceSavedAndTakesTheNextSubtopic)
     w.form.KonuEkle->trigger();
     ASSERT_EQ(w.form.ADOQuery1->state(), DataSetState::Insert);
     w.form.DBEdit1->setFocus();
-    type(w.form.DBEdit1, QStringLiteral("Noktalama"));
+    typeText(w.form.DBEdit1, QStringLiteral("Noktalama"));
     w.form.updateActions();
     w.form.KonuKaydet->trigger();
     EXPECT_EQ(w.form.ADOQuery1->state(), DataSetState::Browse);
@@ -304,7 +293,7 @@ TEST(BookEditing, ANewTopicStaysCurrentOnceSavedAndTakesTheNextSubtopic)
     w.form.Yazi->setFocus();
     w.form.updateActions();
     w.form.DataSetInsert1->trigger();
-    type(w.form.Yazi, QStringLiteral("virgül"));
+    typeText(w.form.Yazi, QStringLiteral("virgül"));
     w.form.updateActions();
     w.form.DataSetPost1->trigger();
     auto db = book.fixture.open();
@@ -320,7 +309,7 @@ TEST(BookEditing, ANewTopicStaysCurrentOnceSavedAndTakesTheNextSubtopic)
     // A topic renamed in the title box and saved: the selector still shows the title it had.
     w.form.DBEdit1->setFocus();
     w.form.DBEdit1->selectAll();
-    type(w.form.DBEdit1, QStringLiteral("Noktalama İşaretleri"));
+    typeText(w.form.DBEdit1, QStringLiteral("Noktalama İşaretleri"));
     w.form.updateActions();
     w.form.KonuKaydet->trigger();
     EXPECT_EQ(w.form.ComboKonu1->displayText(), QStringLiteral("Cümle"));
@@ -328,7 +317,7 @@ TEST(BookEditing, ANewTopicStaysCurrentOnceSavedAndTakesTheNextSubtopic)
     // Deleting a topic whose title was being edited leaves the selector as it was too.
     w.form.ComboKonu1->chooseValue(QStringLiteral("Ekler"));
     w.form.DBEdit1->setFocus();
-    type(w.form.DBEdit1, QStringLiteral("x"));
+    typeText(w.form.DBEdit1, QStringLiteral("x"));
     w.form.ask = [](const QString &, ui::MessageKind, int) { return ui::ButtonYes; };
     w.form.ADOQuery1->remove();
     EXPECT_EQ(w.form.ComboKonu1->displayText(), QStringLiteral("Ekler"));

@@ -9,6 +9,7 @@
 #include "tools/privateserver/privateserver.h"
 #include "ui/main/messagedialogs.h"
 #include "ui/main/tform1.h"
+#include "workingbook.h"
 
 #include <QApplication>
 #include <QDir>
@@ -31,16 +32,6 @@ PrivateServer &server()
 {
     static PrivateServer instance;
     return instance;
-}
-
-void type(QWidget *w, const QString &text)
-{
-    for (const QChar c : text) {
-        QKeyEvent press(QEvent::KeyPress, 0, Qt::NoModifier, QString(c));
-        QApplication::sendEvent(w, &press);
-        QKeyEvent release(QEvent::KeyRelease, 0, Qt::NoModifier, QString(c));
-        QApplication::sendEvent(w, &release);
-    }
 }
 
 // The text of the next message box f puts up, which is closed.
@@ -98,6 +89,13 @@ struct SharedBook
         ui::setErrorDisplay({});
         QDir::setCurrent(previous);
     }
+    // The program started as a person starts it, on this book.
+    bool start(app::Startup &startup) const
+    {
+        startup.maximized = false;
+        startup.settingsPath = folder.filePath(QStringLiteral("Velkora.ini"));
+        return startup.run();
+    }
     QString body(qint64 key) const
     {
         const auto &detail = other->table(u"detail");
@@ -121,9 +119,7 @@ TEST(SharedBook, AnotherWritersSavesShowAndWhatIsTypedIsKept)
         GTEST_SKIP() << server().whyNot().toStdString();
     SharedBook book;
     app::Startup startup;
-    startup.maximized = false;
-    startup.settingsPath = book.folder.filePath(QStringLiteral("Velkora.ini"));
-    ASSERT_TRUE(startup.run());
+    ASSERT_TRUE(book.start(startup));
     ui::TForm1 &f = *startup.Form1;
     ASSERT_TRUE(book.errors.isEmpty()) << book.errors.join(u'\n').toStdString();
     ASSERT_EQ(listed(f), (QStringList{QStringLiteral("Öge"), QStringLiteral("Tür")}));
@@ -155,7 +151,7 @@ TEST(SharedBook, AnotherWritersSavesShowAndWhatIsTypedIsKept)
     // why, and their save goes through and brings the list up to date.
     f.Yazi->setFocus();
     f.Yazi->moveCursor(QTextCursor::End);
-    type(f.Yazi, QStringLiteral(" benim"));
+    typeText(f.Yazi, QStringLiteral(" benim"));
     ASSERT_EQ(f.ADOQuery2->state(), DataSetState::Edit);
     book.other->insert(detail, {{detail.columnIndex(u"Sira"), book.oge.values[detail.columnIndex(u"Sira")]}, {title, QStringLiteral("Zarf")}});
     auto *panel = f.findChild<QLabel *>(QStringLiteral("SharingPanel"));
@@ -173,7 +169,7 @@ TEST(SharedBook, AnotherWritersSavesShowAndWhatIsTypedIsKept)
 
     // The server goes away during a save: the message says so, the text stays, and the next save,
     // once the server is back, stores it.
-    type(f.Yazi, QStringLiteral(" kesinti"));
+    typeText(f.Yazi, QStringLiteral(" kesinti"));
     ASSERT_TRUE(server().stop());
     f.DataSetPost1->trigger();
     ASSERT_EQ(book.errors.size(), 1);
@@ -242,9 +238,7 @@ TEST(SharedBook, NothingMovesUnderAQuestionOnTheScreen)
         GTEST_SKIP() << server().whyNot().toStdString();
     SharedBook book;
     app::Startup startup;
-    startup.maximized = false;
-    startup.settingsPath = book.folder.filePath(QStringLiteral("Velkora.ini"));
-    ASSERT_TRUE(startup.run());
+    ASSERT_TRUE(book.start(startup));
     ui::TForm1 &f = *startup.Form1;
     ASSERT_TRUE(QTest::qWaitFor([&] { return startup.Watch->watching(); }, 2000));
     EXPECT_TRUE(startup.Watch->notified());

@@ -5,10 +5,24 @@
 #include "support/bookfixture.h"
 #include "ui/main/messagedialogs.h"
 
+#include <QApplication>
 #include <QDir>
+#include <QKeyEvent>
 #include <QStringList>
+#include <QWidget>
 
 namespace velkora::testing {
+
+// Types text one key event per character (press and release), as QTest::keyClicks takes ASCII only.
+inline void typeText(QWidget *w, const QString &text)
+{
+    for (const QChar c : text) {
+        QKeyEvent press(QEvent::KeyPress, 0, Qt::NoModifier, QString(c));
+        QApplication::sendEvent(w, &press);
+        QKeyEvent release(QEvent::KeyRelease, 0, Qt::NoModifier, QString(c));
+        QApplication::sendEvent(w, &release);
+    }
+}
 
 struct WorkingBook
 {
