@@ -15,6 +15,7 @@
 #include "settings/settingsfile.h"
 #include "ui/main/messagedialogs.h"
 #include "ui/main/topicselector.h"
+#include "ui/main/tsrdbgrid.h"
 
 #include <QApplication>
 #include <QDir>
@@ -229,7 +230,8 @@ void Startup::wireSharing()
         panel->setVisible(!text.isEmpty());
     };
     Watch->refreshed = [form] { form->ComboKonu1->setDisplayText(form->DBText1->text()); };
-    Watch->busy = [] { return QApplication::activeModalWidget() || QApplication::activePopupWidget(); };
+    // A question, a menu or a title being typed into the list: the rows stay as they are shown.
+    Watch->busy = [form] { return QApplication::activeModalWidget() || QApplication::activePopupWidget() || form->DBGrid1->titleEditor(); };
 }
 
 void Startup::startSharing()

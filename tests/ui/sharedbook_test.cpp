@@ -9,6 +9,7 @@
 #include "tools/privateserver/privateserver.h"
 #include "ui/main/messagedialogs.h"
 #include "ui/main/tform1.h"
+#include "ui/main/tsrdbgrid.h"
 #include "workingbook.h"
 
 #include <QApplication>
@@ -263,4 +264,22 @@ TEST(SharedBook, NothingMovesUnderAQuestionOnTheScreen)
     EXPECT_TRUE(book.other->fetchRow(detail, book.tur.key).has_value()) << "the other subtopic is still there";
     // Once the question is answered, the list shows the book as it is.
     EXPECT_TRUE(QTest::qWaitFor([&] { return listed(f) == QStringList{QStringLiteral("Tür")}; }, 5000)) << listed(f).join(u',').toStdString();
+
+    // A title opened for typing in the list (F2) stays open on its subtopic while another writer
+    // adds one before it, and what is typed becomes that subtopic's title.
+    f.DBGrid1->setFocus();
+    QTest::keyClick(f.DBGrid1, Qt::Key_F2);
+    ASSERT_TRUE(f.DBGrid1->titleEditor());
+    book.other->insert(detail, {{detail.columnIndex(u"Sira"), book.oge.values[detail.columnIndex(u"Sira")]}, {detail.columnIndex(u"Altkonu"), QStringLiteral("Ad")}});
+    QTest::qWait(2500);
+    ASSERT_TRUE(f.DBGrid1->titleEditor());
+    QTest::keyClick(f.DBGrid1->titleEditor(), Qt::Key_End); // F2 selects the title; typed after it
+    typeText(f.DBGrid1->titleEditor(), QStringLiteral("ler"));
+    EXPECT_EQ(f.ADOQuery2->state(), DataSetState::Edit);
+    f.updateActions();
+    f.DataSetPost1->trigger();
+    EXPECT_TRUE(book.errors.size() == 1) << book.errors.join(u'\n').toStdString();
+    EXPECT_EQ(book.other->fetchRow(detail, book.tur.key)->values[detail.columnIndex(u"Altkonu")].toString(), QStringLiteral("Türler"));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return listed(f) == (QStringList{QStringLiteral("Ad"), QStringLiteral("Türler")}); }, 5000))
+        << listed(f).join(u',').toStdString();
 }
