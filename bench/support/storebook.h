@@ -54,7 +54,8 @@ inline QByteArray randomBody(QRandomGenerator &rng)
     QByteArray body = "{\\rtf1\\ansi\\ansicpg1254\\deff0{\\fonttbl{\\f0\\fnil\\fcharset162 Arial;}}\\f0\\fs20 ";
     while (body.size() < BodyBytes) {
         body += rtfWord(Words[rng.bounded(static_cast<int>(std::size(Words)))]);
-        body += rng.bounded(8) == 0 ? " \\b kal\\'fdn\\b0 " : " ";
+        // The control word \b0 takes the blank after it: a second one parts "kalın" from the next word.
+        body += rng.bounded(8) == 0 ? " \\b kal\\'fdn\\b0  " : " ";
     }
     return body + "}";
 }
