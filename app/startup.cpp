@@ -100,12 +100,7 @@ bool Startup::run()
     ui::TForm1 *form = Form1.get();
     BookSearch = new search::BookSearch(
         form, form->StatusBar1,
-        [form]() -> database::Database * {
-            if (!form->ADOConnection1->connected())
-                return nullptr;
-            auto *engine = dynamic_cast<store::BookEngine *>(&form->ADOConnection1->engine());
-            return engine ? &engine->database() : nullptr;
-        },
+        [form] { return form->ADOConnection1->fileDatabase(); },
         [form] { return form->ADOConnection1->openSeparately(); });
     BookSearch->window()->open = [form](const search::SearchResult &r) { form->goToSubtopic(r.topic, r.subtopic, r.firstHitText); };
     Form1->KitaptaAraClick = [this](const QString &seed) { BookSearch->show(seed); };
@@ -262,12 +257,7 @@ bool settlePendingEdits(ui::TForm1 *form)
 void Startup::wireHistory()
 {
     ui::TForm1 *form = Form1.get();
-    const auto database = [form]() -> database::Database * {
-        if (!form->ADOConnection1->connected())
-            return nullptr;
-        auto *engine = dynamic_cast<store::BookEngine *>(&form->ADOConnection1->engine());
-        return engine ? &engine->database() : nullptr;
-    };
+    const auto database = [form] { return form->ADOConnection1->fileDatabase(); };
     BookKeeping = new history::BookKeeping(form, form->StatusBar1, database,
                                            database::ConnectionString::parse(form->ADOConnection1->connectionString()).password);
     const auto showError = [form](const QString &message) { ui::showError(message, QApplication::activeWindow() ? QApplication::activeWindow() : form); };

@@ -30,10 +30,7 @@ BookWatch::~BookWatch() = default;
 
 database::ServerDatabase *BookWatch::server() const
 {
-    if (!m_book->ADOConnection1->connected())
-        return nullptr;
-    auto *engine = dynamic_cast<ServerEngine *>(&m_book->ADOConnection1->engine());
-    return engine ? &engine->database() : nullptr;
+    return m_book->ADOConnection1->serverDatabase();
 }
 
 bool BookWatch::notified() const

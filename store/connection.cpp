@@ -60,6 +60,18 @@ Engine &Connection::engine()
     return *m_engine;
 }
 
+database::Database *Connection::fileDatabase()
+{
+    auto *engine = dynamic_cast<BookEngine *>(m_engine.get());
+    return engine ? &engine->database() : nullptr;
+}
+
+database::ServerDatabase *Connection::serverDatabase()
+{
+    auto *engine = dynamic_cast<ServerEngine *>(m_engine.get());
+    return engine ? &engine->database() : nullptr;
+}
+
 void Connection::setEngine(std::unique_ptr<Engine> engine)
 {
     m_engine = std::move(engine);

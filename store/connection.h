@@ -46,6 +46,10 @@ public:
 
     // Opens the connection on first use. Throws when it cannot be opened.
     Engine &engine();
+    // The open book's own database: a book file's, or a server's; null when the connection is
+    // closed or the book is of the other kind.
+    database::Database *fileDatabase();
+    database::ServerDatabase *serverDatabase();
 
     // Another connection to the same book, with the same password and mode, for work done on
     // another thread (a background job must never share the program's connection). Throws as open.
