@@ -22,7 +22,10 @@ public:
     static constexpr qint64 MaxGroups = 8'000'000;      // a document with more is cut there
     static constexpr qint64 MaxBinaryBytes = 64ll << 20; // one \bin run or one picture
     static constexpr qint64 MaxTextLength = 16'777'215; // the control's text limit
-    static constexpr int MaxTableDepth = 16;            // nested tables deeper than this are flattened
+    // Nested tables deeper than this are flattened into the deepest one kept: laying out a table
+    // lays out each cell more than once, so the cost doubles with every level of nesting (sixteen
+    // levels of a few hundred bytes kept the editor busy for half an hour).
+    static constexpr int MaxTableDepth = 5;
 
     // Replaces the document's content with the RTF. Returns false, leaving the document untouched,
     // when the bytes are not an RTF document (they do not begin "{\rtf", blanks aside); error then

@@ -214,6 +214,16 @@ TEST(RtfReader, DamagedInputIsReadAsWordWouldOrRefused)
     EXPECT_EQ(textOf(deep), QStringLiteral("deep"));
     EXPECT_LT(timer.elapsed(), 5000);
 
+    // Tables nested deeper than the reader keeps are flattened into the deepest one, text kept
+    // (found by the fuzzer: sixteen levels took the layout half an hour).
+    QByteArray nested = "{\\rtf1\\ansi\\pard\\intbl\\itap16 inner\\nestcell{\\*\\nesttableprops\\trowd\\cellx1000\\nestrow}\\cell\\row}";
+    ASSERT_TRUE(RtfReader::read(nested, &doc));
+    int depth = 0;
+    for (QTextFrame *frame = doc.rootFrame(); !frame->childFrames().isEmpty(); frame = frame->childFrames().first())
+        depth += qobject_cast<QTextTable *>(frame->childFrames().first()) != nullptr;
+    EXPECT_EQ(depth, RtfReader::MaxTableDepth);
+    EXPECT_TRUE(doc.toPlainText().contains(QStringLiteral("inner")));
+
     // Found by the fuzzer: numbering words at the document's own level.
     QFile crash(QStringLiteral(VELKORA_TEST_DATA "/rtf/numbering-at-document-level.rtf"));
     ASSERT_TRUE(crash.open(QIODevice::ReadOnly));
