@@ -298,6 +298,8 @@ QVector<SearchResult> searchBook(const Database &db, const Query &query, int lim
     // and the snippet made.
     SqliteStatement text(h, QStringLiteral("SELECT d.Altkonu, d.Aciklama, d.Sira, m.Baslik FROM detail d"
                                            " JOIN master m ON m.Sira = d.Sira WHERE d.Kimlik = ?"));
+    const QStringList prefixes = query.wordPrefixes();
+    std::vector<Word> titleWords, bodyWords;
     for (size_t i = 0; i < candidates.size() && results.size() < limit; ++i) {
         if (i == ordered)
             orderUpTo(ordered * 2);
@@ -309,7 +311,9 @@ QVector<SearchResult> searchBook(const Database &db, const Query &query, int lim
         const QString title = text.value(0).isNull() ? QString() : text.text(0);
         const QString body = bodyText(text.bytes(1));
         QVector<Hit> inTitle, inBody;
-        if (!subtopicHits(splitWords(title), splitWords(body), query, &inTitle, &inBody))
+        splitWords(title, prefixes, titleWords);
+        splitWords(body, prefixes, bodyWords);
+        if (!subtopicHits(titleWords, bodyWords, query, &inTitle, &inBody))
             continue; // the index's markless terms matched, the words as written do not
         SearchResult r;
         r.subtopic = c.docid;

@@ -99,6 +99,28 @@ QString Query::matchExpression() const
     return out.join(u' ');
 }
 
+QStringList Query::wordPrefixes() const
+{
+    QStringList prefixes;
+    for (const QueryPart &p : parts) {
+        for (qsizetype i = 0; i < p.markless.size(); ++i) {
+            if (p.kind != QueryPart::Kind::Word) {
+                prefixes.append(p.markless[i]);
+                continue;
+            }
+            // A word answers by its stem too, and a stem may end otherwise than the word it comes
+            // from ("kitabı" → "kitap"): the two forms' common beginning, short of its last two letters.
+            const QString &a = p.markless[i], &b = p.marklessStems[i];
+            qsizetype common = 0;
+            while (common < a.size() && common < b.size() && a[common] == b[common])
+                ++common;
+            prefixes.append(a.first(std::max<qsizetype>(0, common - 2)));
+        }
+    }
+    prefixes.removeDuplicates();
+    return prefixes;
+}
+
 Query parseQuery(const QString &text)
 {
     Query query;

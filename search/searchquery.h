@@ -41,6 +41,9 @@ struct Query
     bool isEmpty() const;
     // The full-text module's MATCH expression for the query, in index terms; empty when empty.
     QString matchExpression() const;
+    // What every word that can answer some part begins with, folded and without marks (see
+    // splitWords): a word that begins otherwise needs no forms when a text is looked at for the query.
+    QStringList wordPrefixes() const;
 };
 
 // Reads a query. Unbalanced quotes close at the end; blanks and punctuation part words.

@@ -111,9 +111,40 @@ const Word &formsOf(QStringView written)
 
 } // namespace
 
+namespace {
+
+// Whether the word, folded and without its marks, begins with one of the prefixes (folded, markless).
+bool beginsWithOneOf(QStringView word, const QStringList &prefixes)
+{
+    for (const QString &prefix : prefixes) {
+        qsizetype k = 0;
+        for (qsizetype i = 0; i < word.size() && k < prefix.size(); ++i) {
+            const char32_t p = plainLetter(database::foldCharacter(word[i].unicode()));
+            if (p == 0)
+                continue; // a combining mark
+            if (p != prefix[k].unicode())
+                break;
+            ++k;
+        }
+        if (k == prefix.size())
+            return true;
+    }
+    return false;
+}
+
+} // namespace
+
 std::vector<Word> splitWords(QStringView text)
 {
     std::vector<Word> words;
+    splitWords(text, {QString()}, words);
+    return words;
+}
+
+void splitWords(QStringView text, const QStringList &prefixes, std::vector<Word> &words)
+{
+    words.clear();
+    const bool all = prefixes.contains(QString());
     qsizetype i = 0;
     const qsizetype n = text.size();
     while (i < n) {
@@ -141,14 +172,16 @@ std::vector<Word> splitWords(QStringView text)
             i += dw;
         }
         w.end = i;
-        const Word &forms = formsOf(text.sliced(w.start, std::min<qsizetype>(w.end - w.start, MaxWordLength)));
-        w.folded = forms.folded;
-        w.markless = forms.markless;
-        w.stem = forms.stem;
-        w.marklessStem = forms.marklessStem;
+        const QStringView written = text.sliced(w.start, std::min<qsizetype>(w.end - w.start, MaxWordLength));
+        if (all || beginsWithOneOf(written, prefixes)) {
+            const Word &forms = formsOf(written);
+            w.folded = forms.folded;
+            w.markless = forms.markless;
+            w.stem = forms.stem;
+            w.marklessStem = forms.marklessStem;
+        }
         words.push_back(std::move(w));
     }
-    return words;
 }
 
 QString foldTurkish(QStringView word)

@@ -35,6 +35,10 @@ struct Word
 // the same way are made once per thread (a book repeats its words).
 inline constexpr int MaxWordLength = 64;
 std::vector<Word> splitWords(QStringView text);
+// The same into `out` (its room kept for the next text), where only the words that begin, markless,
+// with one of `prefixes` get their forms: the others keep their place (start and end) alone. A
+// search looking for a few words needs no stem of the thousands of others in a body.
+void splitWords(QStringView text, const QStringList &prefixes, std::vector<Word> &out);
 // Whether the character belongs to a word: a letter, a digit or a mark.
 bool isWordCharacter(char32_t c);
 
