@@ -80,11 +80,32 @@ CodePageDecoder::CodePageDecoder(int codePage) : m_codePage(codePage)
         return;
     }
     QByteArray name = codecNameForCodePage(codePage);
-    m_decoder = std::make_unique<QStringDecoder>(name.isEmpty() ? "windows-1252" : name.constData());
-    if (!m_decoder->isValid())
-        m_decoder = std::make_unique<QStringDecoder>("windows-1252");
-    if (!m_decoder->isValid())
+    if (name.isEmpty())
+        name = "windows-1252";
+    m_decoder = std::make_unique<QStringDecoder>(name.constData());
+    if (!m_decoder->isValid()) {
+        name = "windows-1252";
+        m_decoder = std::make_unique<QStringDecoder>(name.constData());
+    }
+    if (!m_decoder->isValid()) {
         m_decoder = std::make_unique<QStringDecoder>(QStringDecoder::Latin1);
+        return;
+    }
+    // The Windows and Mac code pages of one byte a character (not UTF-8 nor the Asian ones): a
+    // table of their 256 characters, which a body's \'xx escapes are decoded by, one at a time.
+    if (name.startsWith("windows-") || name.startsWith("x-mac-")) {
+        std::vector<char16_t> table(256);
+        bool single = true;
+        for (int b = 0; b < 256 && single; ++b) {
+            QStringDecoder one(name.constData());
+            const char byte = char(b);
+            const QString c = one.decode(QByteArrayView(&byte, 1));
+            single = c.size() == 1; // a byte the page leaves out decodes as it would in a run
+            table[size_t(b)] = single ? c.at(0).unicode() : 0;
+        }
+        if (single)
+            m_table = std::move(table);
+    }
 }
 
 CodePageDecoder::~CodePageDecoder() = default;
@@ -98,6 +119,13 @@ QString CodePageDecoder::decode(const QByteArray &bytes)
         out.reserve(bytes.size());
         for (const char b : bytes)
             out += QChar(symbolFontCharacter(static_cast<unsigned char>(b)));
+        return out;
+    }
+    if (!m_table.empty()) {
+        QString out(bytes.size(), Qt::Uninitialized);
+        char16_t *to = reinterpret_cast<char16_t *>(out.data());
+        for (const char b : bytes)
+            *to++ = m_table[static_cast<unsigned char>(b)];
         return out;
     }
     return m_decoder->decode(bytes);

@@ -5,6 +5,7 @@
 #include <QString>
 
 #include <memory>
+#include <vector>
 
 class QStringDecoder;
 
@@ -33,6 +34,9 @@ private:
     int m_codePage;
     std::unique_ptr<QStringDecoder> m_decoder;
     bool m_symbol = false;
+    // A code page of one byte a character decodes by this table (each byte's character), made once;
+    // empty for the others.
+    std::vector<char16_t> m_table;
 };
 
 // The Unicode character a byte of the Symbol font shows (Greek letters, arrows, bullets, maths).

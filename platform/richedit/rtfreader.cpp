@@ -603,7 +603,7 @@ void Reader::flushBytes()
     if (!decoder)
         decoder = std::make_unique<CodePageDecoder>(m_pendingCodePage);
     const QString text = decoder->decode(m_pendingBytes);
-    m_pendingBytes.clear();
+    m_pendingBytes.resize(0); // its room kept for the next escapes
     appendText(text);
 }
 
@@ -653,7 +653,7 @@ void Reader::flushRun()
     if (m_plain) {
         if (!m_runFormat.hidden)
             m_plain->append(m_run);
-        m_run.clear();
+        m_run.resize(0);
         return;
     }
     m_cursor.insertText(m_run, charFormat(m_runFormat));

@@ -1,5 +1,6 @@
 // What the RTF reader makes of bodies: text in its code pages, formats, lists, tables, links,
 // pictures and objects, and how it copes with damaged input.
+#include "platform/richedit/codepages.h"
 #include "platform/richedit/documentcomparison.h"
 #include "platform/richedit/richtextproperties.h"
 #include "platform/richedit/rtfreader.h"
@@ -10,6 +11,7 @@
 #include <QDir>
 #include <QImage>
 #include <QPainter>
+#include <QStringDecoder>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFontInfo>
@@ -62,6 +64,21 @@ TEST(RtfReader, TextInItsCodePages)
     };
     for (const Case &c : cases)
         EXPECT_EQ(textOf(c.rtf), c.text) << c.rtf.toStdString();
+
+    // Escapes of the one-byte pages are decoded by a table: every byte as the page's decoder has it
+    // in a run of all 256 (the bytes a page leaves out included).
+    QByteArray every(256, '\0');
+    for (int b = 0; b < 256; ++b)
+        every[b] = char(b);
+    for (const int cp : {874, 1250, 1251, 1252, 1253, 1254, 1255, 1256, 1257, 1258, 10000, 10006, 10029, 10081}) {
+        const QByteArray name = velkora::richedit::codecNameForCodePage(cp);
+        QStringDecoder whole(name.constData());
+        ASSERT_TRUE(whole.isValid()) << cp;
+        velkora::richedit::CodePageDecoder decoder(cp);
+        EXPECT_EQ(decoder.decode(every), whole.decode(every)) << cp;
+        const QByteArray igdir("I\xf0" "d\xfd" "r");
+        EXPECT_EQ(decoder.decode(igdir), cp == 1254 ? QStringLiteral("Iğdır") : whole.decode(igdir)) << cp;
+    }
 }
 
 TEST(RtfReader, CharacterFormats)
