@@ -6,7 +6,6 @@
 #include <QCryptographicHash>
 
 #include <list>
-#include <utility>
 
 namespace velkora::search {
 
@@ -26,21 +25,36 @@ QString cleaned(QString text)
 
 QString bodyText(QByteArrayView stored)
 {
-    // A small cache by digest: the same body is often read twice in one save (its title changed).
-    thread_local std::list<std::pair<QByteArray, QString>> recent;
+    // Remembered by digest, the most recently read first: the same body is often read twice in one
+    // save (its title changed), and a search as it is typed looks at the same best subtopics
+    // again with each letter.
+    struct Read
+    {
+        QByteArray digest;
+        QString text;
+    };
+    thread_local std::list<Read> recent;
+    thread_local qsizetype recentChars = 0;
+    constexpr qsizetype MaxChars = 8 << 20;
+    constexpr size_t MaxBodies = 256;
     const QByteArray digest = QCryptographicHash::hash(stored, QCryptographicHash::Sha1);
     for (auto it = recent.begin(); it != recent.end(); ++it)
-        if (it->first == digest) {
+        if (it->digest == digest) {
             recent.splice(recent.begin(), recent, it);
-            return recent.front().second;
+            return recent.front().text;
         }
     QString text;
     if (!richedit::RtfReader::readText(stored, &text))
         text = QString::fromUtf8(stored);
     text = cleaned(std::move(text));
-    recent.emplace_front(digest, text);
-    if (recent.size() > 4)
-        recent.pop_back();
+    if (text.size() <= MaxChars / 4) {
+        recent.push_front({digest, text});
+        recentChars += text.size();
+        while (recent.size() > MaxBodies || recentChars > MaxChars) {
+            recentChars -= recent.back().text.size();
+            recent.pop_back();
+        }
+    }
     return text;
 }
 

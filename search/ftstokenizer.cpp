@@ -11,6 +11,7 @@
 #include <QByteArray>
 #include <QString>
 
+#include <algorithm>
 #include <cstring>
 #include <string>
 #include <string_view>
@@ -95,6 +96,37 @@ struct Cursor : sqlite3_tokenizer_cursor
     size_t next = 0;
 };
 
+struct Tokenizer : sqlite3_tokenizer
+{
+    bool counts = false; // each term once, with how often it occurs
+};
+
+// The term that records a text's length: no word holds the byte.
+constexpr char LengthTerm[] = "\x02";
+
+// The cursor's tokens as one per term, in the order they first occur, each at "position" the
+// number of times it occurs less one; and last the length term at the text's number of words less
+// one, which makes the module record that number as the text's length (it records the highest
+// position).
+void countTerms(Cursor &c)
+{
+    std::unordered_map<std::string_view, size_t> seen;
+    seen.reserve(c.tokens.size() / 4 + 1);
+    std::vector<Token> once;
+    int words = 0;
+    for (const Token &t : c.tokens) {
+        words = std::max(words, t.position + 1);
+        const auto [at, added] = seen.try_emplace(std::string_view(t.term, size_t(t.bytes)), once.size());
+        if (added)
+            once.push_back({t.term, t.bytes, 0, 0, 0});
+        else
+            ++once[at->second].position;
+    }
+    if (words > 0)
+        once.push_back({LengthTerm, 1, 0, 0, words - 1});
+    c.tokens = std::move(once);
+}
+
 bool isBlank(char c)
 {
     return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '"' || c == '*' || c == '(' || c == ')';
@@ -176,18 +208,20 @@ void tokenize(const char *input, int n, Cursor &out)
         }
 }
 
-int xCreate(int, const char *const *, sqlite3_tokenizer **out)
+int xCreate(int argc, const char *const *argv, sqlite3_tokenizer **out)
 {
-    auto *t = new (std::nothrow) sqlite3_tokenizer{};
+    auto *t = new (std::nothrow) Tokenizer{};
     if (!t)
         return SQLITE_NOMEM;
+    for (int i = 0; i < argc; ++i)
+        t->counts = t->counts || std::strcmp(argv[i], "counts") == 0;
     *out = t;
     return SQLITE_OK;
 }
 
 int xDestroy(sqlite3_tokenizer *t)
 {
-    delete t;
+    delete static_cast<Tokenizer *>(t);
     return SQLITE_OK;
 }
 
@@ -204,6 +238,8 @@ int xOpen(sqlite3_tokenizer *t, const char *input, int n, sqlite3_tokenizer_curs
         cache.terms.clear();
     try {
         tokenize(input, n, *c);
+        if (static_cast<Tokenizer *>(t)->counts)
+            countTerms(*c);
     } catch (...) {
         delete c;
         return SQLITE_NOMEM;

@@ -3,6 +3,7 @@
 
 #include "bodytext.h"
 #include "ftstokenizer.h"
+#include "termuses.h"
 #include "turkishwords.h"
 
 #include "platform/database/database.h"
@@ -30,13 +31,41 @@ using database::tableExists;
 namespace {
 
 const QString ExtensionName = QStringLiteral("full-text index");
+const QString EarlierExtensionName = QStringLiteral("full-text index of an earlier version");
 
 // The index's part of the layout. The index holds no text of its own: its content is the detail
-// table (title and RTF body; the tokenizer reads a body as the text a reader sees), so the index
-// is only its terms. The triggers are its only writers after its first filling: whatever changes a
-// subtopic changes its entry in the same transaction. An entry is taken out while the subtopic
-// still holds the text it was made from (before the change), and only when the index holds it.
+// table (title and RTF body; the tokenizer reads a body as the text a reader sees), and it holds
+// for each term the subtopics using it with how often (the tokenizer counts, see
+// registerTokenizer), no word positions. The triggers are its only writers after its first
+// filling: whatever changes a subtopic changes its entry in the same transaction. An entry is
+// taken out while the subtopic still holds the text it was made from (before the change), and
+// only when the index holds it.
 const std::vector<QByteArray> &indexStatements()
+{
+    static const std::vector<QByteArray> statements = {
+        "CREATE VIRTUAL TABLE search_words USING fts4(content=\"detail\", Altkonu, Aciklama, tokenize=velkora counts)",
+        "CREATE TABLE search_progress (key TEXT PRIMARY KEY, value INTEGER NOT NULL)",
+        "CREATE TRIGGER search_words_insert AFTER INSERT ON detail BEGIN"
+        " INSERT INTO search_words(docid, Altkonu, Aciklama) VALUES (new.Kimlik, new.Altkonu, new.Aciklama); END",
+        "CREATE TRIGGER search_words_unindex BEFORE UPDATE OF Kimlik, Altkonu, Aciklama ON detail"
+        " WHEN EXISTS (SELECT 1 FROM search_words_docsize WHERE docid = old.Kimlik) BEGIN"
+        " DELETE FROM search_words WHERE docid = old.Kimlik; END",
+        "CREATE TRIGGER search_words_reindex AFTER UPDATE OF Kimlik, Altkonu, Aciklama ON detail BEGIN"
+        " INSERT INTO search_words(docid, Altkonu, Aciklama) VALUES (new.Kimlik, new.Altkonu, new.Aciklama); END",
+        "CREATE TRIGGER search_words_delete BEFORE DELETE ON detail"
+        " WHEN EXISTS (SELECT 1 FROM search_words_docsize WHERE docid = old.Kimlik) BEGIN"
+        " DELETE FROM search_words WHERE docid = old.Kimlik; END",
+    };
+    return statements;
+}
+
+const QString IndexTable = QStringLiteral("search_words");
+
+// The index as the program's first versions made it: every word's position kept, which made a
+// common word's list as long as the text using it. Such a book opens as it is; the program
+// replaces that index with the counting one, which it fills in the background as for a book
+// without an index.
+const std::vector<QByteArray> &earlierIndexStatements()
 {
     static const std::vector<QByteArray> statements = {
         "CREATE VIRTUAL TABLE search_index USING fts4(content=\"detail\", Altkonu, Aciklama, tokenize=velkora)",
@@ -73,6 +102,11 @@ void installSearchIndex()
     e.prepare = prepareConnection;
     e.check = [](const Database &db) { return checkIndex(db); };
     Database::registerExtension(std::move(e));
+    Database::Extension earlier;
+    earlier.name = EarlierExtensionName;
+    earlier.createStatements = earlierIndexStatements();
+    earlier.prepare = prepareConnection;
+    Database::registerExtension(std::move(earlier));
 }
 
 IndexState indexState(const Database &db, bool counted)
@@ -81,29 +115,36 @@ IndexState indexState(const Database &db, bool counted)
     sqlite3 *h = db.handle();
     if (counted)
         s.subtopics = scalar(h, QStringLiteral("SELECT count(*) FROM detail"));
-    s.present = tableExists(h, "search_state");
+    s.present = tableExists(h, "search_progress");
     if (!s.present)
         return s;
-    s.built = scalar(h, QStringLiteral("SELECT value FROM search_state WHERE key = 'built'")) != 0;
+    s.built = scalar(h, QStringLiteral("SELECT value FROM search_progress WHERE key = 'built'")) != 0;
     if (counted)
-        s.indexed = scalar(h, QStringLiteral("SELECT count(*) FROM search_index_docsize"));
+        s.indexed = scalar(h, QStringLiteral("SELECT count(*) FROM search_words_docsize"));
     return s;
 }
 
 bool holdsIndex(const Database &db)
 {
-    return tableExists(db.handle(), "search_state");
+    return tableExists(db.handle(), "search_progress");
 }
 
 void createIndex(Database &db)
 {
     sqlite3 *h = db.handle();
     Transaction t(h);
-    if (tableExists(h, "search_state"))
+    if (tableExists(h, "search_progress"))
         return; // another program made it meanwhile
+    if (tableExists(h, "search_state")) {
+        // The earlier index goes with the change that makes its successor.
+        for (const char *statement : {"DROP TRIGGER search_detail_insert", "DROP TRIGGER search_detail_unindex",
+                                      "DROP TRIGGER search_detail_reindex", "DROP TRIGGER search_detail_delete",
+                                      "DROP TABLE search_index", "DROP TABLE search_state"})
+            exec(h, statement);
+    }
     for (const QByteArray &statement : indexStatements())
         exec(h, statement.constData());
-    exec(h, "INSERT INTO search_state(key, value) VALUES ('built', 0), ('next', 0)");
+    exec(h, "INSERT INTO search_progress(key, value) VALUES ('built', 0), ('next', 0)");
     t.commit();
 }
 
@@ -118,9 +159,9 @@ bool fillIndex(Database &db, const std::function<bool(qint64, qint64)> &progress
     for (;;) {
         {
             Transaction t(h);
-            if (scalar(h, QStringLiteral("SELECT value FROM search_state WHERE key = 'built'")) != 0)
+            if (scalar(h, QStringLiteral("SELECT value FROM search_progress WHERE key = 'built'")) != 0)
                 return true;
-            const qint64 next = scalar(h, QStringLiteral("SELECT value FROM search_state WHERE key = 'next'"));
+            const qint64 next = scalar(h, QStringLiteral("SELECT value FROM search_progress WHERE key = 'next'"));
             if (next != ourLast) // at the start, or another program filled a batch meanwhile
                 done = scalar(h, doneBefore, next);
             // The batch: the next FillBatch subtopics by key, fewer when their bodies are long (the
@@ -135,19 +176,19 @@ bool fillIndex(Database &db, const std::function<bool(qint64, qint64)> &progress
                 ++rows;
             }
             if (upTo < 0) {
-                exec(h, "UPDATE search_state SET value = 1 WHERE key = 'built'");
+                exec(h, "UPDATE search_progress SET value = 1 WHERE key = 'built'");
                 t.commit();
                 return true;
             }
             SqliteStatement fill(h, QStringLiteral(
-                "INSERT INTO search_index(docid, Altkonu, Aciklama)"
+                "INSERT INTO search_words(docid, Altkonu, Aciklama)"
                 " SELECT Kimlik, Altkonu, Aciklama FROM detail"
                 " WHERE Kimlik > ?1 AND Kimlik <= ?2"
-                " AND Kimlik NOT IN (SELECT docid FROM search_index_docsize WHERE docid > ?1 AND docid <= ?2)"));
+                " AND Kimlik NOT IN (SELECT docid FROM search_words_docsize WHERE docid > ?1 AND docid <= ?2)"));
             fill.bind(1, next);
             fill.bind(2, upTo);
             fill.step();
-            SqliteStatement mark(h, QStringLiteral("UPDATE search_state SET value = ? WHERE key = 'next'"));
+            SqliteStatement mark(h, QStringLiteral("UPDATE search_progress SET value = ? WHERE key = 'next'"));
             mark.bind(1, upTo);
             mark.step();
             t.commit();
@@ -166,64 +207,65 @@ struct Candidate
     qint64 docid;
     double score;
 };
+using Candidates = std::vector<Candidate>;
 
-// The subtopics one index expression answers, docids ascending. With scores, each is scored for
-// the expression alone (BM25-like: its hits in the title and in the body, each against the share
-// of subtopics holding it there); a part's alternatives and a query's parts add their scores.
-// One statement per expression: the full-text module reads a term's whole list once, where a
-// MATCH of several large terms together costs several times as much.
-std::vector<Candidate> answersTo(sqlite3 *h, const QString &expression, bool scored)
+// The thread's lists of candidates keep their room for its next search: a common word's list is
+// megabytes, and memory freshly mapped in costs more than the work done in it.
+class Recycled
 {
-    sqlite3_stmt *st = nullptr;
-    // matchinfo 'ny': the rows of the index, then the hits of the expression in each column of this row.
-    const char *sql = scored ? "SELECT docid, matchinfo(search_index, 'ny') FROM search_index WHERE search_index MATCH ?"
-                             : "SELECT docid FROM search_index WHERE search_index MATCH ?";
-    if (sqlite3_prepare_v2(h, sql, -1, &st, nullptr) != SQLITE_OK)
-        throw DatabaseError(database::sqliteMessage(h, sqlite3_errcode(h)));
-    const QByteArray utf8 = expression.toUtf8();
-    sqlite3_bind_text(st, 1, utf8.constData(), int(utf8.size()), SQLITE_STATIC);
-    struct Hits
+public:
+    static Candidates take()
     {
-        qint64 docid;
-        quint32 title, body;
-    };
-    std::vector<Hits> rows;
-    quint32 total = 0, withTitle = 0, withBody = 0;
-    int rc;
-    while ((rc = sqlite3_step(st)) == SQLITE_ROW) {
-        Hits r{sqlite3_column_int64(st, 0), 0, 0};
-        if (scored) {
-            const auto *v = static_cast<const quint32 *>(sqlite3_column_blob(st, 1));
-            if (v && sqlite3_column_bytes(st, 1) >= int(3 * sizeof(quint32))) {
-                total = v[0];
-                r.title = v[1];
-                r.body = v[2];
-                withTitle += r.title > 0;
-                withBody += r.body > 0;
-            }
-        }
-        rows.push_back(r);
+        auto &free = lists();
+        if (free.empty())
+            return {};
+        Candidates v = std::move(free.back());
+        free.pop_back();
+        v.clear();
+        return v;
     }
-    const int code = rc == SQLITE_DONE ? SQLITE_OK : rc;
-    sqlite3_finalize(st);
-    if (code != SQLITE_OK)
-        throw DatabaseError(database::sqliteMessage(h, code));
-    const auto part = [](double here, double docs, double all) {
+    static void giveBack(Candidates &&v)
+    {
+        auto &free = lists();
+        if (free.size() < 8 && v.capacity() > 0)
+            free.push_back(std::move(v));
+    }
+
+private:
+    static std::vector<Candidates> &lists()
+    {
+        thread_local std::vector<Candidates> free;
+        return free;
+    }
+};
+
+// The subtopics using an index term (or, as a prefix, any term it begins), docids ascending.
+// With scores, each is scored for the term alone (BM25-like: its uses in the title and in the
+// body, each against the share of subtopics using it there); a part's alternatives and a query's
+// parts add their scores.
+Candidates answersTo(sqlite3 *h, const QString &term, bool prefix, bool scored, double all)
+{
+    thread_local std::vector<TermUse> uses;
+    termUses(h, IndexTable, term.toUtf8(), prefix, uses);
+    double withTitle = 0, withBody = 0;
+    for (const TermUse &u : uses) {
+        withTitle += u.title > 0;
+        withBody += u.body > 0;
+    }
+    const auto part = [all](double here, double docs) {
         return here > 0 ? (here / (here + 1.2)) * 2.2 * std::log(1.0 + all / std::max(1.0, docs)) : 0.0;
     };
-    std::vector<Candidate> out;
-    out.reserve(rows.size());
-    for (const Hits &r : rows)
-        out.push_back({r.docid, scored ? TitleWeight * part(r.title, withTitle, total) + BodyWeight * part(r.body, withBody, total) : 0.0});
-    if (!std::is_sorted(out.begin(), out.end(), [](const Candidate &a, const Candidate &b) { return a.docid < b.docid; }))
-        std::sort(out.begin(), out.end(), [](const Candidate &a, const Candidate &b) { return a.docid < b.docid; });
+    Candidates out = Recycled::take();
+    out.reserve(uses.size());
+    for (const TermUse &u : uses)
+        out.push_back({u.subtopic, scored ? TitleWeight * part(u.title, withTitle) + BodyWeight * part(u.body, withBody) : 0.0});
     return out;
 }
 
 // Subtopics in either list, scores added (docids ascending in both and in the result).
-std::vector<Candidate> either(const std::vector<Candidate> &a, const std::vector<Candidate> &b)
+Candidates either(Candidates &&a, Candidates &&b)
 {
-    std::vector<Candidate> out;
+    Candidates out = Recycled::take();
     out.reserve(std::max(a.size(), b.size()));
     size_t i = 0, j = 0;
     while (i < a.size() || j < b.size()) {
@@ -234,13 +276,15 @@ std::vector<Candidate> either(const std::vector<Candidate> &a, const std::vector
         else
             out.push_back({a[i].docid, a[i++].score + b[j++].score});
     }
+    Recycled::giveBack(std::move(a));
+    Recycled::giveBack(std::move(b));
     return out;
 }
 
 // Subtopics in both lists, scores added; or, with without, those of a that b lacks.
-std::vector<Candidate> both(const std::vector<Candidate> &a, const std::vector<Candidate> &b, bool without = false)
+Candidates both(Candidates &&a, Candidates &&b, bool without = false)
 {
-    std::vector<Candidate> out;
+    Candidates out = Recycled::take();
     out.reserve(without ? a.size() : std::min(a.size(), b.size()));
     size_t j = 0;
     for (const Candidate &c : a) {
@@ -252,6 +296,8 @@ std::vector<Candidate> both(const std::vector<Candidate> &a, const std::vector<C
         else if (!without && inB)
             out.push_back({c.docid, c.score + b[j].score});
     }
+    Recycled::giveBack(std::move(a));
+    Recycled::giveBack(std::move(b));
     return out;
 }
 
@@ -263,24 +309,36 @@ QVector<SearchResult> searchBook(const Database &db, const Query &query, int lim
     if (query.isEmpty() || limit <= 0)
         return results;
     sqlite3 *h = db.handle();
-    // Every part that is asked for, each the best of its alternatives; then those that are left out.
-    std::optional<std::vector<Candidate>> found;
+    // Every part that is asked for, each the best of its alternatives (a phrase: all its words);
+    // then those that are left out. Marks, and the order of a phrase's words, are decided by the
+    // text below: the index holds markless terms without positions.
+    const double all = double(std::max<qint64>(1, indexedCount(h, IndexTable)));
+    std::optional<Candidates> found;
     for (const QueryPart &p : query.parts) {
         if (p.excluded)
             continue;
-        std::vector<Candidate> answers;
-        for (const QString &a : p.indexAlternatives())
-            answers = answers.empty() ? answersTo(h, a, true) : either(answers, answersTo(h, a, true));
-        found = found ? both(*found, answers) : std::move(answers);
+        Candidates answers;
+        if (p.kind == QueryPart::Kind::Phrase) {
+            for (qsizetype i = 0; i < p.markless.size(); ++i) {
+                Candidates word = answersTo(h, p.markless[i], false, true, all);
+                answers = i == 0 ? std::move(word) : both(std::move(answers), std::move(word));
+            }
+        } else {
+            const bool prefix = p.kind == QueryPart::Kind::Prefix;
+            answers = answersTo(h, p.markless[0], prefix, true, all);
+            if (!prefix && p.marklessStems[0] != p.markless[0])
+                answers = either(std::move(answers), answersTo(h, p.marklessStems[0], false, true, all));
+        }
+        found = found ? both(std::move(*found), std::move(answers)) : std::move(answers);
         if (found->empty())
             return results;
     }
-    std::vector<Candidate> candidates = found ? std::move(*found) : std::vector<Candidate>();
+    Candidates candidates = found ? std::move(*found) : Candidates();
     for (const QueryPart &p : query.parts) {
-        if (!p.excluded)
-            continue;
-        for (const QString &a : p.indexAlternatives())
-            candidates = both(candidates, answersTo(h, a, false), true);
+        // The subtopics holding a word left out, written as it is asked without marks, go at once;
+        // the text decides the others (a term can be a stem of words that do not answer).
+        if (p.excluded && !p.marked && p.kind == QueryPart::Kind::Word)
+            candidates = both(std::move(candidates), answersTo(h, p.markless[0], false, false, all), true);
     }
     // Best first; only as many put in order as are looked at (the text may turn some away).
     const auto better = [](const Candidate &a, const Candidate &b) { return a.score != b.score ? a.score > b.score : a.docid < b.docid; };
@@ -330,6 +388,7 @@ QVector<SearchResult> searchBook(const Database &db, const Query &query, int lim
         r.topicTitle = text.text(3);
         results.append(std::move(r));
     }
+    Recycled::giveBack(std::move(candidates));
     return results;
 }
 
@@ -337,10 +396,10 @@ QStringList checkIndex(const Database &db)
 {
     QStringList problems;
     sqlite3 *h = db.handle();
-    if (!tableExists(h, "search_state"))
+    if (!tableExists(h, "search_progress"))
         return problems;
-    const bool built = scalar(h, QStringLiteral("SELECT value FROM search_state WHERE key = 'built'")) != 0;
-    const qint64 next = scalar(h, QStringLiteral("SELECT value FROM search_state WHERE key = 'next'"));
+    const bool built = scalar(h, QStringLiteral("SELECT value FROM search_progress WHERE key = 'built'")) != 0;
+    const qint64 next = scalar(h, QStringLiteral("SELECT value FROM search_progress WHERE key = 'next'"));
     int reported = 0;
     const auto report = [&](const QString &problem) {
         if (reported++ < 10)
@@ -350,7 +409,7 @@ QStringList checkIndex(const Database &db)
     // The subtopics the index holds, each with how many words of its title and body it holds.
     QHash<qint64, QByteArray> lengths;
     {
-        SqliteStatement st(h, QStringLiteral("SELECT docid, size FROM search_index_docsize"));
+        SqliteStatement st(h, QStringLiteral("SELECT docid, size FROM search_words_docsize"));
         while (st.step())
             lengths.insert(st.integer(0), st.bytes(1));
     }
@@ -361,7 +420,7 @@ QStringList checkIndex(const Database &db)
     bool termsChecked = false, termsAgree = true;
     if (built && !db.isReadOnly()) {
         char *error = nullptr;
-        const int rc = sqlite3_exec(h, "INSERT INTO search_index(search_index) VALUES('integrity-check')", nullptr, nullptr, &error);
+        const int rc = sqlite3_exec(h, "INSERT INTO search_words(search_words) VALUES('integrity-check')", nullptr, nullptr, &error);
         sqlite3_free(error);
         termsChecked = rc == SQLITE_OK || (rc & 0xff) == SQLITE_CORRUPT;
         termsAgree = rc == SQLITE_OK;

@@ -1,4 +1,4 @@
-// Parsing book-search queries, their MATCH expressions, and finding their hits in a text.
+// Parsing book-search queries and finding their hits in a text.
 #include "searchquery.h"
 
 #include "ftstokenizer.h"
@@ -9,11 +9,6 @@
 namespace velkora::search {
 
 namespace {
-
-QString term(const QString &t)
-{
-    return QLatin1Char(TermMarker) + t;
-}
 
 // Does the word answer the part's i-th word?
 bool wordAnswers(const Word &w, const QueryPart &part, int i)
@@ -55,48 +50,6 @@ QVector<Hit> partHits(const std::vector<Word> &words, const QueryPart &part)
 bool Query::isEmpty() const
 {
     return std::none_of(parts.cbegin(), parts.cend(), [](const QueryPart &p) { return !p.excluded; });
-}
-
-QStringList QueryPart::indexAlternatives() const
-{
-    QStringList alternatives;
-    switch (kind) {
-    case Kind::Word:
-        // The word's stem or the word itself, as the index holds them, markless.
-        alternatives = QStringList{markless[0], withoutMarks(stemOf(folded[0]))};
-        alternatives.removeDuplicates();
-        for (QString &a : alternatives)
-            a = term(a);
-        break;
-    case Kind::Prefix:
-        alternatives.append(term(markless[0]) + u'*');
-        break;
-    case Kind::Phrase: {
-        QStringList words;
-        for (const QString &m : markless)
-            words.append(term(m));
-        alternatives.append(u'"' + words.join(u' ') + u'"');
-        break;
-    }
-    }
-    return alternatives;
-}
-
-QString Query::matchExpression() const
-{
-    if (isEmpty())
-        return {};
-    QStringList out;
-    for (const QueryPart &p : parts) {
-        const QStringList alternatives = p.indexAlternatives();
-        if (p.excluded) {
-            for (const QString &a : alternatives)
-                out.append(u'-' + a);
-        } else {
-            out.append(alternatives.join(QStringLiteral(" OR ")));
-        }
-    }
-    return out.join(u' ');
 }
 
 QStringList Query::wordPrefixes() const

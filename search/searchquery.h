@@ -28,10 +28,6 @@ struct QueryPart
     QStringList stems;    // the stems of the folded words
     QStringList marklessStems;
     bool marked = false;  // written with marks: only words with the same marks answer
-
-    // The full-text module's expressions in index terms any of which answers the part: a word's
-    // markless form and its stem, a prefix, a phrase.
-    QStringList indexAlternatives() const;
 };
 
 struct Query
@@ -39,8 +35,6 @@ struct Query
     QVector<QueryPart> parts;
     // Whether anything is asked: at least one part that is not excluded.
     bool isEmpty() const;
-    // The full-text module's MATCH expression for the query, in index terms; empty when empty.
-    QString matchExpression() const;
     // What every word that can answer some part begins with, folded and without marks (see
     // splitWords): a word that begins otherwise needs no forms when a text is looked at for the query.
     QStringList wordPrefixes() const;

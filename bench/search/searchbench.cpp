@@ -128,9 +128,9 @@ qint64 indexBytes(sqlite3 *h)
 {
     sqlite3_stmt *st = nullptr;
     sqlite3_prepare_v2(h,
-                       "SELECT (SELECT coalesce(sum(length(block)), 0) FROM search_index_segments)"
-                       " + (SELECT coalesce(sum(length(root)), 0) FROM search_index_segdir)"
-                       " + (SELECT coalesce(sum(length(size)) + 8 * count(*), 0) FROM search_index_docsize)",
+                       "SELECT (SELECT coalesce(sum(length(block)), 0) FROM search_words_segments)"
+                       " + (SELECT coalesce(sum(length(root)), 0) FROM search_words_segdir)"
+                       " + (SELECT coalesce(sum(length(size)) + 8 * count(*), 0) FROM search_words_docsize)",
                        -1, &st, nullptr);
     sqlite3_step(st);
     const qint64 n = sqlite3_column_int64(st, 0);

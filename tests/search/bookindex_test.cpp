@@ -3,6 +3,9 @@
 // names, and that nothing of a body reaches the disk in the clear.
 #include "search/searchindex.h"
 #include "search/searchquery.h"
+#include "search/bodytext.h"
+#include "search/termuses.h"
+#include "search/turkishwords.h"
 
 #include "platform/database/database.h"
 #include "platform/database/databaseerror.h"
@@ -13,9 +16,11 @@
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
+#include <QRandomGenerator>
 
 #include <gtest/gtest.h>
 
+#include <map>
 #include <thread>
 
 using namespace velkora;
@@ -207,7 +212,7 @@ TEST_F(BookIndex, ABookWithoutAnIndexGetsItOnceEvenFromTwoProgramsAndTheCheckNam
 
     // An entry that no longer matches its subtopic is named by the check.
     sqlite3 *h = db->handle();
-    ASSERT_EQ(sqlite3_exec(h, "DROP TRIGGER search_detail_unindex; DROP TRIGGER search_detail_reindex;"
+    ASSERT_EQ(sqlite3_exec(h, "DROP TRIGGER search_words_unindex; DROP TRIGGER search_words_reindex;"
                               "UPDATE detail SET Aciklama = 'bambaska bir metin burada' WHERE Kimlik = 7",
                            nullptr, nullptr, nullptr),
               SQLITE_OK);
@@ -270,4 +275,141 @@ TEST_F(BookIndex, NothingOfABodyReachesTheDiskInTheClear)
     scan("while the book is open");
     db.reset();
     scan("after it is closed");
+}
+
+TEST_F(BookIndex, ItsListsAreReadFromItsStorageAsTheTextsHaveThem)
+{
+    // Enough subtopics and words for segments of several levels whose roots point to leaves, and
+    // changes after the filling that newer segments record over older ones.
+    QRandomGenerator rng(7);
+    const auto text = [&rng](int words) {
+        QByteArray out;
+        for (int w = 0; w < words; ++w) {
+            static const char *const stems[] = {"kitap", "kalem", "defter", "okul", "\\'f6\\'f0retmen", "s\\'f6zc\\'fck", "ders"};
+            static const char *const endings[] = {"", "lar", "\\'fd", "lar\\'fdm\\'fdzdan", "da", "ler", "in"};
+            out += stems[rng.bounded(7)];
+            out += endings[rng.bounded(7)];
+            out += QByteArray::number(rng.bounded(400)) + ' ';
+        }
+        return out;
+    };
+    std::vector<SubtopicSpec> many;
+    for (int i = 0; i < 1500; ++i)
+        many.push_back({QStringLiteral("Başlık %1 ders").arg(i), rtf(text(1 + rng.bounded(60)).constData())});
+    BookFixture book({{QStringLiteral("Konu"), many}});
+    auto db = indexed(book);
+    const database::TableInfo &detail = db->table(u"detail");
+    const int body = detail.columnIndex(u"Aciklama"), title = detail.columnIndex(u"Altkonu");
+    for (int change = 0; change < 40; ++change) {
+        const qint64 key = 1 + rng.bounded(1500);
+        const std::optional<database::Row> row = db->fetchRow(detail, key);
+        if (!row)
+            continue;
+        if (change % 7 == 3)
+            db->remove(detail, key, row->version);
+        else if (change % 5 == 1)
+            db->update(detail, key, row->version, {{title, QStringLiteral("Yeni ad %1").arg(change)}});
+        else
+            db->update(detail, key, row->version, {{body, rtf(text(1 + rng.bounded(60)).constData())}});
+    }
+    sqlite3 *h = db->handle();
+    int deepest = 0, segments = 0;
+    {
+        database::SqliteStatement st(h, QStringLiteral("SELECT root FROM search_words_segdir"));
+        while (st.step()) {
+            ++segments;
+            deepest = std::max(deepest, int(st.bytes(0).at(0)));
+        }
+    }
+    EXPECT_GE(segments, 3);
+    EXPECT_GE(deepest, 1) << "no segment's root points to leaves";
+
+    // What the texts say: for each term, the subtopics using it and how often, title and body.
+    std::map<QByteArray, std::map<qint64, std::pair<quint32, quint32>>> expected;
+    {
+        database::SqliteStatement st(h, QStringLiteral("SELECT Kimlik, Altkonu, Aciklama FROM detail"));
+        while (st.step()) {
+            const QString texts[2] = {st.text(1), search::bodyText(st.bytes(2))};
+            for (int column = 0; column < 2; ++column) {
+                for (const search::Word &w : search::splitWords(texts[column])) {
+                    QString stem, surface;
+                    search::termsOf(w, &stem, &surface);
+                    for (const QString &t : stem == surface ? QStringList{stem} : QStringList{stem, surface}) {
+                        auto &counts = expected[t.toUtf8()][st.integer(0)];
+                        ++(column == 0 ? counts.first : counts.second);
+                    }
+                }
+            }
+        }
+    }
+    const auto held = [&](const QByteArray &term, bool prefix) {
+        std::vector<search::TermUse> uses;
+        search::termUses(h, QStringLiteral("search_words"), term, prefix, uses);
+        std::map<qint64, std::pair<quint32, quint32>> out;
+        for (const search::TermUse &u : uses)
+            out[u.subtopic] = {u.title, u.body};
+        return out;
+    };
+    int compared = 0;
+    for (const auto &[term, uses] : expected) {
+        if (rng.bounded(4) != 0 && compared > 20)
+            continue; // a quarter of the terms, beyond the first ones
+        EXPECT_EQ(held(term, false), uses) << term.toStdString();
+        ++compared;
+    }
+    EXPECT_GT(compared, 100);
+    EXPECT_TRUE(held("yokboylebirsey", false).empty());
+    // A prefix: the counts of every term that begins with it, added.
+    for (const QByteArray prefix : {QByteArray("kitapl"), QByteArray("ogretm"), QByteArray("ders1")}) {
+        std::map<qint64, std::pair<quint32, quint32>> sum;
+        for (const auto &[term, uses] : expected)
+            if (term.startsWith(prefix))
+                for (const auto &[subtopic, counts] : uses) {
+                    sum[subtopic].first += counts.first;
+                    sum[subtopic].second += counts.second;
+                }
+        EXPECT_EQ(held(prefix, true), sum) << prefix.toStdString();
+    }
+    EXPECT_TRUE(db->check().isEmpty()) << db->check().join(u'\n').toStdString();
+}
+
+TEST_F(BookIndex, ABookIndexedByAnEarlierVersionOpensAndGetsTheCountingIndex)
+{
+    BookFixture book({{QStringLiteral("Konu"), {{QStringLiteral("Bir"), rtf("kitaplar\\'fdm\\'fdz")}, {QStringLiteral("İki"), rtf("defter")}}}});
+    {
+        // The index as the first versions made it: word positions, tables and triggers of their own names.
+        auto db = book.open();
+        sqlite3 *h = db->handle();
+        for (const char *statement :
+             {"CREATE VIRTUAL TABLE search_index USING fts4(content=\"detail\", Altkonu, Aciklama, tokenize=velkora)",
+              "CREATE TABLE search_state (key TEXT PRIMARY KEY, value INTEGER NOT NULL)",
+              "CREATE TRIGGER search_detail_insert AFTER INSERT ON detail BEGIN"
+              " INSERT INTO search_index(docid, Altkonu, Aciklama) VALUES (new.Kimlik, new.Altkonu, new.Aciklama); END",
+              "CREATE TRIGGER search_detail_unindex BEFORE UPDATE OF Kimlik, Altkonu, Aciklama ON detail"
+              " WHEN EXISTS (SELECT 1 FROM search_index_docsize WHERE docid = old.Kimlik) BEGIN"
+              " DELETE FROM search_index WHERE docid = old.Kimlik; END",
+              "CREATE TRIGGER search_detail_reindex AFTER UPDATE OF Kimlik, Altkonu, Aciklama ON detail BEGIN"
+              " INSERT INTO search_index(docid, Altkonu, Aciklama) VALUES (new.Kimlik, new.Altkonu, new.Aciklama); END",
+              "CREATE TRIGGER search_detail_delete BEFORE DELETE ON detail"
+              " WHEN EXISTS (SELECT 1 FROM search_index_docsize WHERE docid = old.Kimlik) BEGIN"
+              " DELETE FROM search_index WHERE docid = old.Kimlik; END",
+              "INSERT INTO search_index(docid, Altkonu, Aciklama) SELECT Kimlik, Altkonu, Aciklama FROM detail",
+              "INSERT INTO search_state(key, value) VALUES ('built', 1), ('next', 2)"})
+            ASSERT_EQ(sqlite3_exec(h, statement, nullptr, nullptr, nullptr), SQLITE_OK) << statement << sqlite3_errmsg(h);
+    }
+    auto db = book.open(); // its layout is accepted as it is
+    EXPECT_TRUE(db->check().isEmpty()) << db->check().join(u'\n').toStdString();
+    EXPECT_FALSE(search::indexState(*db).present) << "the earlier index is not the one searched";
+    // A save meanwhile keeps the earlier index as its triggers do.
+    const database::TableInfo &detail = db->table(u"detail");
+    const database::Row two = *db->fetchRow(detail, 2);
+    db->update(detail, 2, two.version, {{detail.columnIndex(u"Aciklama"), rtf("kalem")}});
+    search::createIndex(*db);
+    EXPECT_TRUE(search::fillIndex(*db));
+    EXPECT_FALSE(database::tableExists(db->handle(), "search_index"));
+    EXPECT_FALSE(database::tableExists(db->handle(), "search_state"));
+    EXPECT_EQ(found(*db, QStringLiteral("kitap")), QStringList{QStringLiteral("Bir")});
+    EXPECT_EQ(found(*db, QStringLiteral("kalem")), QStringList{QStringLiteral("İki")});
+    EXPECT_TRUE(found(*db, QStringLiteral("defter")).isEmpty());
+    EXPECT_TRUE(db->check().isEmpty()) << db->check().join(u'\n').toStdString();
 }
