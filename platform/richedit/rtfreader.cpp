@@ -16,11 +16,28 @@
 #include <QTextList>
 #include <QTextTable>
 
+#include <algorithm>
+#include <cstring>
 #include <map>
 #include <memory>
+#include <string_view>
+#include <unordered_set>
 #include <vector>
 
 namespace velkora::richedit {
+
+namespace {
+
+// Whether the control word is the literal: its length is known when compiled (comparing with a
+// QByteArrayView of a literal measures the literal each time, and every control word meets
+// dozens of these).
+template <size_t N>
+bool is(QByteArrayView word, const char (&literal)[N])
+{
+    return word.size() == qsizetype(N - 1) && std::memcmp(word.data(), literal, N - 1) == 0;
+}
+
+} // namespace
 
 namespace {
 
@@ -311,7 +328,7 @@ void Reader::run()
                 if (!atEnd() && m_in[m_pos] == ' ')
                     ++m_pos;
                 value = std::clamp<qint64>(negative ? -value : value, -2147483647, 2147483647);
-                if (word == "bin" && hasParam) {
+                if (is(word, "bin") && hasParam) {
                     skipping(); // inside a \uN fallback the data counts as one character
                     binary(value);
                     continue;
@@ -970,13 +987,13 @@ void Reader::fontTableText()
 
 void Reader::colorTableWord(QByteArrayView word, int param)
 {
-    if (word == "red")
+    if (is(word, "red"))
         m_red = std::clamp(param, 0, 255);
-    else if (word == "green")
+    else if (is(word, "green"))
         m_green = std::clamp(param, 0, 255);
-    else if (word == "blue")
+    else if (is(word, "blue"))
         m_blue = std::clamp(param, 0, 255);
-    else if (word == "end") {
+    else if (is(word, "end")) {
         if (m_colors.size() < 32768)
             m_colors.push_back(m_red < 0 && m_green < 0 && m_blue < 0
                                    ? QColor()
@@ -988,41 +1005,41 @@ void Reader::colorTableWord(QByteArrayView word, int param)
 void Reader::pictureWord(QByteArrayView w, bool hasParam, int param)
 {
     PictureSource &s = m_picture.source;
-    if (w == "pngblip") {
+    if (is(w, "pngblip")) {
         s.kind = PictureKind::Png;
         m_picture.haveKind = true;
-    } else if (w == "jpegblip") {
+    } else if (is(w, "jpegblip")) {
         s.kind = PictureKind::Jpeg;
         m_picture.haveKind = true;
-    } else if (w == "emfblip") {
+    } else if (is(w, "emfblip")) {
         s.kind = PictureKind::Emf;
         m_picture.haveKind = true;
-    } else if (w == "wmetafile") {
+    } else if (is(w, "wmetafile")) {
         s.kind = PictureKind::Wmf;
         m_picture.haveKind = true;
-    } else if (w == "dibitmap") {
+    } else if (is(w, "dibitmap")) {
         s.kind = PictureKind::Dib;
         m_picture.haveKind = true;
-    } else if (w == "wbitmap") {
+    } else if (is(w, "wbitmap")) {
         s.kind = PictureKind::Bitmap;
         m_picture.haveKind = true;
-    } else if (w == "picw" && hasParam) {
+    } else if (is(w, "picw") && hasParam) {
         s.picw = param;
-    } else if (w == "pich" && hasParam) {
+    } else if (is(w, "pich") && hasParam) {
         s.pich = param;
-    } else if (w == "picwgoal" && hasParam) {
+    } else if (is(w, "picwgoal") && hasParam) {
         s.goalw = param;
-    } else if (w == "pichgoal" && hasParam) {
+    } else if (is(w, "pichgoal") && hasParam) {
         s.goalh = param;
-    } else if (w == "picscalex" && hasParam) {
+    } else if (is(w, "picscalex") && hasParam) {
         s.scalex = param;
-    } else if (w == "picscaley" && hasParam) {
+    } else if (is(w, "picscaley") && hasParam) {
         s.scaley = param;
-    } else if (w == "wbmbitspixel" && hasParam) {
+    } else if (is(w, "wbmbitspixel") && hasParam) {
         s.bitsPerPixel = param;
-    } else if (w == "wbmplanes" && hasParam) {
+    } else if (is(w, "wbmplanes") && hasParam) {
         s.planes = param;
-    } else if (w == "wbmwidthbytes" && hasParam) {
+    } else if (is(w, "wbmwidthbytes") && hasParam) {
         s.widthBytes = param;
     }
 }
@@ -1099,7 +1116,7 @@ void Reader::controlSymbol(char s)
                     word += m_in[p++];
             }
             static const QByteArrayList known = {"pn", "fldinst", "shppict", "listtable", "listoverridetable"};
-            const bool fontAlternate = state().destination == Destination::FontTable && (word == "fname" || word == "falt");
+            const bool fontAlternate = state().destination == Destination::FontTable && (is(word, "fname") || is(word, "falt"));
             if (!known.contains(word) && !fontAlternate)
                 setDestination(Destination::Skip);
         } else {
@@ -1142,7 +1159,7 @@ void Reader::controlWord(QByteArrayView w, bool hasParam, int param)
     const bool on = !hasParam || param != 0;
 
     // \uN comes first: it is text and counts for the fallback characters that follow.
-    if (w == "u" && hasParam) {
+    if (is(w, "u") && hasParam) {
         if (skipping())
             return;
         flushBytes();
@@ -1159,7 +1176,7 @@ void Reader::controlWord(QByteArrayView w, bool hasParam, int param)
         m_skipCount = g.uc;
         return;
     }
-    if (w == "uc" && hasParam) {
+    if (is(w, "uc") && hasParam) {
         g.uc = std::clamp(param, 0, 16);
         return;
     }
@@ -1170,7 +1187,8 @@ void Reader::controlWord(QByteArrayView w, bool hasParam, int param)
     }
 
     // Destinations, wherever they start.
-    static const QByteArrayList skipped = {
+    // Looked up by hash: every control word of a body passes here.
+    static const std::unordered_set<std::string_view> skipped = {
         "stylesheet", "info", "header", "footer", "headerl", "headerr", "headerf", "footerl", "footerr",
         "footerf", "annotation", "atnid", "atnauthor", "atnref", "atntime", "xe", "tc", "rxe",
         "bkmkstart", "bkmkend", "txe", "pgdsctbl", "listpicture", "themedata", "colorschememapping",
@@ -1181,7 +1199,7 @@ void Reader::controlWord(QByteArrayView w, bool hasParam, int param)
         "objclass", "leveltext", "levelnumbers", "listname", "liststylename", "mhtmltag", "htmltag",
         "fchars", "lchars", "pgptbl", "defchp", "defpap", "upr", "ud", "passwordhash", "rsid",
         "nonesttables"};
-    if (w == "footnote") {
+    if (is(w, "footnote")) {
         // Footnotes and endnotes are kept where their mark stands, smaller and in brackets, so a
         // body read from such a file loses none of its words when it is saved again.
         if (d == Destination::Normal && m_footnoteDepth < 0) {
@@ -1194,28 +1212,28 @@ void Reader::controlWord(QByteArrayView w, bool hasParam, int param)
         }
         return;
     }
-    if (skipped.contains(w.toByteArray())) {
-        if (d == Destination::ListLevel && w == "leveltext") {
+    if (skipped.count(std::string_view(w.data(), size_t(w.size()))) != 0) {
+        if (d == Destination::ListLevel && is(w, "leveltext")) {
             setDestination(Destination::ListLevelText);
             return;
         }
         setDestination(Destination::Skip);
         return;
     }
-    if (w == "fonttbl") {
+    if (is(w, "fonttbl")) {
         setDestination(Destination::FontTable);
         return;
     }
-    if (w == "pntext") {
+    if (is(w, "pntext")) {
         setDestination(Destination::ShownNumber);
         m_shownNumber.clear();
         return;
     }
-    if (w == "colortbl") {
+    if (is(w, "colortbl")) {
         setDestination(Destination::ColorTable);
         return;
     }
-    if (w == "pict") {
+    if (is(w, "pict")) {
         flushBytes();
         flushRun();
         setDestination(Destination::Picture);
@@ -1223,9 +1241,9 @@ void Reader::controlWord(QByteArrayView w, bool hasParam, int param)
         m_pictureDepth = static_cast<int>(m_stack.size()) - 1;
         return;
     }
-    if (w == "shppict")
+    if (is(w, "shppict"))
         return; // its \pict is the one to show
-    if (w == "object") {
+    if (is(w, "object")) {
         flushBytes();
         flushRun();
         setDestination(Destination::Object);
@@ -1239,11 +1257,11 @@ void Reader::controlWord(QByteArrayView w, bool hasParam, int param)
         m_objectHasResult = false;
         return;
     }
-    if (w == "objdata") {
+    if (is(w, "objdata")) {
         setDestination(Destination::Skip);
         return;
     }
-    if (w == "result" && m_objectDepth >= 0) {
+    if (is(w, "result") && m_objectDepth >= 0) {
         // Everything of the object before its result is its head, kept to be written back.
         qsizetype start = m_pos - 1;
         while (start > m_objectStart && m_in[start] != '{')
@@ -1254,78 +1272,78 @@ void Reader::controlWord(QByteArrayView w, bool hasParam, int param)
         setDestination(Destination::Normal);
         return;
     }
-    if (w == "field") {
+    if (is(w, "field")) {
         flushBytes();
         return;
     }
-    if (w == "fldinst") {
+    if (is(w, "fldinst")) {
         flushBytes();
         setDestination(Destination::FieldInstruction);
         m_fieldInstruction.clear();
         m_fieldDepth = static_cast<int>(m_stack.size()) - 1;
         return;
     }
-    if (w == "fldrslt") {
+    if (is(w, "fldrslt")) {
         flushBytes();
         setDestination(Destination::Normal);
         return;
     }
-    if (w == "listtable") {
+    if (is(w, "listtable")) {
         setDestination(Destination::ListTable);
         return;
     }
-    if (w == "listoverridetable") {
+    if (is(w, "listoverridetable")) {
         setDestination(Destination::ListOverrideTable);
         return;
     }
     if (d == Destination::ListTable || d == Destination::ListLevel) {
-        if (w == "list") {
+        if (is(w, "list")) {
             m_listDefs[0].clear();
-        } else if (w == "listid" && hasParam) {
+        } else if (is(w, "listid") && hasParam) {
             m_currentListId = param;
             m_listDefs[param] = m_listDefs[0];
             m_listDefs[0].clear();
-        } else if (w == "listlevel") {
+        } else if (is(w, "listlevel")) {
             setDestination(Destination::ListLevel);
             m_listDefs[0].push_back(ListLevelDef());
-        } else if (w == "levelnfc" && hasParam && !m_listDefs[0].empty()) {
+        } else if (is(w, "levelnfc") && hasParam && !m_listDefs[0].empty()) {
             m_listDefs[0].back().nfc = param;
-        } else if (w == "levelnfcn" && hasParam && !m_listDefs[0].empty()) {
+        } else if (is(w, "levelnfcn") && hasParam && !m_listDefs[0].empty()) {
             m_listDefs[0].back().nfc = param;
-        } else if (w == "levelstartat" && hasParam && !m_listDefs[0].empty()) {
+        } else if (is(w, "levelstartat") && hasParam && !m_listDefs[0].empty()) {
             m_listDefs[0].back().start = param;
         }
         return;
     }
     if (d == Destination::ListOverrideTable || d == Destination::ListOverride) {
-        if (w == "listoverride") {
+        if (is(w, "listoverride")) {
             setDestination(Destination::ListOverride);
             m_currentOverrideListId = 0;
-        } else if (w == "listid" && hasParam) {
+        } else if (is(w, "listid") && hasParam) {
             m_currentOverrideListId = param;
-        } else if (w == "ls" && hasParam) {
+        } else if (is(w, "ls") && hasParam) {
             m_overrides[param] = m_currentOverrideListId;
         }
         return;
     }
-    if (d == Destination::FontTable && (w == "fname" || w == "falt")) {
+    if (d == Destination::FontTable && (is(w, "fname") || is(w, "falt"))) {
         setDestination(Destination::FontAlternate);
         m_fontAlternateBytes.clear();
-        m_fontAlternateIsName = w == "fname";
+        m_fontAlternateIsName = is(w, "fname");
         return;
     }
     if (d == Destination::FontTable) {
-        if (w == "f" && hasParam) {
+        if (is(w, "f") && hasParam) {
             flushBytes();
             m_fontNameBytes.clear();
             m_fontName.clear();
             m_currentFontIndex = param;
             if (m_fonts.size() < 32768)
                 m_fonts[param];
-        } else if (w == "fcharset" && hasParam) {
+        } else if (is(w, "fcharset") && hasParam) {
             if (const int cp = codePageForCharset(param))
                 m_fonts[m_currentFontIndex].codePage = cp;
-        } else if (w == "cpg" && hasParam && param > 0) {
+        } else if (is(w, "cpg") && hasParam && param > 0) {
             m_fonts[m_currentFontIndex].codePage = param;
         }
         return;
@@ -1338,34 +1356,34 @@ void Reader::controlWord(QByteArrayView w, bool hasParam, int param)
         pictureWord(w, hasParam, param);
         return;
     }
-    if (d == Destination::ParagraphNumbering || w == "pn") {
+    if (d == Destination::ParagraphNumbering || is(w, "pn")) {
         // The numbering words belong to the paragraph of the group around {\*\pn …}.
         ParaState &p = m_stack.size() >= 2 ? m_stack[m_stack.size() - 2].para : m_stack.back().para;
-        if (w == "pn") {
+        if (is(w, "pn")) {
             setDestination(Destination::ParagraphNumbering);
             p.pnStyle = QTextListFormat::ListDisc;
             p.pnStart = 1;
             return;
         }
-        if (w == "pnlvlblt")
+        if (is(w, "pnlvlblt"))
             p.pnStyle = QTextListFormat::ListDisc;
-        else if (w == "pndec")
+        else if (is(w, "pndec"))
             p.pnStyle = QTextListFormat::ListDecimal;
-        else if (w == "pnlcltr")
+        else if (is(w, "pnlcltr"))
             p.pnStyle = QTextListFormat::ListLowerAlpha;
-        else if (w == "pnucltr")
+        else if (is(w, "pnucltr"))
             p.pnStyle = QTextListFormat::ListUpperAlpha;
-        else if (w == "pnlcrm")
+        else if (is(w, "pnlcrm"))
             p.pnStyle = QTextListFormat::ListLowerRoman;
-        else if (w == "pnucrm")
+        else if (is(w, "pnucrm"))
             p.pnStyle = QTextListFormat::ListUpperRoman;
-        else if (w == "pnlvlcont")
+        else if (is(w, "pnlvlcont"))
             p.pnContinue = true;
-        else if (w == "pnlvl" && hasParam)
+        else if (is(w, "pnlvl") && hasParam)
             p.pnLevel = std::clamp(param - 1, 0, 8);
-        else if (w == "pnstart" && hasParam)
+        else if (is(w, "pnstart") && hasParam)
             p.pnStart = std::clamp(param, 0, 32767);
-        else if (w == "pntxtb" || w == "pntxta")
+        else if (is(w, "pntxtb") || is(w, "pntxta"))
             setDestination(Destination::Skip);
         return;
     }
@@ -1373,24 +1391,24 @@ void Reader::controlWord(QByteArrayView w, bool hasParam, int param)
         return;
 
     // Document properties.
-    if (w == "ansicpg") {
+    if (is(w, "ansicpg")) {
         if (hasParam && !codecNameForCodePage(param).isEmpty())
             m_documentCodePage = param;
         return;
     }
-    if (w == "mac") {
+    if (is(w, "mac")) {
         m_documentCodePage = 10000;
         return;
     }
-    if (w == "pc") {
+    if (is(w, "pc")) {
         m_documentCodePage = 437;
         return;
     }
-    if (w == "pca") {
+    if (is(w, "pca")) {
         m_documentCodePage = 850;
         return;
     }
-    if (w == "deff" && hasParam) {
+    if (is(w, "deff") && hasParam) {
         m_defaultFont = param;
         return;
     }
@@ -1406,7 +1424,7 @@ void Reader::controlWord(QByteArrayView w, bool hasParam, int param)
 
     // Character formatting.
     CharState &c = g.chr;
-    if (w == "plain") {
+    if (is(w, "plain")) {
         flushBytes();
         const int lang = c.language;
         const QString href = c.href;
@@ -1415,88 +1433,88 @@ void Reader::controlWord(QByteArrayView w, bool hasParam, int param)
         c.href = href;
         if (m_footnoteDepth >= 0)
             c.halfPoints = std::max(2, c.halfPoints * 3 / 4); // the note stays smaller
-    } else if (w == "f" && hasParam) {
+    } else if (is(w, "f") && hasParam) {
         flushBytes();
         c.font = param;
-    } else if (w == "fs" && hasParam) {
+    } else if (is(w, "fs") && hasParam) {
         c.halfPoints = std::clamp(param, 2, 3276);
-    } else if (w == "b") {
+    } else if (is(w, "b")) {
         c.bold = on;
-    } else if (w == "i") {
+    } else if (is(w, "i")) {
         c.italic = on;
-    } else if (w == "ul" || w == "ulw" || w == "uldb" || w == "ulth") {
+    } else if (is(w, "ul") || is(w, "ulw") || is(w, "uldb") || is(w, "ulth")) {
         c.underline = on ? QTextCharFormat::SingleUnderline + 1 : 0;
-    } else if (w == "uld" || w == "ulthd") {
+    } else if (is(w, "uld") || is(w, "ulthd")) {
         c.underline = on ? QTextCharFormat::DotLine + 1 : 0;
-    } else if (w == "uldash" || w == "ulldash" || w == "ulthdash") {
+    } else if (is(w, "uldash") || is(w, "ulldash") || is(w, "ulthdash")) {
         c.underline = on ? QTextCharFormat::DashUnderline + 1 : 0;
-    } else if (w == "uldashd" || w == "ulthdashd") {
+    } else if (is(w, "uldashd") || is(w, "ulthdashd")) {
         c.underline = on ? QTextCharFormat::DashDotLine + 1 : 0;
-    } else if (w == "uldashdd" || w == "ulthdashdd") {
+    } else if (is(w, "uldashdd") || is(w, "ulthdashdd")) {
         c.underline = on ? QTextCharFormat::DashDotDotLine + 1 : 0;
-    } else if (w == "ulwave" || w == "ulhwave" || w == "ululdbwave") {
+    } else if (is(w, "ulwave") || is(w, "ulhwave") || is(w, "ululdbwave")) {
         c.underline = on ? QTextCharFormat::WaveUnderline + 1 : 0;
-    } else if (w == "ulnone") {
+    } else if (is(w, "ulnone")) {
         c.underline = 0;
-    } else if (w == "strike" || w == "striked") {
+    } else if (is(w, "strike") || is(w, "striked")) {
         c.strike = on;
-    } else if (w == "super") {
+    } else if (is(w, "super")) {
         c.vertical = on ? 1 : 0;
-    } else if (w == "sub") {
+    } else if (is(w, "sub")) {
         c.vertical = on ? 2 : 0;
-    } else if (w == "nosupersub") {
+    } else if (is(w, "nosupersub")) {
         c.vertical = 0;
-    } else if (w == "up") {
+    } else if (is(w, "up")) {
         c.raise = hasParam ? std::clamp(param, 0, 3276) : 6;
-    } else if (w == "dn") {
+    } else if (is(w, "dn")) {
         c.raise = -(hasParam ? std::clamp(param, 0, 3276) : 6);
-    } else if (w == "cf" && hasParam) {
+    } else if (is(w, "cf") && hasParam) {
         c.foreground = param;
-    } else if (w == "cb" && hasParam) {
+    } else if (is(w, "cb") && hasParam) {
         c.background = param;
         c.highlight = false;
-    } else if (w == "highlight" && hasParam) {
+    } else if (is(w, "highlight") && hasParam) {
         c.background = param;
         c.highlight = true;
-    } else if (w == "caps") {
+    } else if (is(w, "caps")) {
         c.caps = on;
-    } else if (w == "v") {
+    } else if (is(w, "v")) {
         c.hidden = on;
-    } else if (w == "lang" && hasParam) {
+    } else if (is(w, "lang") && hasParam) {
         c.language = param;
     }
     // Paragraph formatting.
-    else if (w == "pard") {
+    else if (is(w, "pard")) {
         g.para = ParaState();
-    } else if (w == "ql") {
+    } else if (is(w, "ql")) {
         g.para.alignment = Qt::AlignLeft;
-    } else if (w == "qr") {
+    } else if (is(w, "qr")) {
         g.para.alignment = Qt::AlignRight;
-    } else if (w == "qc") {
+    } else if (is(w, "qc")) {
         g.para.alignment = Qt::AlignHCenter;
-    } else if (w == "qj" || w == "qd") {
+    } else if (is(w, "qj") || is(w, "qd")) {
         g.para.alignment = Qt::AlignJustify;
-    } else if (w == "li" && hasParam) {
+    } else if (is(w, "li") && hasParam) {
         g.para.li = std::clamp(param, -31680, 31680);
-    } else if (w == "ri" && hasParam) {
+    } else if (is(w, "ri") && hasParam) {
         g.para.ri = std::clamp(param, -31680, 31680);
-    } else if (w == "fi" && hasParam) {
+    } else if (is(w, "fi") && hasParam) {
         g.para.fi = std::clamp(param, -31680, 31680);
-    } else if (w == "sb" && hasParam) {
+    } else if (is(w, "sb") && hasParam) {
         g.para.sb = std::clamp(param, 0, 31680);
-    } else if (w == "sa" && hasParam) {
+    } else if (is(w, "sa") && hasParam) {
         g.para.sa = std::clamp(param, 0, 31680);
-    } else if (w == "sl" && hasParam) {
+    } else if (is(w, "sl") && hasParam) {
         g.para.sl = std::clamp(param, -31680, 31680);
-    } else if (w == "slmult" && hasParam) {
+    } else if (is(w, "slmult") && hasParam) {
         g.para.slMult = param != 0;
-    } else if (w == "tqr") {
+    } else if (is(w, "tqr")) {
         g.para.nextTabType = QTextOption::RightTab;
-    } else if (w == "tqc") {
+    } else if (is(w, "tqc")) {
         g.para.nextTabType = QTextOption::CenterTab;
-    } else if (w == "tqdec") {
+    } else if (is(w, "tqdec")) {
         g.para.nextTabType = QTextOption::DelimiterTab;
-    } else if ((w == "tx" || w == "tb") && hasParam) {
+    } else if ((is(w, "tx") || is(w, "tb")) && hasParam) {
         if (g.para.tabs.size() < 64) {
             QTextOption::Tab tab(std::clamp(param, 0, 31680) / 15.0, g.para.nextTabType);
             if (g.para.nextTabType == QTextOption::DelimiterTab)
@@ -1504,101 +1522,101 @@ void Reader::controlWord(QByteArrayView w, bool hasParam, int param)
             g.para.tabs.append(tab);
         }
         g.para.nextTabType = QTextOption::LeftTab;
-    } else if (w == "cbpat" && hasParam) {
+    } else if (is(w, "cbpat") && hasParam) {
         g.para.shading = param;
-    } else if (w == "ls" && hasParam) {
+    } else if (is(w, "ls") && hasParam) {
         g.para.ls = param;
-    } else if (w == "ilvl" && hasParam) {
+    } else if (is(w, "ilvl") && hasParam) {
         g.para.ilvl = param;
-    } else if (w == "intbl") {
+    } else if (is(w, "intbl")) {
         g.para.inTable = true;
         if (g.para.nesting == 0)
             g.para.nesting = 1;
-    } else if (w == "itap" && hasParam) {
+    } else if (is(w, "itap") && hasParam) {
         g.para.nesting = std::clamp(param, 0, RtfReader::MaxTableDepth);
         g.para.inTable = g.para.nesting > 0;
-    } else if (w == "pagebb") {
+    } else if (is(w, "pagebb")) {
         g.para.pageBreakBefore = true;
     }
     // Tables.
-    else if (w == "trowd") {
+    else if (is(w, "trowd")) {
         m_cellx.clear();
-    } else if (w == "cellx" && hasParam) {
+    } else if (is(w, "cellx") && hasParam) {
         if (m_cellx.size() < 64)
             m_cellx.append(std::clamp(param, 0, 2000000));
-    } else if (w == "cell" || w == "nestcell") {
+    } else if (is(w, "cell") || is(w, "nestcell")) {
         flushBytes();
         if (!g.para.inTable) {
             g.para.inTable = true;
             g.para.nesting = std::max(1, g.para.nesting);
         }
         endCell();
-    } else if (w == "row" || w == "nestrow") {
+    } else if (is(w, "row") || is(w, "nestrow")) {
         endRow();
-    } else if (w == "nesttableprops") {
+    } else if (is(w, "nesttableprops")) {
         // The row definition of a nested row comes after its cells; its words are read as usual.
     }
     // Special characters and breaks.
     else if (d == Destination::Normal) {
-        if (w == "par" && m_footnoteDepth >= 0) {
+        if (is(w, "par") && m_footnoteDepth >= 0) {
             flushBytes();
             appendChar(u' '); // the note's paragraphs run on inside its brackets
-        } else if (w == "par") {
+        } else if (is(w, "par")) {
             endParagraph();
-        } else if (w == "line") {
+        } else if (is(w, "line")) {
             flushBytes();
             appendChar(0x2028);
-        } else if (w == "page") {
+        } else if (is(w, "page")) {
             endParagraph();
             g.para.pageBreakBefore = true;
-        } else if (w == "sect") {
+        } else if (is(w, "sect")) {
             endParagraph();
-        } else if (w == "tab") {
+        } else if (is(w, "tab")) {
             flushBytes();
             appendChar(u'\t');
-        } else if (w == "emdash") {
+        } else if (is(w, "emdash")) {
             flushBytes();
             appendChar(0x2014);
-        } else if (w == "endash") {
+        } else if (is(w, "endash")) {
             flushBytes();
             appendChar(0x2013);
-        } else if (w == "emspace") {
+        } else if (is(w, "emspace")) {
             flushBytes();
             appendChar(0x2003);
-        } else if (w == "enspace") {
+        } else if (is(w, "enspace")) {
             flushBytes();
             appendChar(0x2002);
-        } else if (w == "qmspace") {
+        } else if (is(w, "qmspace")) {
             flushBytes();
             appendChar(0x2005);
-        } else if (w == "bullet") {
+        } else if (is(w, "bullet")) {
             flushBytes();
             appendChar(0x2022);
-        } else if (w == "lquote") {
+        } else if (is(w, "lquote")) {
             flushBytes();
             appendChar(0x2018);
-        } else if (w == "rquote") {
+        } else if (is(w, "rquote")) {
             flushBytes();
             appendChar(0x2019);
-        } else if (w == "ldblquote") {
+        } else if (is(w, "ldblquote")) {
             flushBytes();
             appendChar(0x201C);
-        } else if (w == "rdblquote") {
+        } else if (is(w, "rdblquote")) {
             flushBytes();
             appendChar(0x201D);
-        } else if (w == "zwj") {
+        } else if (is(w, "zwj")) {
             flushBytes();
             appendChar(0x200D);
-        } else if (w == "zwnj") {
+        } else if (is(w, "zwnj")) {
             flushBytes();
             appendChar(0x200C);
-        } else if (w == "zwbo") {
+        } else if (is(w, "zwbo")) {
             flushBytes();
             appendChar(0x200B);
-        } else if (w == "ltrmark") {
+        } else if (is(w, "ltrmark")) {
             flushBytes();
             appendChar(0x200E);
-        } else if (w == "rtlmark") {
+        } else if (is(w, "rtlmark")) {
             flushBytes();
             appendChar(0x200F);
         }
