@@ -23,7 +23,17 @@ QString cleaned(QString text)
 
 } // namespace
 
+QByteArray bodyDigest(QByteArrayView stored)
+{
+    return QCryptographicHash::hash(stored, QCryptographicHash::Sha1);
+}
+
 QString bodyText(QByteArrayView stored)
+{
+    return bodyText(stored, bodyDigest(stored));
+}
+
+QString bodyText(QByteArrayView stored, const QByteArray &digest)
 {
     // Remembered by digest, the most recently read first: the same body is often read twice in one
     // save (its title changed), and a search as it is typed looks at the same best subtopics
@@ -37,7 +47,6 @@ QString bodyText(QByteArrayView stored)
     thread_local qsizetype recentChars = 0;
     constexpr qsizetype MaxChars = 8 << 20;
     constexpr size_t MaxBodies = 256;
-    const QByteArray digest = QCryptographicHash::hash(stored, QCryptographicHash::Sha1);
     for (auto it = recent.begin(); it != recent.end(); ++it)
         if (it->digest == digest) {
             recent.splice(recent.begin(), recent, it);

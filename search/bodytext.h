@@ -12,5 +12,9 @@ namespace velkora::search {
 // per thread: a save that changes only a title does not read its body again, nor does a search
 // typed letter by letter read its best subtopics again for each letter.
 QString bodyText(QByteArrayView stored);
+// The same for a body whose digest (bodyDigest) the caller has made already.
+QString bodyText(QByteArrayView stored, const QByteArray &digest);
+// The digest bodies are remembered by.
+QByteArray bodyDigest(QByteArrayView stored);
 
 } // namespace velkora::search

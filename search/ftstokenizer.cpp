@@ -13,6 +13,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <list>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -52,6 +53,9 @@ struct sqlite3_tokenizer_module
 struct Terms
 {
     QByteArray stem, surface;
+    // How often the text being counted uses the word (counted while `stamp` is that text's).
+    mutable quint32 stamp = 0;
+    mutable int uses = 0;
 };
 
 struct TermCache
@@ -104,23 +108,30 @@ struct Tokenizer : sqlite3_tokenizer
 // The term that records a text's length: no word holds the byte.
 constexpr char LengthTerm[] = "\x02";
 
-// The cursor's tokens as one per term, in the order they first occur, each at "position" the
-// number of times it occurs less one; and last the length term at the text's number of words less
-// one, which makes the module record that number as the text's length (it records the highest
-// position).
-void countTerms(Cursor &c)
+// The terms of a counted text as tokens, one per term in the order the words first came, each at
+// "position" the number of times the text uses it less one (a word's stem and form, and the same
+// term from different words, add up); and last the length term at the text's number of words
+// less one, which makes the module record that number as the text's length (it records the
+// highest position). Terms a query gives whole are already in the cursor, once each.
+void emitCounts(Cursor &c, const std::vector<const Terms *> &distinct, int words)
 {
-    std::unordered_map<std::string_view, size_t> seen;
-    seen.reserve(c.tokens.size() / 4 + 1);
+    std::unordered_map<std::string_view, size_t> at;
+    at.reserve(c.tokens.size() + 2 * distinct.size());
     std::vector<Token> once;
-    int words = 0;
-    for (const Token &t : c.tokens) {
-        words = std::max(words, t.position + 1);
-        const auto [at, added] = seen.try_emplace(std::string_view(t.term, size_t(t.bytes)), once.size());
+    const auto add = [&](const char *term, int bytes, int uses) {
+        const auto [it, added] = at.try_emplace(std::string_view(term, size_t(bytes)), once.size());
         if (added)
-            once.push_back({t.term, t.bytes, 0, 0, 0});
+            once.push_back({term, bytes, 0, 0, uses - 1});
         else
-            ++once[at->second].position;
+            once[it->second].position += uses;
+    };
+    for (const Token &t : c.tokens)
+        add(t.term, t.bytes, 1);
+    for (const Terms *t : distinct) {
+        if (!t->stem.isEmpty())
+            add(t->stem.constData(), int(t->stem.size()), t->uses);
+        if (!t->surface.isEmpty())
+            add(t->surface.constData(), int(t->surface.size()), t->uses);
     }
     if (words > 0)
         once.push_back({LengthTerm, 1, 0, 0, words - 1});
@@ -132,12 +143,49 @@ bool isBlank(char c)
     return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '"' || c == '*' || c == '(' || c == ')';
 }
 
-void tokenize(const char *input, int n, Cursor &out)
+// The input's tokens into the cursor: each word's terms at its position, or, counting, each term
+// once with how often it is used (emitCounts).
+// The counted terms of the longer bodies tokenized last on this thread, by digest: a save takes
+// the old body's terms out of the index before it puts the new one's in, and the old body is most
+// often the one the same program saved before.
+struct CountedBody
+{
+    QByteArray digest;
+    std::vector<std::pair<QByteArray, int>> terms; // with their "position"
+};
+constexpr int CountedBodyBytes = 64 << 10; // shorter bodies are counted again at little cost
+std::list<CountedBody> &countedBodies()
+{
+    thread_local std::list<CountedBody> bodies;
+    return bodies;
+}
+
+void tokenize(const char *input, int n, Cursor &out, bool counting)
 {
     // A body is RTF: its terms are the words a reader sees. They have no place in the RTF, so
     // their offsets are all 0 (the search makes its snippets from the text itself).
     const bool rtf = richedit::RtfReader::looksLikeRtf(QByteArrayView(input, n));
-    const QString text = rtf ? bodyText(QByteArrayView(input, n)) : QString::fromUtf8(input, n);
+    QByteArray digest;
+    if (rtf && counting && n >= CountedBodyBytes) {
+        digest = bodyDigest(QByteArrayView(input, n));
+        auto &bodies = countedBodies();
+        for (auto it = bodies.begin(); it != bodies.end(); ++it) {
+            if (it->digest != digest)
+                continue;
+            bodies.splice(bodies.begin(), bodies, it);
+            for (const auto &[term, position] : it->terms) {
+                out.given.push_back(term);
+                out.tokens.push_back({nullptr, int(out.given.size() - 1), 0, 0, position});
+            }
+            for (Token &t : out.tokens) {
+                t.term = out.given[size_t(t.bytes)].constData();
+                t.bytes = int(out.given[size_t(t.bytes)].size());
+            }
+            return;
+        }
+    }
+    const QString text = rtf ? (digest.isEmpty() ? bodyText(QByteArrayView(input, n)) : bodyText(QByteArrayView(input, n), digest))
+                             : QString::fromUtf8(input, n);
     // Byte offsets of the UTF-16 positions, for the module's offsets into the UTF-8 input.
     std::vector<int> byteAt(rtf ? 1 : size_t(text.size()) + 1, rtf ? 0 : n);
     if (!rtf) {
@@ -166,7 +214,11 @@ void tokenize(const char *input, int n, Cursor &out)
         *width = 1;
         return c;
     };
-    out.tokens.reserve(size_t(size / 5));
+    thread_local quint32 stamp = 0;
+    ++stamp;
+    std::vector<const Terms *> distinct;
+    if (!counting)
+        out.tokens.reserve(size_t(size / 5));
     int position = 0;
     qsizetype i = 0;
     while (i < size) {
@@ -192,12 +244,21 @@ void tokenize(const char *input, int n, Cursor &out)
             i += width;
         const std::u16string_view written(chars + start, size_t(std::min<qsizetype>(i - start, MaxWordLength)));
         const Terms &t = termsOfWord(written);
+        ++position;
+        if (counting) {
+            if (t.stamp != stamp) {
+                t.stamp = stamp;
+                t.uses = 0;
+                distinct.push_back(&t);
+            }
+            ++t.uses;
+            continue;
+        }
         const int s = offset(start), e = offset(i);
         if (!t.stem.isEmpty())
-            out.tokens.push_back({t.stem.constData(), int(t.stem.size()), s, e, position});
+            out.tokens.push_back({t.stem.constData(), int(t.stem.size()), s, e, position - 1});
         if (!t.surface.isEmpty())
-            out.tokens.push_back({t.surface.constData(), int(t.surface.size()), s, e, position});
-        ++position;
+            out.tokens.push_back({t.surface.constData(), int(t.surface.size()), s, e, position - 1});
     }
     // Terms a query gives whole point into the cursor's own list, which is complete now.
     for (Token &t : out.tokens)
@@ -206,6 +267,19 @@ void tokenize(const char *input, int n, Cursor &out)
             t.term = g.constData();
             t.bytes = int(g.size());
         }
+    if (!counting)
+        return;
+    emitCounts(out, distinct, position);
+    if (!digest.isEmpty()) {
+        CountedBody body{digest, {}};
+        body.terms.reserve(out.tokens.size());
+        for (const Token &t : out.tokens)
+            body.terms.emplace_back(QByteArray(t.term, t.bytes), t.position);
+        auto &bodies = countedBodies();
+        bodies.push_front(std::move(body));
+        if (bodies.size() > 4)
+            bodies.pop_back();
+    }
 }
 
 int xCreate(int argc, const char *const *argv, sqlite3_tokenizer **out)
@@ -237,9 +311,7 @@ int xOpen(sqlite3_tokenizer *t, const char *input, int n, sqlite3_tokenizer_curs
     if (cache.openCursors == 0 && cache.terms.size() > 200'000)
         cache.terms.clear();
     try {
-        tokenize(input, n, *c);
-        if (static_cast<Tokenizer *>(t)->counts)
-            countTerms(*c);
+        tokenize(input, n, *c, static_cast<Tokenizer *>(t)->counts);
     } catch (...) {
         delete c;
         return SQLITE_NOMEM;
@@ -283,7 +355,7 @@ int positionsOf(QByteArrayView input)
 {
     Cursor c;
     ++termCache().openCursors;
-    tokenize(input.data(), int(input.size()), c);
+    tokenize(input.data(), int(input.size()), c, true);
     --termCache().openCursors;
     return c.tokens.empty() ? 0 : c.tokens.back().position + 1;
 }

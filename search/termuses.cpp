@@ -338,25 +338,24 @@ void termUses(sqlite3 *db, const QString &table, const QByteArray &term, bool pr
         newestOf(reader.entries(), reader.lists().begin()->second, out);
         return;
     }
-    // The terms' lists together (a prefix), each subtopic's counts added.
-    thread_local std::vector<TermUse> list, merged;
+    // The terms' lists together (a prefix), each subtopic's counts added: all of them, put in
+    // order once (a short prefix begins thousands of terms).
+    thread_local std::vector<TermUse> list;
     for (const auto &[t, lists] : reader.lists()) {
         newestOf(reader.entries(), lists, list);
-        merged.clear();
-        size_t i = 0;
-        for (const TermUse &e : list) {
-            while (i < out.size() && out[i].subtopic < e.subtopic)
-                merged.push_back(out[i++]);
-            TermUse u = e;
-            if (i < out.size() && out[i].subtopic == u.subtopic) {
-                u.title += out[i].title;
-                u.body += out[i++].body;
-            }
-            merged.push_back(u);
-        }
-        merged.insert(merged.end(), out.begin() + qsizetype(i), out.end());
-        out.swap(merged);
+        out.insert(out.end(), list.begin(), list.end());
     }
+    std::sort(out.begin(), out.end(), [](const TermUse &a, const TermUse &b) { return a.subtopic < b.subtopic; });
+    size_t kept = 0;
+    for (size_t i = 0; i < out.size(); ++i) {
+        if (kept > 0 && out[kept - 1].subtopic == out[i].subtopic) {
+            out[kept - 1].title += out[i].title;
+            out[kept - 1].body += out[i].body;
+        } else {
+            out[kept++] = out[i];
+        }
+    }
+    out.resize(kept);
 }
 
 qint64 indexedCount(sqlite3 *db, const QString &table)

@@ -7,6 +7,7 @@
 
 #include <libstemmer.h>
 
+#include <bitset>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -14,14 +15,28 @@
 
 namespace velkora::search {
 
-bool isWordCharacter(char32_t c)
+namespace {
+
+bool isWordCategory(char32_t c)
 {
-    if (c < 0x80)
-        return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
     const QChar::Category category = QChar::category(c);
     return (category >= QChar::Letter_Uppercase && category <= QChar::Letter_Other)
            || (category >= QChar::Number_DecimalDigit && category <= QChar::Number_Other)
            || category == QChar::Mark_NonSpacing || category == QChar::Mark_SpacingCombining;
+}
+
+} // namespace
+
+bool isWordCharacterBeyondAscii(char32_t c)
+{
+    // Latin with its marks, Greek and Cyrillic from a table: every letter of a Turkish text.
+    static const std::bitset<0x800> below800 = [] {
+        std::bitset<0x800> b;
+        for (char32_t x = 0x80; x < 0x800; ++x)
+            b[x] = isWordCategory(x);
+        return b;
+    }();
+    return c < 0x800 ? below800[c] : isWordCategory(c);
 }
 
 namespace {

@@ -40,7 +40,13 @@ std::vector<Word> splitWords(QStringView text);
 // search looking for a few words needs no stem of the thousands of others in a body.
 void splitWords(QStringView text, const QStringList &prefixes, std::vector<Word> &out);
 // Whether the character belongs to a word: a letter, a digit or a mark.
-bool isWordCharacter(char32_t c);
+bool isWordCharacterBeyondAscii(char32_t c);
+inline bool isWordCharacter(char32_t c)
+{
+    if (c < 0x80)
+        return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
+    return isWordCharacterBeyondAscii(c);
+}
 
 QString foldTurkish(QStringView word);
 QString withoutMarks(QStringView folded);
