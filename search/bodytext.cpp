@@ -45,7 +45,7 @@ QString bodyText(QByteArrayView stored, const QByteArray &digest)
     };
     thread_local std::list<Read> recent;
     thread_local qsizetype recentChars = 0;
-    constexpr qsizetype MaxChars = 8 << 20;
+    constexpr qsizetype MaxChars = 4 << 20; // 8 MB
     constexpr size_t MaxBodies = 256;
     for (auto it = recent.begin(); it != recent.end(); ++it)
         if (it->digest == digest) {

@@ -9,11 +9,16 @@
 #include <sqlcipher/sqlite3.h>
 
 #include <QByteArray>
+#include <QHash>
 #include <QString>
 
 #include <algorithm>
 #include <cstring>
+#include <atomic>
 #include <list>
+#include <memory>
+#include <mutex>
+#include <thread>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -160,27 +165,58 @@ std::list<CountedBody> &countedBodies()
     return bodies;
 }
 
+// Bodies counted ahead of the index's first filling (countAhead), by digest, until it has taken them.
+struct CountedAhead
+{
+    std::mutex mutex;
+    QHash<QByteArray, std::shared_ptr<const CountedBody>> bodies;
+    std::atomic<bool> any{false};
+};
+CountedAhead &countedAhead()
+{
+    static CountedAhead ahead;
+    return ahead;
+}
+
+// The cursor's tokens from a body counted before.
+void tokensOf(const CountedBody &body, Cursor &out)
+{
+    for (const auto &[term, position] : body.terms) {
+        out.given.push_back(term);
+        out.tokens.push_back({nullptr, int(out.given.size() - 1), 0, 0, position});
+    }
+    for (Token &t : out.tokens) {
+        t.term = out.given[size_t(t.bytes)].constData();
+        t.bytes = int(out.given[size_t(t.bytes)].size());
+    }
+}
+
 void tokenize(const char *input, int n, Cursor &out, bool counting)
 {
     // A body is RTF: its terms are the words a reader sees. They have no place in the RTF, so
     // their offsets are all 0 (the search makes its snippets from the text itself).
     const bool rtf = richedit::RtfReader::looksLikeRtf(QByteArrayView(input, n));
     QByteArray digest;
-    if (rtf && counting && n >= CountedBodyBytes) {
+    CountedAhead &ahead = countedAhead();
+    if (rtf && counting && (n >= CountedBodyBytes || ahead.any.load())) {
         digest = bodyDigest(QByteArrayView(input, n));
+        if (ahead.any.load()) {
+            std::shared_ptr<const CountedBody> found;
+            {
+                const std::lock_guard lock(ahead.mutex);
+                found = ahead.bodies.value(digest);
+            }
+            if (found) {
+                tokensOf(*found, out);
+                return;
+            }
+        }
         auto &bodies = countedBodies();
         for (auto it = bodies.begin(); it != bodies.end(); ++it) {
             if (it->digest != digest)
                 continue;
             bodies.splice(bodies.begin(), bodies, it);
-            for (const auto &[term, position] : it->terms) {
-                out.given.push_back(term);
-                out.tokens.push_back({nullptr, int(out.given.size() - 1), 0, 0, position});
-            }
-            for (Token &t : out.tokens) {
-                t.term = out.given[size_t(t.bytes)].constData();
-                t.bytes = int(out.given[size_t(t.bytes)].size());
-            }
+            tokensOf(*it, out);
             return;
         }
     }
@@ -270,7 +306,7 @@ void tokenize(const char *input, int n, Cursor &out, bool counting)
     if (!counting)
         return;
     emitCounts(out, distinct, position);
-    if (!digest.isEmpty()) {
+    if (!digest.isEmpty() && n >= CountedBodyBytes) {
         CountedBody body{digest, {}};
         body.terms.reserve(out.tokens.size());
         for (const Token &t : out.tokens)
@@ -350,6 +386,47 @@ int xLanguageid(sqlite3_tokenizer_cursor *, int)
 const sqlite3_tokenizer_module Module = {1, xCreate, xDestroy, xOpen, xClose, xNext, xLanguageid};
 
 } // namespace
+
+void countAhead(const std::vector<QByteArray> &bodies)
+{
+    CountedAhead &ahead = countedAhead();
+    std::atomic<size_t> next{0};
+    const auto work = [&] {
+        for (size_t i = next++; i < bodies.size(); i = next++) {
+            const QByteArray &body = bodies[i];
+            if (!richedit::RtfReader::looksLikeRtf(body))
+                continue;
+            auto counted = std::make_shared<CountedBody>();
+            counted->digest = bodyDigest(body);
+            Cursor c;
+            ++termCache().openCursors;
+            tokenize(body.constData(), int(body.size()), c, true);
+            counted->terms.reserve(c.tokens.size());
+            for (const Token &t : c.tokens)
+                counted->terms.emplace_back(QByteArray(t.term, t.bytes), t.position);
+            --termCache().openCursors;
+            const QByteArray digest = counted->digest;
+            const std::lock_guard lock(ahead.mutex);
+            ahead.bodies.insert(digest, std::move(counted));
+        }
+    };
+    const unsigned helpers = std::min(3u, std::max(1u, std::thread::hardware_concurrency()) - 1);
+    std::vector<std::thread> threads;
+    for (unsigned h = 0; h < helpers && bodies.size() > 1; ++h)
+        threads.emplace_back(work);
+    work();
+    for (std::thread &t : threads)
+        t.join();
+    ahead.any = true;
+}
+
+void forgetCountedAhead()
+{
+    CountedAhead &ahead = countedAhead();
+    const std::lock_guard lock(ahead.mutex);
+    ahead.bodies.clear();
+    ahead.any = false;
+}
 
 int positionsOf(QByteArrayView input)
 {

@@ -1,7 +1,10 @@
 // The book's own tokenizer for SQLite's full-text module (FTS4), registered on every connection.
 #pragma once
 
+#include <QByteArray>
 #include <QByteArrayView>
+
+#include <vector>
 
 struct sqlite3;
 
@@ -19,6 +22,13 @@ namespace velkora::search {
 // written in terms): it is passed as it stands, without the marker. Returns false when the
 // connection refuses tokenizers of its own.
 bool registerTokenizer(sqlite3 *db);
+
+// Counts the terms of the bodies (RTF) on several threads at once, ahead of their insertion into a
+// counting index: until forgetCountedAhead, the tokenizer takes a body it meets again (by digest)
+// as counted here instead of reading it on the one thread that writes. The index's first filling
+// does this a batch at a time.
+void countAhead(const std::vector<QByteArray> &bodies);
+void forgetCountedAhead();
 
 // How many word positions the tokenizer finds in the input: what the index records as the length
 // of a subtopic's title or body.

@@ -11,6 +11,7 @@
 #include "platform/database/sqlitestatement.h"
 
 #include <QHash>
+#include <QScopeGuard>
 
 #include <optional>
 
@@ -180,6 +181,20 @@ bool fillIndex(Database &db, const std::function<bool(qint64, qint64)> &progress
                 t.commit();
                 return true;
             }
+            // The batch's bodies are counted on every core first; the insert below, on this
+            // thread, finds them counted.
+            {
+                SqliteStatement bodies(h, QStringLiteral(
+                    "SELECT Aciklama FROM detail WHERE Kimlik > ?1 AND Kimlik <= ?2"
+                    " AND Kimlik NOT IN (SELECT docid FROM search_words_docsize WHERE docid > ?1 AND docid <= ?2)"));
+                bodies.bind(1, next);
+                bodies.bind(2, upTo);
+                std::vector<QByteArray> batch;
+                while (bodies.step())
+                    batch.push_back(bodies.bytes(0));
+                countAhead(batch);
+            }
+            const auto forget = qScopeGuard([] { forgetCountedAhead(); });
             SqliteStatement fill(h, QStringLiteral(
                 "INSERT INTO search_words(docid, Altkonu, Aciklama)"
                 " SELECT Kimlik, Altkonu, Aciklama FROM detail"

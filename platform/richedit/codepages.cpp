@@ -112,6 +112,19 @@ CodePageDecoder::~CodePageDecoder() = default;
 CodePageDecoder::CodePageDecoder(CodePageDecoder &&) noexcept = default;
 CodePageDecoder &CodePageDecoder::operator=(CodePageDecoder &&) noexcept = default;
 
+void CodePageDecoder::decodeInto(const QByteArray &bytes, QString &out)
+{
+    if (m_table.empty()) {
+        out += decode(bytes);
+        return;
+    }
+    const qsizetype at = out.size();
+    out.resize(at + bytes.size());
+    char16_t *to = reinterpret_cast<char16_t *>(out.data()) + at;
+    for (const char b : bytes)
+        *to++ = m_table[static_cast<unsigned char>(b)];
+}
+
 QString CodePageDecoder::decode(const QByteArray &bytes)
 {
     if (m_symbol) {

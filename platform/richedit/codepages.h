@@ -29,6 +29,8 @@ public:
 
     int codePage() const { return m_codePage; }
     QString decode(const QByteArray &bytes);
+    // The same, appended to `out`.
+    void decodeInto(const QByteArray &bytes, QString &out);
 
 private:
     int m_codePage;

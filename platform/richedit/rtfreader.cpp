@@ -190,8 +190,8 @@ private:
     // Text.
     int currentCodePage() const;
     void appendByte(char byte);
-    void appendText(const QString &text);
-    void appendChar(char16_t c) { appendText(QString(QChar(c))); }
+    void appendText(QStringView text);
+    void appendChar(char16_t c) { appendText(QStringView(&c, 1)); }
     void flushBytes();
     void flushRun();
     QTextCharFormat charFormat(const CharState &c) const;
@@ -246,6 +246,7 @@ private:
 
     std::map<int, std::unique_ptr<CodePageDecoder>> m_decoders;
     QByteArray m_pendingBytes;
+    QString m_decoded; // text on its way to appendText, its room kept
     int m_pendingCodePage = 0;
     QString m_run;
     CharState m_runFormat;
@@ -368,7 +369,9 @@ void Reader::run()
                     ascii = ascii && static_cast<unsigned char>(b) >= 0x20 && static_cast<unsigned char>(b) < 0x80;
                 if (ascii) {
                     flushBytes();
-                    appendText(QString::fromLatin1(run));
+                    m_decoded.resize(0);
+                    m_decoded.append(QLatin1StringView(run.data(), run.size()));
+                    appendText(m_decoded);
                     continue;
                 }
             }
@@ -619,12 +622,13 @@ void Reader::flushBytes()
     auto &decoder = m_decoders[m_pendingCodePage];
     if (!decoder)
         decoder = std::make_unique<CodePageDecoder>(m_pendingCodePage);
-    const QString text = decoder->decode(m_pendingBytes);
+    m_decoded.resize(0);
+    decoder->decodeInto(m_pendingBytes, m_decoded);
     m_pendingBytes.resize(0); // its room kept for the next escapes
-    appendText(text);
+    appendText(m_decoded);
 }
 
-void Reader::appendText(const QString &text)
+void Reader::appendText(QStringView text)
 {
     if (text.isEmpty())
         return;
@@ -1171,7 +1175,7 @@ void Reader::controlWord(QByteArrayView w, bool hasParam, int param)
             if (m_fontAlternateBytes.size() < 256)
                 m_fontAlternateBytes += QString(QChar(unit)).toLatin1();
         } else {
-            appendText(QString(QChar(unit)));
+            appendChar(unit);
         }
         m_skipCount = g.uc;
         return;
