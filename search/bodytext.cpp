@@ -3,7 +3,10 @@
 
 #include "platform/richedit/rtfreader.h"
 
-#include <QCryptographicHash>
+#include <QHashFunctions>
+#include <QRandomGenerator>
+
+#include <cstring>
 
 #include <list>
 
@@ -25,7 +28,18 @@ QString cleaned(QString text)
 
 QByteArray bodyDigest(QByteArrayView stored)
 {
-    return QCryptographicHash::hash(stored, QCryptographicHash::Sha1);
+    // Two 64-bit hashes with seeds of this run (the caches are in memory, for this run only) and
+    // the length: much quicker than a cryptographic digest on a long body, and no text can be made
+    // to meet another's without knowing the seeds.
+    static const std::pair<size_t, size_t> seeds = [] {
+        QRandomGenerator *r = QRandomGenerator::system();
+        return std::pair<size_t, size_t>(size_t(r->generate64()), size_t(r->generate64()));
+    }();
+    QByteArray digest(3 * sizeof(quint64), Qt::Uninitialized);
+    const quint64 parts[3] = {quint64(qHashBits(stored.data(), size_t(stored.size()), seeds.first)),
+                              quint64(qHashBits(stored.data(), size_t(stored.size()), seeds.second)), quint64(stored.size())};
+    std::memcpy(digest.data(), parts, sizeof parts);
+    return digest;
 }
 
 QString bodyText(QByteArrayView stored)

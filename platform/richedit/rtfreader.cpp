@@ -1658,6 +1658,8 @@ bool RtfReader::readText(QByteArrayView rtf, QString *text)
     text->clear();
     if (!looksLikeRtf(rtf))
         return false;
+    // Room for the text at once: a long body's text grown step by step is copied each time.
+    text->reserve(rtf.size() * 2 / 3);
     Reader reader(rtf, text);
     reader.run();
     return true;
