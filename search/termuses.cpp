@@ -238,6 +238,20 @@ private:
         }
     }
 
+    // A node's next term: the first whole, each next as the length it shares with the one before
+    // and the rest (in an interior node never empty).
+    void nextTerm(Bytes &b, QByteArray &term, bool &firstTerm, bool interior)
+    {
+        const quint64 shared = firstTerm ? 0 : b.varint();
+        const quint64 rest = b.varint();
+        const char *bytes = b.take(rest);
+        if (!b.ok() || shared > quint64(term.size()) || (interior && rest == 0))
+            damaged(m_table);
+        firstTerm = false;
+        term.truncate(qsizetype(shared));
+        term.append(bytes, qsizetype(rest));
+    }
+
     // An interior node: its height, its first child's block, then its terms (the first whole,
     // each next as the length it shares with the one before and the rest). The children between
     // two terms hold the terms between them.
@@ -249,14 +263,7 @@ private:
         QByteArray term;
         bool firstTerm = true;
         while (!b.atEnd()) {
-            const quint64 shared = firstTerm ? 0 : b.varint();
-            const quint64 rest = b.varint();
-            const char *bytes = b.take(rest);
-            if (!b.ok() || shared > quint64(term.size()) || rest == 0)
-                damaged(m_table);
-            firstTerm = false;
-            term.truncate(qsizetype(shared));
-            term.append(bytes, qsizetype(rest));
+            nextTerm(b, term, firstTerm, true);
             const int c = std::memcmp(m_term.constData(), term.constData(), size_t(std::min(m_term.size(), term.size())));
             if (first ? (c < 0 || (c == 0 && term.size() > m_term.size())) : c < 0)
                 return child;
@@ -276,14 +283,7 @@ private:
         QByteArray term;
         bool firstTerm = true;
         while (!b.atEnd()) {
-            const quint64 shared = firstTerm ? 0 : b.varint();
-            const quint64 rest = b.varint();
-            const char *bytes = b.take(rest);
-            if (!b.ok() || shared > quint64(term.size()))
-                damaged(m_table);
-            firstTerm = false;
-            term.truncate(qsizetype(shared));
-            term.append(bytes, qsizetype(rest));
+            nextTerm(b, term, firstTerm, false);
             const quint64 length = b.varint();
             const char *list = b.take(length);
             if (!b.ok())

@@ -1,6 +1,9 @@
 // Code pages of RTF text: which one a font's character set names, and decoding bytes through it.
 #include "codepages.h"
 
+#include <map>
+#include <mutex>
+
 #include <QStringDecoder>
 
 namespace velkora::richedit {
@@ -73,6 +76,33 @@ QByteArray codecNameForCodePage(int cp)
     }
 }
 
+namespace {
+
+// The page's 256 characters, or null when one of its bytes does not decode to one character.
+const std::vector<char16_t> *singleByteTable(const QByteArray &name)
+{
+    static std::mutex mutex;
+    static std::map<QByteArray, std::unique_ptr<const std::vector<char16_t>>> tables;
+    const std::lock_guard lock(mutex);
+    const auto known = tables.find(name);
+    if (known != tables.end())
+        return known->second.get();
+    auto table = std::make_unique<std::vector<char16_t>>(256);
+    bool single = true;
+    for (int b = 0; b < 256 && single; ++b) {
+        QStringDecoder one(name.constData());
+        const char byte = char(b);
+        const QString c = one.decode(QByteArrayView(&byte, 1));
+        single = c.size() == 1; // a byte the page leaves out decodes as it would in a run
+        (*table)[size_t(b)] = single ? c.at(0).unicode() : 0;
+    }
+    if (!single)
+        table.reset();
+    return tables.emplace(name, std::move(table)).first->second.get();
+}
+
+} // namespace
+
 CodePageDecoder::CodePageDecoder(int codePage) : m_codePage(codePage)
 {
     if (codePage == 42) {
@@ -82,30 +112,19 @@ CodePageDecoder::CodePageDecoder(int codePage) : m_codePage(codePage)
     QByteArray name = codecNameForCodePage(codePage);
     if (name.isEmpty())
         name = "windows-1252";
-    m_decoder = std::make_unique<QStringDecoder>(name.constData());
-    if (!m_decoder->isValid()) {
-        name = "windows-1252";
-        m_decoder = std::make_unique<QStringDecoder>(name.constData());
-    }
-    if (!m_decoder->isValid()) {
-        m_decoder = std::make_unique<QStringDecoder>(QStringDecoder::Latin1);
-        return;
-    }
-    // The Windows and Mac code pages of one byte a character (not UTF-8 nor the Asian ones): a
-    // table of their 256 characters, which a body's \'xx escapes are decoded by, one at a time.
+    // The Windows and Mac code pages of one byte a character (not UTF-8 nor the Asian ones) decode
+    // by a table of their 256 characters, made once a run for each page (it takes 256 decoders)
+    // and shared by every reader: a reader is made for every body.
     if (name.startsWith("windows-") || name.startsWith("x-mac-")) {
-        std::vector<char16_t> table(256);
-        bool single = true;
-        for (int b = 0; b < 256 && single; ++b) {
-            QStringDecoder one(name.constData());
-            const char byte = char(b);
-            const QString c = one.decode(QByteArrayView(&byte, 1));
-            single = c.size() == 1; // a byte the page leaves out decodes as it would in a run
-            table[size_t(b)] = single ? c.at(0).unicode() : 0;
-        }
-        if (single)
-            m_table = std::move(table);
+        m_table = singleByteTable(name);
+        if (m_table)
+            return;
     }
+    m_decoder = std::make_unique<QStringDecoder>(name.constData());
+    if (!m_decoder->isValid())
+        m_decoder = std::make_unique<QStringDecoder>("windows-1252");
+    if (!m_decoder->isValid())
+        m_decoder = std::make_unique<QStringDecoder>(QStringDecoder::Latin1);
 }
 
 CodePageDecoder::~CodePageDecoder() = default;
@@ -114,7 +133,7 @@ CodePageDecoder &CodePageDecoder::operator=(CodePageDecoder &&) noexcept = defau
 
 void CodePageDecoder::decodeInto(const QByteArray &bytes, QString &out)
 {
-    if (m_table.empty()) {
+    if (!m_table) {
         out += decode(bytes);
         return;
     }
@@ -122,7 +141,7 @@ void CodePageDecoder::decodeInto(const QByteArray &bytes, QString &out)
     out.resize(at + bytes.size());
     char16_t *to = reinterpret_cast<char16_t *>(out.data()) + at;
     for (const char b : bytes)
-        *to++ = m_table[static_cast<unsigned char>(b)];
+        *to++ = (*m_table)[static_cast<unsigned char>(b)];
 }
 
 QString CodePageDecoder::decode(const QByteArray &bytes)
@@ -134,11 +153,11 @@ QString CodePageDecoder::decode(const QByteArray &bytes)
             out += QChar(symbolFontCharacter(static_cast<unsigned char>(b)));
         return out;
     }
-    if (!m_table.empty()) {
+    if (m_table) {
         QString out(bytes.size(), Qt::Uninitialized);
         char16_t *to = reinterpret_cast<char16_t *>(out.data());
         for (const char b : bytes)
-            *to++ = m_table[static_cast<unsigned char>(b)];
+            *to++ = (*m_table)[static_cast<unsigned char>(b)];
         return out;
     }
     return m_decoder->decode(bytes);

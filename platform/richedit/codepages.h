@@ -36,9 +36,9 @@ private:
     int m_codePage;
     std::unique_ptr<QStringDecoder> m_decoder;
     bool m_symbol = false;
-    // A code page of one byte a character decodes by this table (each byte's character), made once;
-    // empty for the others.
-    std::vector<char16_t> m_table;
+    // A code page of one byte a character decodes by this table (each byte's character), made once
+    // a run; null for the others.
+    const std::vector<char16_t> *m_table = nullptr;
 };
 
 // The Unicode character a byte of the Symbol font shows (Greek letters, arrows, bullets, maths).
